@@ -1,0 +1,252 @@
+#include "Controls.h"
+
+#include "ErrorReport.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <cmath>
+#include <utility>
+
+int RowsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant RowsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return m_rows.at(index.row());
+    return {};
+}
+
+QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return m_heading;
+    return {};
+}
+
+void RowsModel::append(const QString& text) {
+    const int row = static_cast<int>(m_rows.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.append(text);
+    endInsertRows();
+}
+
+void RowsModel::setRows(QStringList rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void RowsModel::setText(int row, const QString& text) {
+    m_rows[row] = text;
+    const QModelIndex changed = index(row);
+    emit dataChanged(changed, changed);
+}
+
+void RowsModel::remove(int row) {
+    beginRemoveRows(QModelIndex(), row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+void RowsModel::setHeading(const QString& heading) {
+    m_heading = heading;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(this) {
+    setModel(&m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAutoScroll(false);
+    setAllColumnsShowFocus(true);
+    setTextElideMode(Qt::ElideRight);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    // The designed control has no column; start-up adds it.
+    header()->hide();
+    viewport()->setMouseTracking(true);
+}
+
+void ListView::addColumn(const QString& heading) {
+    m_model.setHeading(heading);
+    header()->show();
+}
+
+void ListView::setColumnWidthTwips(int twips) {
+    header()->resizeSection(0, twips / 15);
+}
+
+void ListView::addRow(const QString& text) {
+    m_model.append(text);
+}
+
+void ListView::setRows(QStringList rows) {
+    m_model.setRows(std::move(rows));
+}
+
+void ListView::checkPosition(int position) const {
+    if (position < 1 || position > count())
+        throw Failure(QStringLiteral("Index out of bounds"));
+}
+
+QString ListView::rowText(int position) const {
+    checkPosition(position);
+    return m_model.rows().at(position - 1);
+}
+
+void ListView::setRowText(int position, const QString& text) {
+    checkPosition(position);
+    m_model.setText(position - 1, text);
+}
+
+void ListView::removeRow(int position) {
+    checkPosition(position);
+    m_model.remove(position - 1);
+}
+
+void ListView::clearRows() {
+    m_model.setRows({});
+}
+
+int ListView::selectedRow() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? 0 : selected.first().row() + 1;
+}
+
+void ListView::selectRow(int position) {
+    checkPosition(position);
+    const QModelIndex index = m_model.index(position - 1);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+}
+
+int ListView::hitTest(QPoint point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+void ListView::ensureRowVisible(int position) {
+    checkPosition(position);
+    scrollTo(m_model.index(position - 1));
+}
+
+int ListView::rowHeightPixels() const {
+    if (count() > 0) {
+        const int height = sizeHintForRow(0);
+        if (height > 0)
+            return height;
+    }
+    return fontMetrics().height() + 2;
+}
+
+QPersistentModelIndex ListView::rowHandle(int position) const {
+    checkPosition(position);
+    return QPersistentModelIndex(m_model.index(position - 1));
+}
+
+int ListView::positionOf(const QPersistentModelIndex& handle) {
+    return handle.isValid() ? handle.row() + 1 : 0;
+}
+
+void ListView::setMousePointer(int value) {
+    m_mousePointer = value;
+    if (value == 99 && m_mouseIcon)
+        viewport()->setCursor(*m_mouseIcon);
+    else if (value == 0)
+        viewport()->unsetCursor();
+    else
+        viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void ListView::setMouseIcon(std::optional<QCursor> icon) {
+    m_mouseIcon = std::move(icon);
+    if (m_mousePointer == 99)
+        setMousePointer(99);
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTreeView::mousePressEvent(event);
+    const QPoint point = event->position().toPoint();
+    emit mouseDown(event->button(), event->modifiers(), point);
+    const int position = hitTest(point);
+    if (position > 0)
+        emit itemClick(position);
+}
+
+void ListView::mouseMoveEvent(QMouseEvent* event) {
+    // The list's own selection-by-dragging is left out: the window's handlers decide what a
+    // move with the button down does.
+    emit mouseMove(event->buttons(), event->modifiers(), event->position().toPoint());
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    emit dblClick();
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    emit keyDown(event->key(), event->modifiers());
+    QTreeView::keyPressEvent(event);
+}
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textChanged, this, &TextBox::change);
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event) {
+    // Switching to another application or opening a menu is not leaving the box.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        emit validate();
+    QLineEdit::focusOutEvent(event);
+}
+
+SummaryBox::SummaryBox(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setUndoRedoEnabled(false);
+    viewport()->setCursor(Qt::IBeamCursor);
+}
+
+void SummaryBox::setText(const QString& text) {
+    if (text == m_text)
+        return;
+    m_text = text;
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    setPlainText(shown);
+}
+
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setRange(0, Steps);
+    setValue(0);
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+}
+
+void ProgressBar::setValueF(double value) {
+    m_value = value;
+    setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * (Steps / 100))));
+    emit valueSet(value);
+}
+
+void ProgressBar::setBarText(const QString& text) {
+    m_text = text;
+    update();
+    emit textSet(text);
+}

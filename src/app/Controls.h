@@ -1,0 +1,155 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QCursor>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringList>
+#include <QTreeView>
+#include <optional>
+
+// Rows of a one-column list: plain texts with one column heading.
+class RowsModel : public QAbstractListModel {
+    Q_OBJECT
+public:
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    const QStringList& rows() const { return m_rows; }
+    void append(const QString& text);
+    void setRows(QStringList rows);
+    void setText(int row, const QString& text);
+    void remove(int row);
+    void setHeading(const QString& heading);
+
+private:
+    QStringList m_rows;
+    QString m_heading;
+};
+
+// A one-column report list whose rows are addressed 1..count.
+class ListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    void addColumn(const QString& heading);
+    void setColumnWidthTwips(int twips);
+
+    void addRow(const QString& text);
+    // Replaces every row in one step; much faster than adding rows one by one.
+    void setRows(QStringList rows);
+    int count() const { return static_cast<int>(m_model.rows().size()); }
+    const QStringList& rows() const { return m_model.rows(); }
+    // Throws Failure when the position is not 1..count.
+    QString rowText(int position) const;
+    void setRowText(int position, const QString& text);
+    void removeRow(int position);
+    void clearRows();
+
+    // 0 when no row is selected.
+    int selectedRow() const;
+    void selectRow(int position);
+    // The row under a point of the list's viewport, 0 when none.
+    int hitTest(QPoint point) const;
+    void ensureRowVisible(int position);
+    int rowHeightPixels() const;
+    // A persistent handle on a row: it follows the row and becomes invalid when the row goes.
+    QPersistentModelIndex rowHandle(int position) const;
+    static int positionOf(const QPersistentModelIndex& handle);
+
+    // 0 default, 1 arrow, 99 the custom pointer image (the arrow when none is set).
+    void setMousePointer(int value);
+    int mousePointer() const { return m_mousePointer; }
+    void setMouseIcon(std::optional<QCursor> icon);
+    bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
+    int oleDragMode = 0;
+
+signals:
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
+    void itemClick(int position);
+    void mouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, QPoint point);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
+    void dblClick();
+    void keyDown(int key, Qt::KeyboardModifiers shift);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void checkPosition(int position) const;
+
+    RowsModel m_model;
+    int m_mousePointer = 0;
+    std::optional<QCursor> m_mouseIcon;
+};
+
+// The one-line text box: a change event after every change of its text, typed or set by the
+// program, and a validation event when the focus is about to leave it.
+class TextBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TextBox(QWidget* parent = nullptr);
+
+signals:
+    void change();
+    void validate();
+
+protected:
+    void focusOutEvent(QFocusEvent* event) override;
+};
+
+// The multi-line summary box with both scroll bars. It keeps its text exactly as set, line ends
+// included; the user can read, select and copy it but not type into it.
+class SummaryBox : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit SummaryBox(QWidget* parent = nullptr);
+    void setText(const QString& text);
+    const QString& text() const { return m_text; }
+
+private:
+    QString m_text;
+};
+
+// A progress bar that takes a real value from 0 to 100 and shows a text of its own on the bar.
+class ProgressBar : public QProgressBar {
+    Q_OBJECT
+public:
+    explicit ProgressBar(QWidget* parent = nullptr);
+    void setValueF(double value);
+    double valueF() const { return m_value; }
+    void setBarText(const QString& text);
+    QString text() const override { return m_text; }
+
+signals:
+    void valueSet(double value);
+    void textSet(const QString& text);
+
+private:
+    static constexpr int Steps = 10000;
+    double m_value = 0;
+    QString m_text;
+};
+
+class PushButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+};
+
+class Frame : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+};

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "Controls.h"
+
+#include <QPersistentModelIndex>
+#include <QWidget>
+#include <memory>
+
+class Dialogs;
+class Trash;
+
+// The program's one window. It owns every control under its designed name and declares every
+// event handler; each handler is defined in the folder of the subsystem it belongs to.
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    // trash may be null: the desktop trash is used then.
+    explicit Form1(Dialogs& dialogs, Trash* trash = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Controls, in creation order.
+    Frame* Frame4;
+    SummaryBox* Text4;
+    ListView* ListView1;
+    Frame* Frame1;
+    TextBox* Text1;
+    ListView* ListView3;
+    PushButton* PushButton8;
+    PushButton* PushButton6;
+    PushButton* PushButton1;
+    PushButton* PushButton4;
+    PushButton* PushButton12;
+    PushButton* PushButton9;
+    PushButton* PushButton2;
+    ProgressBar* ProgressBar1;
+    PushButton* PushButton11;
+    PushButton* PushButton13;
+    PushButton* PushButton14;
+    PushButton* PushButton15;
+    PushButton* PushButton16;
+
+    static constexpr int PointerDefault = 0;
+    static constexpr int PointerBusy = 11;
+    static constexpr int PointerHand = 99;
+
+    // The window's mouse pointer: 0 default, 11 busy (also the busy flag), 99 hand.
+    int mousePointer() const { return m_mousePointer; }
+    void setMousePointer(int value);
+    bool isBusy() const { return m_mousePointer == PointerBusy; }
+    bool hasHandImage() const { return m_handCursor != nullptr; }
+
+    // The title of every message box that has none of its own.
+    const QString& appTitle() const { return m_appTitle; }
+    Dialogs& dialogs() { return m_dialogs; }
+    Trash& trash() { return *m_trash; }
+    // The folder holding the program file, without a trailing separator.
+    static QString programFolder();
+
+    // True once the window was closed: the program is ending and nothing more may run.
+    bool isUnloaded() const { return m_unloaded; }
+
+    // Start-up.
+    void Form_Load();
+    void ApplySkin();
+    void SetAppTitle();
+    void StartupRandomize();
+
+    // Pointer hover rules.
+    void PushButton_MouseMove();
+    void Form_MouseMove();
+
+    // Number box and delete list.
+    void Text1_Change();
+    void Text1_Validate();
+    void PushButton12_Click();
+    void PushButton9_Click();
+    void ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+
+    // Source folder list.
+    void AddSourceFolder(const QString& text);
+    static QString TerminatedFolderPath(const QString& path);
+    void ListView1_DblClick();
+    void PushButton4_Click();
+    void ListView1_MouseDown();
+    void ListView1_ItemClick();
+    void ListView1_MouseMove(QPoint point);
+    void ListView1_MouseUp();
+    void PushButton8_Click();
+    // The row dragged last, 0 when none.
+    int draggedRow() const { return ListView::positionOf(m_draggedRow); }
+    bool isDragging() const { return m_dragging; }
+
+    // Deletion run.
+    void PushButton2_Click();
+    bool isDeletionRunning() const { return m_deletionRunning; }
+
+signals:
+    void unloaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
+
+    Dialogs& m_dialogs;
+    std::unique_ptr<Trash> m_ownTrash;
+    Trash* m_trash;
+    QString m_appTitle;
+    int m_mousePointer = PointerDefault;
+    std::unique_ptr<QCursor> m_handCursor;
+    bool m_dragging = false;
+    QPersistentModelIndex m_draggedRow;
+    bool m_deletionRunning = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,99 @@
+#include "Paths.h"
+
+#include "Controls.h"
+#include "Dialogs.h"
+#include "ErrorReport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+namespace Main {
+
+bool FileExists(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    return QFileInfo(path).lastModified().isValid();
+}
+
+QString FileNameOf(const QString& path, QChar separator) {
+    const qsizetype k = path.lastIndexOf(separator);
+    return k < 0 ? path : path.mid(k + 1);
+}
+
+bool IsFolder(const QString& path) {
+    if (path.isEmpty())
+        return false;
+    return QFileInfo(path).isDir();
+}
+
+namespace {
+
+QString collapseDoubled(QStringView text, QChar separator) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        result.append(text[i]);
+        if (text[i] == separator && i + 1 < text.size() && text[i + 1] == separator)
+            ++i; // the pair becomes one separator; the pass goes on after the pair
+    }
+    return result;
+}
+
+} // namespace
+
+QString NormalizeFolderPath(const QString& path, QChar separator) {
+    if (path.isEmpty() || path.front() != separator)
+        return collapseDoubled(path, separator);
+    qsizetype k = 1;
+    while (k < path.size() && path[k] == separator)
+        ++k;
+    return QString(2, separator) + collapseDoubled(QStringView(path).mid(k), separator);
+}
+
+QStringList SplitListLines(const QString& text) {
+    QStringList rows;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            rows.append(text.mid(start, i - start));
+            if (c == QLatin1Char('\r') && i + 1 < size && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < size)
+        rows.append(text.mid(start));
+    return rows;
+}
+
+void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
+                      const QString& appTitle) {
+    if (!FileExists(path)) {
+        dialogs.message(QStringLiteral("File not found"), appTitle, MessageIcon::None);
+        return;
+    }
+    QFile file(path);
+    if (QFileInfo(path).isDir())
+        throw Failure(QStringLiteral("Is a directory: ") + path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(file.errorString());
+#ifdef Q_OS_WIN
+    QStringDecoder decoder(QStringDecoder::System);
+#else
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+#endif
+    const QString text = decoder(bytes);
+    // An empty line would become an empty source row, which stands for no folder at all; it is
+    // left out rather than shown as a blank row that never contributes a file.
+    for (const QString& row : SplitListLines(text))
+        if (!row.isEmpty())
+            list.addRow(row);
+}
+
+} // namespace Main

@@ -1,0 +1,90 @@
+#include "DeleteList.h"
+
+#include "../app/CountValue.h"
+#include "../app/Dialogs.h"
+#include "../app/ErrorReport.h"
+#include "../app/Form1.h"
+#include "../app/Settings.h"
+#include "RandomFileList.h"
+
+namespace Delete1 {
+
+QString SummaryText(const QStringList& paths) {
+    static const QString ending = QStringLiteral(" will be deleted.\r\n");
+    qsizetype size = 0;
+    for (const QString& path : paths)
+        size += path.size() + ending.size();
+    QString text;
+    text.reserve(size);
+    for (const QString& path : paths) {
+        text.append(path);
+        text.append(ending);
+    }
+    return text;
+}
+
+void CorrelateListviewsWrapper(Form1& form) {
+    Main::ErrorTrap trap(form.dialogs(), Location::CorrelateListviewsWrapper);
+    trap.run(100, [&] { form.ListView3->clearRows(); });
+    trap.run(102, [&] { form.Text4->setText(QString()); });
+    if (trap.test(104, [&] { return form.ListView1->count() == 0; }))
+        return;
+    QStringList result;
+    trap.run(106, [&] { result = randomFileList(form); });
+    // Both controls are filled in one step each rather than row by row.
+    trap.run(114, [&] { form.ListView3->setRows(result); });
+    trap.run(116, [&] { form.Text4->setText(SummaryText(result)); });
+}
+
+} // namespace Delete1
+
+void Form1::Text1_Change() {
+    if (Main::CountValue(Text1->text()) > 0) {
+        try {
+            Main::SaveSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
+                              QStringLiteral("Text1"), Text1->text());
+        } catch (const std::exception&) { // NOLINT(bugprone-empty-catch)
+            // A store that cannot be written keeps its earlier value; the count still applies
+            // to this run, and a report on every keystroke would help nobody.
+        }
+        if (ListView1->count() > 0)
+            Delete1::CorrelateListviewsWrapper(*this);
+    }
+}
+
+void Form1::Text1_Validate() {
+    if (Main::CountValue(Text1->text()) == 0)
+        Text1->setText(QStringLiteral("1"));
+}
+
+void Form1::PushButton12_Click() {
+    Main::ErrorTrap trap(m_dialogs, Location::PushButton12_Click);
+    if (trap.test(100,
+                  [&] { return Main::CountValue(Text1->text()) > 0 && ListView1->count() > 0; })) {
+        trap.run(102, [&] { setMousePointer(PointerBusy); });
+        trap.run(104, [&] { Delete1::CorrelateListviewsWrapper(*this); });
+        trap.run(106, [&] { setMousePointer(PointerDefault); });
+    } else {
+        trap.run(108, [&] {
+            m_dialogs.message(QStringLiteral("You must have at least one source folder and number "
+                                             "of files to delete."),
+                              m_appTitle, MessageIcon::None);
+        });
+    }
+}
+
+void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers /*shift*/) {
+    if (keyCode != Qt::Key_Delete || isBusy() || ListView3->count() == 0)
+        return;
+    const int selected = ListView3->selectedRow();
+    if (selected > 0)
+        ListView3->removeRow(selected);
+}
+
+void Form1::PushButton9_Click() {
+    Main::ErrorTrap trap(m_dialogs, Location::PushButton9_Click);
+    if (trap.test(100, [&] { return isBusy(); }))
+        return;
+    trap.run(102, [&] { ListView3->clearRows(); });
+    trap.run(104, [&] { Text4->setText(QString()); });
+}

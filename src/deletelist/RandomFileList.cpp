@@ -1,0 +1,152 @@
+#include "RandomFileList.h"
+
+#include "../app/CountValue.h"
+#include "../app/Dialogs.h"
+#include "../app/ErrorReport.h"
+#include "../app/Form1.h"
+#include "../app/Paths.h"
+#include "../app/Random.h"
+
+#include <QFile>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+#endif
+
+namespace Delete1 {
+
+#ifdef Q_OS_WIN
+
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+    const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
+                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_DIRECTORY || error == ERROR_INVALID_NAME)
+            return;
+        throw Failure(QStringLiteral("Cannot list folder %1 (error %2)").arg(folder).arg(error));
+    }
+    constexpr DWORD skipped =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    do {
+        if ((data.dwFileAttributes & skipped) == 0)
+            pool.append(folder + QString::fromWCharArray(data.cFileName));
+    } while (FindNextFileW(find, &data));
+    const DWORD error = GetLastError();
+    FindClose(find);
+    if (error != ERROR_NO_MORE_FILES)
+        throw Failure(QStringLiteral("Cannot list folder %1 (error %2)").arg(folder).arg(error));
+}
+
+#else
+
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    DIR* dir = opendir(encoded.constData());
+    if (dir == nullptr) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return;
+        throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
+    }
+    const int fd = dirfd(dir);
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue; // hidden, and "." and ".."
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            // A link counts when it leads to a regular file; the file system may not say the
+            // type at all, then ask.
+            struct stat target {};
+            if (fstatat(fd, name, &target, 0) != 0 || !S_ISREG(target.st_mode)) {
+                errno = 0;
+                continue;
+            }
+        }
+        pool.append(folder + QFile::decodeName(name));
+        errno = 0;
+    }
+    const int error = errno;
+    closedir(dir);
+    if (error != 0)
+        throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
+}
+
+#endif
+
+qsizetype DrawCount(double count) {
+    const double m = count - 1.0;
+    double rounded = std::round(m); // halves away from zero ...
+    if (std::fabs(m - std::trunc(m)) == 0.5)
+        rounded = 2.0 * std::round(m / 2.0); // ... except that halves go to the even neighbour
+    return static_cast<qsizetype>(rounded) + 1;
+}
+
+QStringList ChooseFromPool(const QStringList& pool, double count) {
+    const qsizetype c = pool.size();
+    if (c == 0)
+        return {};
+    if (static_cast<double>(c) < count)
+        return pool;
+    if (!(count >= 0.5))
+        return {};
+    const qsizetype k = DrawCount(count);
+    // A partial Fisher-Yates shuffle over the pool's indices: slot i takes a uniformly chosen
+    // index among those not drawn yet, which gives every ordered sample the same chance.
+    std::vector<qsizetype> indices(static_cast<std::size_t>(c));
+    std::iota(indices.begin(), indices.end(), qsizetype{0});
+    QStringList result;
+    result.reserve(k);
+    for (qsizetype i = 0; i < k; ++i) {
+        const auto j =
+            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
+        std::swap(indices[static_cast<std::size_t>(i)], indices[static_cast<std::size_t>(j)]);
+        result.append(pool.at(indices[static_cast<std::size_t>(i)]));
+    }
+    return result;
+}
+
+QStringList randomFileList(Form1& form) {
+    Main::ErrorTrap trap(form.dialogs(), Location::randomFileList);
+    const QChar separator = Main::NativeSeparator();
+    QStringList pool;
+    const int rows = trap.value(102, 0, [&] { return form.ListView1->count(); });
+    for (int row = 1; row <= rows; ++row) {
+        QString folder;
+        trap.run(104, [&] { folder = form.ListView1->rowText(row); });
+        // An empty row names no folder; it would otherwise stand for the root of the drive.
+        if (folder.isEmpty())
+            continue;
+        trap.run(108, [&] {
+            if (!folder.endsWith(separator))
+                folder += separator;
+        });
+        const qsizetype before = pool.size();
+        trap.run(110, [&] { AppendOrdinaryFiles(folder, pool); });
+        if (trap.test(112, [&] { return pool.size() == before; })) {
+            trap.run(128, [&] {
+                form.dialogs().message(QStringLiteral("There are no files in folder ") + folder,
+                                       form.appTitle(), MessageIcon::None);
+            });
+        }
+    }
+    QStringList result;
+    trap.run(132, [&] { result = ChooseFromPool(pool, Main::CountValue(form.Text1->text())); });
+    return result;
+}
+
+} // namespace Delete1

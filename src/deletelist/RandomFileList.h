@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class Form1;
+
+namespace Delete1 {
+
+// Appends folder + name for every ordinary file directly inside the folder, in the order the
+// directory listing returns them. The folder text must end in the separator. An ordinary file is a
+// regular file, or a symbolic link to one, that is neither hidden nor system; subfolders are not
+// entered. A missing folder, or a path that is no folder, adds nothing; any other failure to list
+// throws Failure (entries found before it stay).
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool);
+
+// The number of draws for a count value of at least 0.5: the count less one, rounded to the
+// nearest whole number with halves going to the even neighbour, plus one.
+qsizetype DrawCount(double count);
+
+// Chooses from the pool for the count value: nothing from an empty pool or for a count below 0.5;
+// a uniformly random sample of DrawCount(count) distinct entries in draw order when the pool holds
+// at least count entries; otherwise the whole pool in pool order. Every ordered sample is equally
+// likely, and the cost is linear in the pool size.
+QStringList ChooseFromPool(const QStringList& pool, double count);
+
+// Pools the ordinary files of every source row of the window and draws from them for the count
+// in the number box; shows "There are no files in folder " for each row that yields none.
+QStringList randomFileList(Form1& form);
+
+} // namespace Delete1

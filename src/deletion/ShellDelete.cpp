@@ -1,0 +1,51 @@
+#include "ShellDelete.h"
+
+#include "../app/Paths.h"
+#include "Trash.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace Delete1 {
+
+bool IsHiddenOrSystem(const QString& path) {
+#ifdef Q_OS_WIN
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+#else
+    return Main::FileNameOf(path).startsWith(QLatin1Char('.'));
+#endif
+}
+
+ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
+    if (path.endsWith(Main::NativeSeparator()))
+        path.chop(1);
+    ShellDeleteResult result;
+    const QFileInfo info(path);
+    if (path.isEmpty() || !(info.exists() || info.isSymLink()) || IsHiddenOrSystem(path))
+        return result;
+    if (info.isDir() && !info.isSymLink()) {
+        result.isFolder = true;
+        result.reason = QStringLiteral("it is a folder; folders are never deleted");
+        return result;
+    }
+    result.found = true;
+    if (recycle) {
+        const TrashResult moved = trash.moveToTrash(path);
+        result.moved = moved.moved;
+        result.reason = moved.reason;
+    } else {
+        QFile file(path);
+        result.moved = file.remove();
+        if (!result.moved)
+            result.reason = file.errorString();
+    }
+    return result;
+}
+
+} // namespace Delete1

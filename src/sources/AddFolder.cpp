@@ -1,0 +1,48 @@
+#include "AddFolder.h"
+
+#include "../app/Dialogs.h"
+#include "../app/ErrorReport.h"
+#include "../app/Form1.h"
+#include "../app/Paths.h"
+#include "../app/Settings.h"
+#include "../deletelist/DeleteList.h"
+
+#include <QDir>
+
+namespace AddFolder {
+
+QString BrowseForFolder(Dialogs& dialogs, const QString& title, const QString& initialFolder) {
+    return dialogs.pickFolder(title, initialFolder);
+}
+
+QString PickedFolderRow(const QString& chosen) {
+    if (QDir(chosen).isRoot()) {
+        QString root = chosen;
+        if (!root.endsWith(Main::NativeSeparator()))
+            root += Main::NativeSeparator();
+        return root;
+    }
+    return Form1::TerminatedFolderPath(chosen);
+}
+
+} // namespace AddFolder
+
+void Form1::PushButton8_Click() {
+    Main::ErrorTrap trap(m_dialogs, Location::PushButton8_Click);
+    QString chosen;
+    trap.run(100, [&] {
+        const QString start =
+            Main::GetSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
+                             QStringLiteral("LastFolderDot"), QString());
+        chosen =
+            AddFolder::BrowseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
+    });
+    if (!trap.test(102, [&] { return chosen.isEmpty(); })) {
+        trap.run(104, [&] { setMousePointer(PointerBusy); });
+        trap.run(106, [&] { AddSourceFolder(AddFolder::PickedFolderRow(chosen)); });
+        trap.run(112, [&] { setMousePointer(PointerDefault); });
+    }
+    trap.run(114, [&] { setMousePointer(PointerBusy); });
+    trap.run(116, [&] { Delete1::CorrelateListviewsWrapper(*this); });
+    trap.run(118, [&] { setMousePointer(PointerDefault); });
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "app/Dialogs.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <optional>
+#include <vector>
+
+// Dialogs that answer from a script and record every call. A dialog the test did not script
+// fails the test.
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Message, Question, Input, PickFolder, PickFiles, OpenUrl };
+    struct Call {
+        Kind kind;
+        QString text;  // message text, prompt, or the address opened
+        QString title; // title, or the initial folder of a folder picker
+        MessageIcon icon = MessageIcon::None;
+    };
+
+    // Each expect...() allows one more dialog of that kind, with the answer it gives.
+    void expectMessage(int count = 1) { m_messages += count; }
+    void expectQuestion(bool yes) { m_questions.push_back(yes); }
+    void expectInput(std::optional<QString> answer) { m_inputs.push_back(std::move(answer)); }
+    void expectFolder(const QString& answer) { m_folders.push_back(answer); }
+    void expectFiles(const QStringList& answer) { m_files.push_back(answer); }
+    void expectOpenUrl(int count = 1) { m_urls += count; }
+
+    const std::vector<Call>& calls() const { return m_calls; }
+    QStringList messageTexts() const;
+    // Scripted answers that were never asked for.
+    int unusedAnswers() const;
+    void clear();
+
+    void message(const QString& text, const QString& title, MessageIcon icon) override;
+    bool question(const QString& text, const QString& title) override;
+    std::optional<QString> input(const QString& prompt, const QString& title,
+                                 const QString& initial) override;
+    QString pickFolder(const QString& title, const QString& initialFolder) override;
+    QStringList pickFiles(const QString& title, const QString& filter) override;
+    void openUrl(const QUrl& url) override;
+
+private:
+    void unexpected(const char* what, const QString& text);
+
+    std::vector<Call> m_calls;
+    int m_messages = 0;
+    int m_urls = 0;
+    std::deque<bool> m_questions;
+    std::deque<std::optional<QString>> m_inputs;
+    std::deque<QString> m_folders;
+    std::deque<QStringList> m_files;
+};
+
+namespace TestEnv {
+
+// Points the settings store, the trash and the home folder at a fresh temporary folder and selects
+// the offscreen platform. Call at the start of main, before anything reads the environment.
+void prepare();
+// The temporary root made by prepare().
+QString root();
+QString configHome();
+QString dataHome();
+// The settings file and its removal.
+QString settingsFile();
+void removeSettings();
+// Writes a settings file by hand, as a user or another program would.
+void writeSettingsFile(const QByteArray& contents);
+QByteArray readSettingsFile();
+
+// Makes a file (and its folders) with the given contents.
+void makeFile(const QString& path, const QByteArray& contents = "x");
+
+} // namespace TestEnv
+
+// Runs a QTest object with the prepared environment: use in place of QTEST_MAIN.
+#define THINWICK_TEST_MAIN(TestObject)                                                             \
+    int main(int argc, char* argv[]) {                                                             \
+        TestEnv::prepare();                                                                        \
+        QApplication app(argc, argv);                                                              \
+        TestObject test;                                                                           \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
