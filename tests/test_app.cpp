@@ -1,15 +1,512 @@
+// The window, start-up, settings store, error report and the count value.
 #include "TestSupport.h"
+#include "app/AppTitle.h"
+#include "app/CountValue.h"
+#include "app/ErrorReport.h"
 #include "app/Form1.h"
+#include "app/Random.h"
+#include "app/Settings.h"
+
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
+#include <cmath>
+
+namespace {
+
+const QString App = QStringLiteral("Brindlewood");
+const QString Section = QStringLiteral("Thinwick");
+
+QRect twips(int left, int top, int width, int height) {
+    auto px = [](int value) { return static_cast<int>(std::lround(value / 15.0)); };
+    return {px(left), px(top), px(width), px(height)};
+}
+
+void moveOver(QWidget* widget) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), widget->mapToGlobal(QPointF(3, 3)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+QString besideProgram(const QString& name) {
+    return QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+}
+
+} // namespace
+
 class AppTest : public QObject {
     Q_OBJECT
+
 private slots:
-    void opens() {
-        ScriptedDialogs d;
-        Form1 f(d);
-        QCOMPARE(f.width(), 1064);
+    void init() {
+        TestEnv::removeSettings();
+        Main::Random::setStartupSeed(1);
+    }
+
+    void countValue_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("whole") << "100" << 100.0;
+        QTest::newRow("trailing letters") << "12abc" << 12.0;
+        QTest::newRow("fraction") << "2.5" << 2.5;
+        QTest::newRow("negative") << "-3" << -3.0;
+        QTest::newRow("blanks anywhere") << " 1 2 " << 12.0;
+        QTest::newRow("tabs and line feeds") << "\t4\n2" << 42.0;
+        QTest::newRow("carriage return ends") << "4\r2" << 4.0;
+        QTest::newRow("hexadecimal") << "&H1F" << 31.0;
+        QTest::newRow("hexadecimal 16-bit sign") << "&HFFFF" << -1.0;
+        QTest::newRow("hexadecimal 32-bit") << "&H10000" << 65536.0;
+        QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("exponent") << "1e3" << 1000.0;
+        QTest::newRow("exponent letter D") << "2D2" << 200.0;
+        QTest::newRow("lone exponent letter") << "5e" << 5.0;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("plus sign") << "+7 files" << 7.0;
+        QTest::newRow("comma ends") << "1,500" << 1.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("sign only") << "-" << 0.0;
+        QTest::newRow("non-ASCII digit ends") << QString::fromUtf8("3\u0663") << 3.0;
+    }
+    void countValue() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(Main::CountValue(text), value);
+    }
+
+    void errorReportIsJoinedExactly() {
+        QCOMPARE(Main::ErrorReportText(QStringLiteral("D"), Location::PushButton4_Click, 104),
+                 QStringLiteral("D\r\nin Pruvel2021/08/31.Form1.PushButton4_Click at line 104\r\r"
+                                "Please email screenshot of this message to "
+                                "support@brindlewood.example"));
+    }
+
+    void locationTextsFollowOnePattern() {
+        const QList<QPair<const char*, QString>> locations = {
+            {Location::Form_Load, "Form1.Form_Load"},
+            {Location::PushButton1_Click, "Form1.PushButton1_Click"},
+            {Location::PushButton2_Click, "Form1.PushButton2_Click"},
+            {Location::PushButton4_Click, "Form1.PushButton4_Click"},
+            {Location::PushButton6_Click, "Form1.PushButton6_Click"},
+            {Location::PushButton8_Click, "Form1.PushButton8_Click"},
+            {Location::PushButton9_Click, "Form1.PushButton9_Click"},
+            {Location::PushButton11_Click, "Form1.PushButton11_Click"},
+            {Location::PushButton12_Click, "Form1.PushButton12_Click"},
+            {Location::PushButton13_Click, "Form1.PushButton13_Click"},
+            {Location::PushButton14_Click, "Form1.PushButton14_Click"},
+            {Location::PushButton15_Click, "Form1.PushButton15_Click"},
+            {Location::PushButton16_Click, "Form1.PushButton16_Click"},
+            {Location::RemoveItemsWith, "Main.RemoveItemsWith"},
+            {Location::RemoveItemsWithout, "Main.RemoveItemsWithout"},
+            {Location::randomFileList, "Delete1.randomFileList"},
+            {Location::CorrelateListviewsWrapper, "Delete1.CorrelateListviewsWrapper"},
+        };
+        for (const auto& [text, procedure] : locations)
+            QCOMPARE(QString::fromUtf8(text),
+                     QStringLiteral("in Pruvel2021/08/31.") + procedure + QLatin1Char(' '));
+        QCOMPARE(QString::fromUtf8(Location::GetSubDirectories2016),
+                 QStringLiteral("in Orlanby2021/08/31.AddFolder.GetSubDirectories2016 "));
+    }
+
+    void errorTrapReportsAndGoesOn() {
+        ScriptedDialogs dialogs;
+        dialogs.expectMessage(3);
+        Main::ErrorTrap trap(dialogs, Location::PushButton9_Click);
+        QStringList ran;
+        trap.run(100, [&] { throw Failure(QStringLiteral("first")); });
+        trap.run(102, [&] { ran << "102"; });
+        // A called procedure without its own trap: its rest is abandoned, the caller's label is
+        // reported and the caller goes on.
+        auto untrappedCallee = [&] {
+            ran << "callee start";
+            throw Failure(QStringLiteral("inner"));
+        };
+        trap.run(104, [&] {
+            untrappedCallee();
+            ran << "callee end";
+        });
+        const bool taken = trap.test(106, [&]() -> bool { throw Failure(QStringLiteral("cond")); });
+        QVERIFY(taken);
+        QVERIFY(!trap.test(108, [] { return false; }));
+        QCOMPARE(ran, QStringList({"102", "callee start"}));
+        const QStringList texts = dialogs.messageTexts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(texts[0].startsWith("first\r\nin Pruvel2021/08/31.Form1.PushButton9_Click at line "
+                                    "100\r\r"));
+        QVERIFY(texts[1].startsWith("inner\r\n") && texts[1].contains("at line 104\r\r"));
+        QVERIFY(texts[2].startsWith("cond\r\n") && texts[2].contains("at line 106\r\r"));
+        for (const auto& call : dialogs.calls()) {
+            QCOMPARE(call.title, QStringLiteral("Application Error"));
+            QCOMPARE(call.icon, MessageIcon::Warning);
+        }
+    }
+
+    void applicationTitle_data() {
+        QTest::addColumn<QString>("product");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("one word stays whole") << "Thinwick"
+                                              << "Thinwick";
+        QTest::newRow("three short words") << "Alpha Beta Gamma"
+                                           << "Alpha Beta";
+        QTest::newRow("cut until at most 40")
+            << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc Dddddddddd Eeeeeeeeee Ffff"
+            << "Aaaaaaaaaa Bbbbbbbbbb Cccccccccc";
+        QTest::newRow("exactly 40 after one cut") << "Aaaaaaaa Bbbbbbbbb Cccccccccc Dddddddddd Eee"
+                                                  << "Aaaaaaaa Bbbbbbbbb Cccccccccc Dddddddddd";
+    }
+    void applicationTitle() {
+        QFETCH(QString, product);
+        QFETCH(QString, title);
+        QCOMPARE(Main::AppTitleFrom(product), title);
+    }
+
+    void settingsKeepTextsExactly() {
+        const QStringList values = {
+            "12abc", "1,2",        " 5 ",         "a=b",       "#x", QString::fromUtf8("ünï"),
+            "",      "semi;colon", "back\\slash", "\"quoted\""};
+        for (const QString& value : values) {
+            Main::SaveSetting(App, Section, "Text1", value);
+            QCOMPARE(Main::GetSetting(App, Section, "Text1", "default"), value);
+        }
+    }
+
+    void settingsAbsentValuesAndHandEdits() {
+        QCOMPARE(Main::GetSetting(App, Section, "Text1", "100"), QStringLiteral("100"));
+        QVERIFY2(!QFile::exists(TestEnv::settingsFile()), "reading must not create the store");
+        TestEnv::writeSettingsFile("[Thinwick]\nText1=1,2\nLastFolderDot=/data/photos\n");
+        QCOMPARE(Main::GetSetting(App, Section, "Text1", "100"), QStringLiteral("1,2"));
+        QCOMPARE(Main::GetSetting(App, Section, "LastFolderDot", ""),
+                 QStringLiteral("/data/photos"));
+        QCOMPARE(Main::GetSetting(App, "OtherSection", "Text1", "d"), QStringLiteral("d"));
+        QCOMPARE(Main::GetSetting("OtherApp", Section, "Text1", "d"), QStringLiteral("d"));
+    }
+
+    void unwritableStoreNeitherCrashesNorReports() {
+        // A store under a path whose parent is a file cannot be written, even by root.
+        const QString blocker = TestEnv::root() + QStringLiteral("/blocker");
+        TestEnv::makeFile(blocker);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, blocker + "/config");
+        auto restore = qScopeGuard([] {
+            QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, TestEnv::configHome());
+        });
+        QVERIFY_THROWS_EXCEPTION(Failure, Main::SaveSetting(App, Section, "Text1", "5"));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText(QStringLiteral("42")); // the change handler saves and must cope
+        QCOMPARE(form.Text1->text(), QStringLiteral("42"));
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void startUpWithoutStoredCount() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
+        QCOMPARE(Main::GetSetting(App, Section, "Text1", "none"), QStringLiteral("100"));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Thinwick"));
+        QCOMPARE(form.appTitle(), QStringLiteral("Thinwick"));
+        QVERIFY(!form.windowIcon().isNull());
+        QCOMPARE(form.ListView1->model()->headerData(0, Qt::Horizontal),
+                 QVariant(QStringLiteral("1. Source Folder(s)")));
+        QCOMPARE(form.ListView3->model()->headerData(0, Qt::Horizontal),
+                 QVariant(QStringLiteral("Random Delete List")));
+        QCOMPARE(form.ListView1->header()->sectionSize(0), 467);
+        QCOMPARE(form.ListView3->header()->sectionSize(0), 467);
+        QVERIFY(!form.ListView1->header()->isHidden());
+        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(form.ListView3->count(), 0);
+        QVERIFY(form.Text4->text().isEmpty());
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void startUpRestoresStoredCount_data() {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("writtenBack");
+        QTest::newRow("no leading number") << QByteArray("abc") << "abc" << false;
+        QTest::newRow("leading number") << QByteArray("12abc") << "12abc" << true;
+        QTest::newRow("negative") << QByteArray("-5") << "-5" << false;
+    }
+    void startUpRestoresStoredCount() {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        QFETCH(bool, writtenBack);
+        // Written by hand in an order and spacing the store itself would not use, so a rewrite
+        // shows in the file's bytes.
+        const QByteArray file = "; kept by hand\n[Thinwick]\nText1 = " + stored + "\n";
+        TestEnv::writeSettingsFile(file);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(form.Text1->text(), shown);
+        QCOMPARE(TestEnv::readSettingsFile() != file, writtenBack);
+        QCOMPARE(Main::GetSetting(App, Section, "Text1", "none"), shown);
+    }
+
+    void startUpOpensHomePageAboutOnceInAHundred() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        int opened = 0;
+        for (std::uint64_t seed = 0; seed < 3000; ++seed) {
+            dialogs.clear();
+            dialogs.expectOpenUrl();
+            Main::Random::setStartupSeed(seed);
+            form.StartupRandomize();
+            if (!dialogs.calls().empty()) {
+                QCOMPARE(dialogs.calls().front().text,
+                         QStringLiteral("https://www.brindlewood.example/"));
+                ++opened;
+            }
+        }
+        dialogs.clear();
+        QVERIFY2(opened > 10 && opened < 60, qPrintable(QString::number(opened)));
+    }
+
+    void controlsStandWhereDesigned() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(form.size(), QSize(1064, 326));
+        QCOMPARE(form.minimumSize(), form.maximumSize());
+        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(form.palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(form.font().family(), QStringLiteral("Arial"));
+        QVERIFY(form.font().bold());
+        QCOMPARE(form.font().pointSizeF(), 9.0);
+        struct Expected {
+            QWidget* widget;
+            QWidget* container;
+            QRect geometry;
+            QString caption;
+        };
+        const QList<Expected> table = {
+            {form.Frame4, &form, twips(8040, 570, 7800, 2655), "Summary/Preview Before Deleting"},
+            {form.Text4, form.Frame4, twips(240, 270, 7300, 2220), ""},
+            {form.ListView1, &form, twips(120, 120, 7800, 1785), ""},
+            {form.Frame1, &form, twips(120, 3450, 7800, 800),
+             "Number Of Files To Delete From Source"},
+            {form.Text1, form.Frame1, twips(240, 300, 7335, 330), ""},
+            {form.ListView3, &form, twips(6240, 7440, 7800, 2745), ""},
+            {form.PushButton8, &form, twips(120, 1980, 3840, 405), "1. Add Folder(s)"},
+            {form.PushButton6, &form, twips(4080, 1980, 3840, 405),
+             "1. Add All Subfolders In Folder"},
+            {form.PushButton1, &form, twips(120, 2490, 3840, 405),
+             "1. Load List Of Folders From File"},
+            {form.PushButton4, &form, twips(4080, 2490, 3840, 405), "Clear List"},
+            {form.PushButton12, &form, twips(8040, 120, 7800, 405), "2. Start Generating List"},
+            {form.PushButton9, &form, twips(8040, 3850, 3840, 405), "Clear List"},
+            {form.PushButton2, &form, twips(8040, 4360, 7800, 405), "3. Start Deleting Files"},
+            {form.ProgressBar1, &form, twips(120, 4360, 7800, 405), "Progress Bar"},
+            {form.PushButton11, &form, twips(8040, 3340, 3840, 405),
+             "Remove Filenames Containing X"},
+            {form.PushButton13, &form, twips(12000, 3340, 3840, 405),
+             "Remove Filenames Not Cont. X"},
+            {form.PushButton14, &form, twips(12000, 3850, 3840, 405), "Help"},
+            {form.PushButton15, &form, twips(120, 3000, 3840, 405), "Help"},
+            {form.PushButton16, &form, twips(4080, 3000, 3840, 405), "Load Sample/Example Files"},
+        };
+        for (const Expected& e : table) {
+            QCOMPARE(e.widget->parentWidget(), e.container);
+            QCOMPARE(e.widget->geometry(), e.geometry);
+            if (auto* button = qobject_cast<QPushButton*>(e.widget)) {
+                QCOMPARE(button->text(), e.caption);
+                QCOMPARE(button->font().pointSizeF(), 11.25);
+                QVERIFY(button->font().bold());
+            } else if (auto* frame = qobject_cast<QGroupBox*>(e.widget)) {
+                QCOMPARE(frame->title(), e.caption);
+            }
+        }
+        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(form.ProgressBar1->valueF(), 0.0);
+        // The delete list lies wholly below the client area.
+        QVERIFY(form.ListView3->geometry().top() >= form.height());
+        const QString tip = QStringLiteral("Double-click item to remove it. Move | line to right "
+                                           "and out of window to reveal full names.");
+        QCOMPARE(form.ListView1->toolTip(), tip);
+        QCOMPARE(form.ListView3->toolTip(), tip);
+    }
+
+    void focusStartsOnHiddenDeleteListAndTabsInDesignedOrder() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(QApplication::focusWidget(), form.ListView3);
+        const QList<QWidget*> order = {form.ListView1,    form.PushButton8,  form.PushButton6,
+                                       form.PushButton1,  form.PushButton4,  form.PushButton12,
+                                       form.PushButton9,  form.PushButton2,  form.Text1,
+                                       form.PushButton11, form.PushButton13, form.PushButton14,
+                                       form.PushButton15, form.PushButton16, form.Text4};
+        for (QWidget* next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void hoverPointers() {
+        QFile::remove(besideProgram("HAND-M.CUR"));
+        QVERIFY(QFile::copy(THINWICK_ASSETS_DIR "/HAND-M.CUR", besideProgram("HAND-M.CUR")));
+        auto cleanup = qScopeGuard([] { QFile::remove(besideProgram("HAND-M.CUR")); });
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(form.hasHandImage());
+        const QList<QWidget*> buttons = {form.PushButton1,  form.PushButton2,  form.PushButton4,
+                                         form.PushButton6,  form.PushButton8,  form.PushButton9,
+                                         form.PushButton11, form.PushButton12, form.PushButton13,
+                                         form.PushButton14, form.PushButton15, form.PushButton16};
+        const QList<QWidget*> plain = {&form,
+                                       form.Frame1,
+                                       form.Frame4,
+                                       form.Text1,
+                                       form.Text4->viewport(),
+                                       form.ListView3->viewport(),
+                                       form.ListView1->viewport()};
+        for (QWidget* button : buttons) {
+            moveOver(form.Text4->viewport());
+            QCOMPARE(form.mousePointer(), 0);
+            moveOver(button);
+            QCOMPARE(form.mousePointer(), 99);
+            QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
+        }
+        for (QWidget* widget : plain) {
+            moveOver(form.PushButton8);
+            moveOver(widget);
+            QCOMPARE(form.mousePointer(), 0);
+        }
+        // Busy wins over every hover rule.
+        form.setMousePointer(11);
+        for (QWidget* widget : buttons + plain) {
+            moveOver(widget);
+            QCOMPARE(form.mousePointer(), 11);
+        }
+        QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
+        form.setMousePointer(0);
+        moveOver(form.PushButton2);
+        QCOMPARE(form.mousePointer(), 99);
+    }
+
+    void missingHandImageLeavesTheArrowSilently() {
+        QFile::remove(besideProgram("HAND-M.CUR"));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(!form.hasHandImage());
+        moveOver(form.PushButton12);
+        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void unreadableHandImageLeavesTheArrowSilently() {
+        TestEnv::makeFile(besideProgram("HAND-M.CUR"), "not a cursor");
+        auto cleanup = qScopeGuard([] { QFile::remove(besideProgram("HAND-M.CUR")); });
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QVERIFY(!form.hasHandImage());
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void skinFileChangesWindowAndFrameColours() {
+        const QString skin = besideProgram("x/o.cjs");
+        TestEnv::makeFile(skin, "QPushButton { color: #123456; }");
+        auto cleanup = qScopeGuard([] { QDir(besideProgram("x")).removeRecursively(); });
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        const QColor buttonFace = QApplication::palette().color(QPalette::Button);
+        QVERIFY(buttonFace != QColor(Qt::white));
+        form.Form_Load();
+        QCOMPARE(form.palette().color(QPalette::Window), buttonFace);
+        QCOMPARE(form.Frame1->palette().color(QPalette::Window), buttonFace);
+        QCOMPARE(form.Frame4->palette().color(QPalette::Window), buttonFace);
+        QVERIFY(form.styleSheet().contains("#123456"));
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void withoutSkinTheWindowStaysWhite() {
+        QDir(besideProgram("x")).removeRecursively();
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(form.Frame1->palette().color(QPalette::Window), QColor(Qt::white));
+        QVERIFY(form.styleSheet().isEmpty());
+    }
+
+    void listControlOperations() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        ListView& list = *form.ListView1;
+        for (const char* text : {"one", "two", "three", "four", "five"})
+            list.addRow(QString::fromLatin1(text));
+        list.removeRow(2);
+        QCOMPARE(list.rows(), QStringList({"one", "three", "four", "five"}));
+        QCOMPARE(list.rowText(4), QStringLiteral("five"));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.rowText(5));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.rowText(0));
+        QVERIFY_THROWS_EXCEPTION(Failure, list.removeRow(9));
+        list.setRowText(2, "THREE");
+        QCOMPARE(list.rowText(2), QStringLiteral("THREE"));
+        QCOMPARE(list.selectedRow(), 0);
+        list.selectRow(3);
+        QCOMPARE(list.selectedRow(), 3);
+        list.removeRow(1);
+        QCOMPARE(list.selectedRow(), 2); // the selection follows its row
+        list.clearRows();
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(list.selectedRow(), 0);
+
+        form.ProgressBar1->setValueF(33.333);
+        QCOMPARE(form.ProgressBar1->valueF(), 33.333);
+        QCOMPARE(form.ProgressBar1->value(), 3333);
+        form.ProgressBar1->setBarText("Processing: 100%p.txt");
+        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Processing: 100%p.txt"));
+    }
+
+    void textBoxEvents() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QSignalSpy changes(form.Text1, &TextBox::change);
+        QSignalSpy validations(form.Text1, &TextBox::validate);
+        form.Text1->setText("7");
+        QCOMPARE(changes.count(), 1);
+        form.Text1->setFocus();
+        QTest::keyClicks(form.Text1, "25");
+        QCOMPARE(changes.count(), 3);
+        QCOMPARE(validations.count(), 0);
+        form.PushButton8->setFocus();
+        QCOMPARE(validations.count(), 1);
+        QCOMPARE(Main::GetSetting(App, Section, "Text1", "none"), QStringLiteral("725"));
+    }
+
+    void closingWritesNothing() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const QByteArray before = TestEnv::readSettingsFile();
+        QSignalSpy unloaded(&form, &Form1::unloaded);
+        QVERIFY(form.close());
+        QCOMPARE(unloaded.count(), 1);
+        QVERIFY(form.isUnloaded());
+        QCOMPARE(TestEnv::readSettingsFile(), before);
+        QVERIFY(dialogs.calls().empty());
     }
 };
+
 THINWICK_TEST_MAIN(AppTest)
 #include "test_app.moc"

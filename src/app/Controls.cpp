@@ -82,7 +82,7 @@ void ListView::addColumn(const QString& heading) {
 }
 
 void ListView::setColumnWidthTwips(int twips) {
-    header()->resizeSection(0, twips / 15);
+    header()->resizeSection(0, static_cast<int>(std::lround(twips / 15.0)));
 }
 
 void ListView::addRow(const QString& text) {

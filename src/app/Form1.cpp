@@ -53,6 +53,12 @@ std::unique_ptr<QCursor> loadCursorFile(const QString& path) {
     return std::make_unique<QCursor>(QPixmap::fromImage(image), hotX, hotY);
 }
 
+bool cameFromChild(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    return widget != nullptr && widget->childAt(mouse->position().toPoint()) != nullptr;
+}
+
 } // namespace
 
 namespace Main {
@@ -313,7 +319,9 @@ void Form1::Form_MouseMove() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseMove) {
+    // A move that a child did not take travels on to its parent; only the control actually under
+    // the pointer applies its rule.
+    if (event->type() == QEvent::MouseMove && !cameFromChild(watched, event)) {
         if (qobject_cast<PushButton*>(watched) != nullptr)
             Main::Untrapped([this] { PushButton_MouseMove(); });
         else
@@ -323,7 +331,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
-    Main::Untrapped([this] { Form_MouseMove(); });
+    if (!cameFromChild(this, event))
+        Main::Untrapped([this] { Form_MouseMove(); });
     QWidget::mouseMoveEvent(event);
 }
 

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Thinwick need, when missing.
+set -euo pipefail
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
+  libglib2.0-dev fonts-liberation)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+  "${missing[@]}"
