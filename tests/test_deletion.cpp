@@ -239,8 +239,9 @@ private slots:
 
     void rowRemovedWithDeleteKeyStays() {
         QTemporaryDir dir;
-        const QStringList paths = makeFiles(
-            dir.path(), {QStringLiteral("1.txt"), QStringLiteral("2.txt"), QStringLiteral("3.txt")});
+        const QStringList paths =
+            makeFiles(dir.path(),
+                      {QStringLiteral("1.txt"), QStringLiteral("2.txt"), QStringLiteral("3.txt")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.ListView3->setRows(paths);
@@ -256,11 +257,11 @@ private slots:
 
     void unusualNamesKeepTheirExactPath() {
         QTemporaryDir dir;
-        const QStringList paths = makeFiles(
-            dir.path() + QStringLiteral("/sub dir"),
-            {QStringLiteral("with space.txt"), QStringLiteral("100% sure.txt"),
-             QStringLiteral("%41%2F.txt"), QStringLiteral("ünï çødé.txt"),
-             QStringLiteral("line\nbreak.txt"), QStringLiteral("日本語")});
+        const QStringList paths =
+            makeFiles(dir.path() + QStringLiteral("/sub dir"),
+                      {QStringLiteral("with space.txt"), QStringLiteral("100% sure.txt"),
+                       QStringLiteral("%41%2F.txt"), QStringLiteral("ünï çødé.txt"),
+                       QStringLiteral("line\nbreak.txt"), QStringLiteral("日本語")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.ListView3->setRows(paths);
@@ -277,8 +278,9 @@ private slots:
     // With a regular file where the trash folder should be, the real trash refuses every move.
     void unusableTrashLeavesFilesInPlace() {
         QTemporaryDir dir;
-        const QStringList paths = makeFiles(
-            dir.path(), {QStringLiteral("x.txt"), QStringLiteral("y.txt"), QStringLiteral("z.txt")});
+        const QStringList paths =
+            makeFiles(dir.path(),
+                      {QStringLiteral("x.txt"), QStringLiteral("y.txt"), QStringLiteral("z.txt")});
         QVERIFY(QDir(trashDir()).removeRecursively());
         TestEnv::makeFile(trashDir(), "not a folder");
         ScriptedDialogs dialogs;
@@ -392,9 +394,8 @@ private slots:
         QFETCH(bool, close);
         QFETCH(bool, atStart);
         QTemporaryDir dir;
-        const QStringList paths =
-            makeFiles(dir.path(), {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                                   QStringLiteral("4")});
+        const QStringList paths = makeFiles(dir.path(), {QStringLiteral("1"), QStringLiteral("2"),
+                                                         QStringLiteral("3"), QStringLiteral("4")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.ListView3->setRows(paths);
@@ -470,8 +471,8 @@ private slots:
         QVERIFY(folderLink.found && folderLink.moved && !folderLink.isFolder);
         QVERIFY(!present(d + QStringLiteral("/folderlink")));
         QVERIFY(QFileInfo(d + QStringLiteral("/target/t.txt")).isFile());
-        QCOMPARE(trashedNames(), (QStringList{QStringLiteral("dangling"),
-                                              QStringLiteral("folderlink")}));
+        QCOMPARE(trashedNames(),
+                 (QStringList{QStringLiteral("dangling"), QStringLiteral("folderlink")}));
     }
 };
 

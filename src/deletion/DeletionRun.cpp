@@ -41,19 +41,19 @@ void Form1::PushButton2_Click() {
         ~RunningFlag() { flag = false; }
     } running{m_deletionRunning};
 
+    // The run works on the list as it stood when the button was pressed: edits, filters and
+    // rebuilds that run while it yields cannot change which files it moves.
+    const QStringList paths = ListView3->rows();
     Main::ErrorTrap trap(m_dialogs, Location::PushButton2_Click);
     trap.run(106, [] { QCoreApplication::processEvents(); });
     if (m_unloaded)
         return;
-    if (trap.test(108, [&] { return ListView3->count() == 0; })) {
+    if (trap.test(108, [&] { return paths.isEmpty(); })) {
         trap.run(134, [&] {
             m_dialogs.message(QStringLiteral("No files added."), m_appTitle, MessageIcon::None);
         });
         return;
     }
-    // The run works on the list as it stood when it started: edits, filters and rebuilds that run
-    // while it yields cannot change which files it moves.
-    const QStringList paths = ListView3->rows();
     const auto n = paths.size();
     QStringList leftInPlace;
     QElapsedTimer sinceYield;

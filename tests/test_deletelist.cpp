@@ -1,0 +1,413 @@
+// The random draw, the delete list and its summary, and pruning the delete list by hand.
+#include "TestSupport.h"
+#include "app/CountValue.h"
+#include "app/Form1.h"
+#include "app/Random.h"
+#include "app/Settings.h"
+#include "deletelist/DeleteList.h"
+#include "deletelist/RandomFileList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTest>
+#include <sys/stat.h>
+
+namespace {
+
+const QString NoFiles = QStringLiteral("There are no files in folder ");
+
+// A folder with the given files directly in it; returns its path without a trailing separator.
+QString makeFolder(const QTemporaryDir& root, const QString& name, const QStringList& files) {
+    const QString folder = root.path() + QLatin1Char('/') + name;
+    QDir().mkpath(folder);
+    for (const QString& file : files)
+        TestEnv::makeFile(folder + QLatin1Char('/') + file);
+    return folder;
+}
+
+QStringList listed(const QString& folder) {
+    QStringList pool;
+    Delete1::AppendOrdinaryFiles(folder + QLatin1Char('/'), pool);
+    return pool;
+}
+
+QStringList named(int count, const QString& stem = QStringLiteral("f")) {
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << stem + QString::number(i) + QStringLiteral(".jpg");
+    return names;
+}
+
+// A window whose count box holds the text without a rebuild (the source list is still empty).
+struct Window {
+    ScriptedDialogs dialogs;
+    Form1 form{dialogs};
+    explicit Window(const QString& count) { form.Text1->setText(count); }
+};
+
+} // namespace
+
+class DeleteListTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        TestEnv::removeSettings();
+        Main::Random::seed(20261207);
+    }
+
+    void onlyOrdinaryFilesJoinThePool() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "mixed", {"a.txt", "b.jpg", ".hidden", "c"});
+        QDir().mkpath(folder + "/sub");
+        TestEnv::makeFile(folder + "/sub/inner.txt");
+        QVERIFY(QFile::link(folder + "/a.txt", folder + "/link-to-file"));
+        QVERIFY(QFile::link(folder + "/missing", folder + "/broken-link"));
+        QVERIFY(QFile::link(folder + "/sub", folder + "/link-to-folder"));
+        QCOMPARE(mkfifo(QFile::encodeName(folder + "/pipe").constData(), 0600), 0);
+        const QStringList pool = listed(folder);
+        QCOMPARE(QSet<QString>(pool.begin(), pool.end()),
+                 QSet<QString>({folder + "/a.txt", folder + "/b.jpg", folder + "/c",
+                                folder + "/link-to-file"}));
+        QCOMPARE(pool.size(), 4);
+    }
+
+    void poolingFollowsRowsAndAddsOneSeparator() {
+        QTemporaryDir root;
+        const QString a = makeFolder(root, "a", named(3, "a"));
+        const QString b = makeFolder(root, "b", named(2, "b"));
+        Window w("1000");
+        w.form.AddSourceFolder(b); // without the trailing separator
+        w.form.AddSourceFolder(a + "/");
+        w.form.AddSourceFolder(b + "/"); // the same folder again contributes again
+        const QStringList result = Delete1::randomFileList(w.form);
+        // Fewer files than the count: the whole pool in pool order.
+        QCOMPARE(result, listed(b) + listed(a) + listed(b));
+        QVERIFY(result.first().startsWith(b + "/b"));
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void foldersWithoutFilesAreReportedOncePerRow() {
+        QTemporaryDir root;
+        const QString full = makeFolder(root, "full", named(2));
+        const QString empty = makeFolder(root, "empty", {});
+        const QString onlyHidden = makeFolder(root, "hidden", {".a", ".b"});
+        const QString onlySub = makeFolder(root, "onlysub", {});
+        QDir().mkpath(onlySub + "/child");
+        const QString missing = root.path() + "/missing";
+        Window w("100");
+        for (const QString& row : {empty, full, onlyHidden + "/", onlySub, missing, empty})
+            w.form.AddSourceFolder(row);
+        w.form.AddSourceFolder(QString()); // an empty row names no folder: no files, no message
+        w.dialogs.expectMessage(5);
+        const QStringList result = Delete1::randomFileList(w.form);
+        QCOMPARE(result, listed(full));
+        QCOMPARE(
+            w.dialogs.messageTexts(),
+            QStringList({NoFiles + empty + "/", NoFiles + onlyHidden + "/", NoFiles + onlySub + "/",
+                         NoFiles + missing + "/", NoFiles + empty + "/"}));
+        for (const auto& call : w.dialogs.calls()) {
+            QCOMPARE(call.title, w.form.appTitle());
+            QCOMPARE(call.icon, MessageIcon::None);
+        }
+    }
+
+    void aFolderThatCannotBeListedIsReportedThenCountsAsEmpty() {
+        QTemporaryDir root;
+        const QString loop = root.path() + "/loop";
+        QVERIFY(QFile::link(loop, loop)); // listing it fails with a symbolic link loop
+        Window w("5");
+        w.form.AddSourceFolder(loop);
+        w.dialogs.expectMessage(2);
+        QVERIFY(Delete1::randomFileList(w.form).isEmpty());
+        const QStringList texts = w.dialogs.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(
+            texts[0].contains("\r\nin Pruvel2021/08/31.Delete1.randomFileList at line 110\r\r"));
+        QCOMPARE(w.dialogs.calls().front().title, QStringLiteral("Application Error"));
+        QCOMPARE(texts[1], NoFiles + loop + "/");
+    }
+
+    void drawCountRoundsHalvesToEven_data() {
+        QTest::addColumn<double>("count");
+        QTest::addColumn<int>("draws");
+        QTest::newRow("whole") << 4.0 << 4;
+        QTest::newRow("2.5 draws 3") << 2.5 << 3;
+        QTest::newRow("3.5 draws 3") << 3.5 << 3;
+        QTest::newRow("4.5 draws 5") << 4.5 << 5;
+        QTest::newRow("half draws 1") << 0.5 << 1;
+        QTest::newRow("below one") << 0.7 << 1;
+        QTest::newRow("1.4") << 1.4 << 1;
+        QTest::newRow("1.6") << 1.6 << 2;
+    }
+    void drawCountRoundsHalvesToEven() {
+        QFETCH(double, count);
+        QFETCH(int, draws);
+        QCOMPARE(Delete1::DrawCount(count), draws);
+    }
+
+    void choosingForTheCount_data() {
+        QTest::addColumn<int>("poolSize");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<bool>("inPoolOrder");
+        QTest::newRow("fewer files than the count") << 5 << "9" << 5 << true;
+        QTest::newRow("2.5 from 3 samples 3") << 3 << "2.5" << 3 << false;
+        QTest::newRow("2.5 from 2 takes all") << 2 << "2.5" << 2 << true;
+        QTest::newRow("3.5 from 10") << 10 << "3.5" << 3 << false;
+        QTest::newRow("7 files") << 20 << "7 files" << 7 << false;
+        QTest::newRow("below a half") << 20 << "0.4" << 0 << true;
+        QTest::newRow("negative") << 20 << "-2" << 0 << true;
+        QTest::newRow("empty pool") << 0 << "3" << 0 << true;
+    }
+    void choosingForTheCount() {
+        QFETCH(int, poolSize);
+        QFETCH(QString, count);
+        QFETCH(int, chosen);
+        QFETCH(bool, inPoolOrder);
+        const QStringList pool = named(poolSize);
+        const QStringList result = Delete1::ChooseFromPool(pool, Main::CountValue(count));
+        QCOMPARE(result.size(), chosen);
+        QCOMPARE(QSet<QString>(result.begin(), result.end()).size(), chosen); // distinct
+        for (const QString& entry : result)
+            QVERIFY(pool.contains(entry));
+        if (inPoolOrder)
+            QCOMPARE(result, pool.mid(0, chosen));
+    }
+
+    void countEqualToPoolGivesEveryFileInRandomOrder() {
+        const QStringList pool = named(8);
+        QSet<QString> orders;
+        for (int i = 0; i < 20; ++i) {
+            QStringList result = Delete1::ChooseFromPool(pool, 8);
+            orders.insert(result.join('|'));
+            result.sort();
+            QStringList sorted = pool;
+            sorted.sort();
+            QCOMPARE(result, sorted);
+        }
+        QVERIFY(orders.size() > 15); // 8! orders: repeats among 20 draws are rare
+    }
+
+    void everyFileIsEquallyLikelyInEveryPlace() {
+        // Chi-square over 9 degrees of freedom; 45 lies far beyond the 0.00001 quantile (about
+        // 37), so with the fixed seed this only fails when the draw is biased.
+        constexpr int c = 10;
+        constexpr int k = 3;
+        constexpr int trials = 30000;
+        const QStringList pool = named(c);
+        std::array<int, c> chosen{};
+        std::array<int, c> first{};
+        std::array<int, c> last{};
+        for (int t = 0; t < trials; ++t) {
+            const QStringList result = Delete1::ChooseFromPool(pool, k);
+            QCOMPARE(result.size(), k);
+            for (const QString& entry : result)
+                ++chosen[pool.indexOf(entry)];
+            ++first[pool.indexOf(result.first())];
+            ++last[pool.indexOf(result.last())];
+        }
+        auto chiSquare = [](const std::array<int, c>& counts, double expected) {
+            double sum = 0;
+            for (int n : counts)
+                sum += (n - expected) * (n - expected) / expected;
+            return sum;
+        };
+        QVERIFY2(chiSquare(chosen, double(trials) * k / c) < 45, "chosen unevenly");
+        QVERIFY2(chiSquare(first, double(trials) / c) < 45, "first place uneven");
+        QVERIFY2(chiSquare(last, double(trials) / c) < 45, "last place uneven");
+    }
+
+    void rebuildWritesRowsAndSummaryExactly() {
+        QTemporaryDir root;
+        const QString folder =
+            makeFolder(root, "four", {"a b.txt", "c%d.jpg", QString::fromUtf8("ünï.png"), "e"});
+        Window w("100");
+        w.form.AddSourceFolder(folder + "/");
+        w.form.ListView3->setRows({"stale"});
+        w.form.Text4->setText("stale");
+        Delete1::CorrelateListviewsWrapper(w.form);
+        const QStringList rows = listed(folder);
+        QCOMPARE(w.form.ListView3->rows(), rows);
+        QString summary;
+        for (const QString& row : rows)
+            summary += row + " will be deleted.\r\n";
+        QCOMPARE(w.form.Text4->text(), summary);
+        QCOMPARE(w.form.Text4->text().count("\r\n"), 4);
+        QCOMPARE(w.form.Text4->toPlainText().count('\n'), 4); // shown as four lines
+    }
+
+    void rebuildWithoutSourcesOrFilesLeavesEmptyLists() {
+        QTemporaryDir root;
+        Window w("10");
+        w.form.ListView3->setRows({"stale"});
+        w.form.Text4->setText("stale");
+        Delete1::CorrelateListviewsWrapper(w.form);
+        QCOMPARE(w.form.ListView3->count(), 0);
+        QVERIFY(w.form.Text4->text().isEmpty());
+        w.form.AddSourceFolder(makeFolder(root, "empty", {}));
+        w.form.ListView3->setRows({"stale"});
+        w.dialogs.expectMessage();
+        Delete1::CorrelateListviewsWrapper(w.form);
+        QCOMPARE(w.form.ListView3->count(), 0);
+        QVERIFY(w.form.Text4->text().isEmpty());
+    }
+
+    void typingTheCountSavesAndRebuildsPerKeystroke() {
+        QTemporaryDir root;
+        const QString empty = makeFolder(root, "empty", {});
+        Window w("");
+        w.form.AddSourceFolder(empty);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        w.form.Text1->setFocus();
+        // Each rebuild lists the empty folder once and says so: the messages count the rebuilds.
+        w.dialogs.expectMessage(2);
+        QTest::keyClick(w.form.Text1, '3');
+        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("3"));
+        QCOMPARE(w.dialogs.calls().size(), size_t(1));
+        QTest::keyClick(w.form.Text1, '0');
+        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"),
+                 QStringLiteral("30"));
+        QCOMPARE(w.dialogs.messageTexts(),
+                 QStringList({NoFiles + empty + "/", NoFiles + empty + "/"}));
+    }
+
+    void aNegativeCountIsNeitherSavedNorDrawn() {
+        QTemporaryDir root;
+        Window w("");
+        w.form.AddSourceFolder(makeFolder(root, "f", named(3)));
+        Main::SaveSetting("Brindlewood", "Thinwick", "Text1", "8");
+        w.form.Text1->setText("-2");
+        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("8"));
+        QCOMPARE(w.form.ListView3->count(), 0);
+        w.dialogs.expectMessage();
+        w.form.PushButton12_Click();
+        QCOMPARE(w.dialogs.messageTexts(),
+                 QStringList({"You must have at least one source folder and number of files to "
+                              "delete."}));
+        QCOMPARE(w.form.ListView3->count(), 0);
+        // Leaving the box keeps a negative count as it is.
+        w.form.Text1_Validate();
+        QCOMPARE(w.form.Text1->text(), QStringLiteral("-2"));
+    }
+
+    void leavingAnEmptyBoxSetsOne() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "f", named(4));
+        Window w("");
+        w.form.AddSourceFolder(folder);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w.form));
+        w.form.Text1->setFocus();
+        w.form.PushButton12->setFocus(); // the focus leaves the box
+        QCOMPARE(w.form.Text1->text(), QStringLiteral("1"));
+        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("1"));
+        QCOMPARE(w.form.ListView3->count(), 1);
+        QVERIFY(listed(folder).contains(w.form.ListView3->rowText(1)));
+    }
+
+    void generateButton() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "f", named(6));
+        Window w("4");
+        // Without a source row: the message, and the lists stay untouched.
+        w.form.ListView3->setRows({"kept"});
+        w.dialogs.expectMessage();
+        w.form.PushButton12_Click();
+        QCOMPARE(w.form.ListView3->rows(), QStringList({"kept"}));
+        QCOMPARE(w.dialogs.messageTexts().size(), 1);
+        // With a source: a fresh draw under the busy pointer, the default pointer after it.
+        w.form.AddSourceFolder(folder);
+        w.form.PushButton12_Click();
+        QCOMPARE(w.form.ListView3->count(), 4);
+        QCOMPARE(w.form.mousePointer(), 0);
+        QCOMPARE(w.dialogs.calls().size(), size_t(1));
+    }
+
+    void deleteKeyRemovesTheSelectedRowOnly_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<int>("select");
+        QTest::addColumn<QStringList>("after");
+        const QStringList all = {"p1", "p2", "p3"};
+        QTest::newRow("delete") << int(Qt::Key_Delete) << 0 << false << 2
+                                << QStringList({"p1", "p3"});
+        QTest::newRow("shift delete") << int(Qt::Key_Delete) << int(Qt::ShiftModifier) << false << 1
+                                      << QStringList({"p2", "p3"});
+        QTest::newRow("ctrl delete") << int(Qt::Key_Delete) << int(Qt::ControlModifier) << false
+                                     << 3 << QStringList({"p1", "p2"});
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << false << 2 << all;
+        QTest::newRow("busy") << int(Qt::Key_Delete) << 0 << true << 2 << all;
+        QTest::newRow("no selection") << int(Qt::Key_Delete) << 0 << false << 0 << all;
+    }
+    void deleteKeyRemovesTheSelectedRowOnly() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, busy);
+        QFETCH(int, select);
+        QFETCH(QStringList, after);
+        Window w("3");
+        w.form.ListView3->setRows({"p1", "p2", "p3"});
+        w.form.Text4->setText(Delete1::SummaryText({"p1", "p2", "p3"}));
+        if (select > 0)
+            w.form.ListView3->selectRow(select);
+        if (busy)
+            w.form.setMousePointer(11);
+        QTest::keyClick(w.form.ListView3, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(w.form.ListView3->rows(), after);
+        // The summary keeps naming every file: only the delete list decides what goes.
+        QCOMPARE(w.form.Text4->text(), Delete1::SummaryText({"p1", "p2", "p3"}));
+    }
+
+    void deleteKeyOnAnEmptyListAndDoubleClickDoNothing() {
+        Window w("3");
+        QTest::keyClick(w.form.ListView3, Qt::Key_Delete);
+        QCOMPARE(w.form.ListView3->count(), 0);
+        w.form.ListView3->setRows({"p1", "p2"});
+        w.form.ListView3->selectRow(1);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QTest::mouseDClick(
+            w.form.ListView3->viewport(), Qt::LeftButton, {},
+            w.form.ListView3->visualRect(w.form.ListView3->model()->index(0, 0)).center());
+        QCOMPARE(w.form.ListView3->rows(), QStringList({"p1", "p2"}));
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void clearListUnderTheSummary() {
+        Window w("3");
+        w.form.ListView3->setRows({"p1", "p2"});
+        w.form.Text4->setText(Delete1::SummaryText({"p1", "p2"}));
+        w.form.setMousePointer(11);
+        w.form.PushButton9_Click();
+        QCOMPARE(w.form.ListView3->count(), 2);
+        QVERIFY(!w.form.Text4->text().isEmpty());
+        w.form.setMousePointer(0);
+        w.form.PushButton9->click();
+        QCOMPARE(w.form.ListView3->count(), 0);
+        QVERIFY(w.form.Text4->text().isEmpty());
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void largeRebuildKeepsEveryRow() {
+        // A hundred thousand rows go into both controls whole: one folder of a thousand files,
+        // listed a hundred times, drawn completely.
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "d", named(1000));
+        Window w("100000");
+        for (int i = 0; i < 100; ++i)
+            w.form.AddSourceFolder(folder);
+        Delete1::CorrelateListviewsWrapper(w.form);
+        QCOMPARE(w.form.ListView3->count(), 100000);
+        QCOMPARE(w.form.Text4->text().count("\r\n"), 100000);
+        QCOMPARE(w.form.Text4->document()->blockCount(), 100001);
+        QCOMPARE(w.form.ListView3->rows().count(w.form.ListView3->rowText(1)), 100);
+    }
+};
+
+THINWICK_TEST_MAIN(DeleteListTest)
+#include "test_deletelist.moc"

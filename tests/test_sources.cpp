@@ -1,0 +1,523 @@
+// Path helpers and the source folder list: list files, double-click removal, "Clear List",
+// drag reordering and "1. Add Folder(s)".
+#include "TestSupport.h"
+#include "app/Form1.h"
+#include "app/Paths.h"
+#include "deletelist/DeleteList.h"
+#include "sources/AddFolder.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMouseEvent>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+QPoint rowCenter(const ListView* list, int position) {
+    return list->visualRect(list->model()->index(position - 1, 0)).center();
+}
+
+void press(ListView* list, QPoint point) {
+    QTest::mousePress(list->viewport(), Qt::LeftButton, {}, point);
+}
+
+void release(ListView* list, QPoint point) {
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
+}
+
+// A pointer move over the list's viewport with the given buttons held.
+void moveTo(ListView* list, QPoint point, Qt::MouseButtons buttons = Qt::LeftButton) {
+    QMouseEvent move(QEvent::MouseMove, point, list->viewport()->mapToGlobal(point), Qt::NoButton,
+                     buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(list->viewport(), &move);
+}
+
+// Press, release, double-click and release at one point, as the platform delivers them.
+void doubleClick(ListView* list, QPoint point) {
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
+}
+
+void addRows(Form1& form, const QStringList& rows) {
+    for (const QString& row : rows)
+        form.AddSourceFolder(row);
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+QString dragIconBesideProgram() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/drag.ico");
+}
+
+} // namespace
+
+class SourcesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { TestEnv::removeSettings(); }
+
+    void normalizeFolderPath_data() {
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        struct Case {
+            const char* name;
+            const char* path;
+            const char* expected;
+        };
+        // Written with '\'; each case runs again with every '\' turned into '/'.
+        const Case cases[] = {
+            {"doubled", "C:\\\\Data\\\\Sub", "C:\\Data\\Sub"},
+            {"run of three", "C:\\Data\\\\\\Sub", "C:\\Data\\\\Sub"},
+            {"run of four", "C:\\Data\\\\\\\\Sub", "C:\\Data\\\\Sub"},
+            {"four leading", "\\\\\\\\server\\share", "\\\\server\\share"},
+            {"network path", "\\\\server\\share", "\\\\server\\share"},
+            {"one leading", "\\folder", "\\\\folder"},
+            {"leading run and doubles", "\\\\\\a\\\\b", "\\\\a\\b"},
+            {"empty", "", ""},
+            {"lone separator", "\\", "\\\\"},
+            {"trailing separator", "C:\\Data\\", "C:\\Data\\"},
+            {"doubled trailing", "C:\\Data\\\\", "C:\\Data\\"},
+        };
+        for (const QChar separator : {QChar('\\'), QChar('/')}) {
+            for (const Case& c : cases) {
+                QString path = QString::fromLatin1(c.path);
+                QString expected = QString::fromLatin1(c.expected);
+                QTest::addRow("%c %s", separator.toLatin1(), c.name)
+                    << separator << path.replace('\\', separator)
+                    << expected.replace('\\', separator);
+            }
+        }
+        // clang-format off
+        QTest::newRow("\\ leaves /") << QChar('\\') << "C://a//b/" << "C://a//b/";
+        QTest::newRow("/ leaves \\") << QChar('/') << "\\\\a\\\\b" << "\\\\a\\\\b";
+        // clang-format on
+    }
+
+    void normalizeFolderPath() {
+        QFETCH(QChar, separator);
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(Main::NormalizeFolderPath(path, separator), expected);
+    }
+
+    void fileNameOf() {
+        QCOMPARE(Main::FileNameOf("C:\\Data\\x.txt", '\\'), QString("x.txt"));
+        QCOMPARE(Main::FileNameOf("x.txt", '\\'), QString("x.txt"));
+        QCOMPARE(Main::FileNameOf("C:\\Data\\", '\\'), QString());
+        // The default is the native '/': a backslash is an ordinary character then.
+        QCOMPARE(Main::FileNameOf("/home/u/x.txt"), QString("x.txt"));
+        QCOMPARE(Main::FileNameOf("/home/u/"), QString());
+        QCOMPARE(Main::FileNameOf("C:\\Data\\x.txt"), QString("C:\\Data\\x.txt"));
+    }
+
+    void folderAndFileChecks() {
+        QTemporaryDir tmp;
+        const QString file = tmp.path() + "/f.txt";
+        TestEnv::makeFile(file);
+        const QString missing = tmp.path() + "/missing";
+        QVERIFY(Main::IsFolder(tmp.path()));
+        QVERIFY(!Main::IsFolder(file));
+        QVERIFY(!Main::IsFolder(missing));
+        QVERIFY(!Main::IsFolder(QString()));
+        QVERIFY(Main::FileExists(file));
+        QVERIFY(Main::FileExists(tmp.path()));
+        QVERIFY(!Main::FileExists(missing));
+        QVERIFY(!Main::FileExists(QString()));
+    }
+
+    void splitListLines_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        // The line-end kinds themselves are covered by the file table below.
+        QTest::newRow("LF CR is two ends") << "a\n\rb" << QStringList{"a", "", "b"};
+        QTest::newRow("empty lines kept") << "a\n\n\r\rb" << QStringList{"a", "", "", "", "b"};
+        QTest::newRow("one empty line") << "\r\n" << QStringList{""};
+        QTest::newRow("blanks kept") << " a \t\r\n\tb " << QStringList{" a \t", "\tb "};
+        QTest::newRow("no text") << "" << QStringList{};
+    }
+
+    void splitListLines() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        QCOMPARE(Main::SplitListLines(text), expected);
+    }
+
+    void loadListFromFile_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("added");
+        const QStringList abc{"a", "b", "c"};
+        QTest::newRow("CR LF") << QByteArray("a\r\nb\r\nc\r\n") << abc;
+        QTest::newRow("CR") << QByteArray("a\rb\rc\r") << abc;
+        QTest::newRow("LF") << QByteArray("a\nb\nc\n") << abc;
+        QTest::newRow("mixed") << QByteArray("a\r\nb\nc\r") << abc;
+        QTest::newRow("last line open") << QByteArray("a\r\nb\r\nc") << abc;
+        QTest::newRow("blanks kept") << QByteArray("  a \r\n\tb\t") << QStringList{"  a ", "\tb\t"};
+        QTest::newRow("empty lines left out") << QByteArray("\r\na\r\n\r\n\nb\r\rc\n\n") << abc;
+        QTest::newRow("only line ends") << QByteArray("\r\n\n\r") << QStringList{};
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF"
+                                           "a\r\nb\r\nc")
+                             << abc;
+        QTest::newRow("non-ASCII")
+            << QByteArray("/tmp/Übersicht\r\n/tmp/日本語/\r\n")
+            << QStringList{QString::fromUtf8("/tmp/Übersicht"), QString::fromUtf8("/tmp/日本語/")};
+        QTest::newRow("empty file") << QByteArray() << QStringList{};
+    }
+
+    void loadListFromFile() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QStringList, added);
+        QTemporaryDir tmp;
+        const QString path = tmp.path() + "/list.txt";
+        TestEnv::makeFile(path, contents);
+        ScriptedDialogs dialogs; // no dialog scripted: any message fails the test
+        ListView list;
+        list.addRow("kept");
+        Main::LoadListFromFile(list, path, dialogs, "Title");
+        QCOMPARE(list.rows(), QStringList{"kept"} + added);
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void loadListFromFileRefusals() {
+        QTemporaryDir tmp;
+        ScriptedDialogs dialogs;
+        ListView list;
+        list.addRow("kept");
+        dialogs.expectMessage();
+        Main::LoadListFromFile(list, tmp.path() + "/missing.txt", dialogs, "Some Title");
+        QCOMPARE(dialogs.calls().size(), size_t(1));
+        const ScriptedDialogs::Call& call = dialogs.calls().front();
+        QCOMPARE(call.kind, ScriptedDialogs::Kind::Message);
+        QCOMPARE(call.text, QString("File not found"));
+        QCOMPARE(call.title, QString("Some Title"));
+        QCOMPARE(call.icon, MessageIcon::None);
+        QCOMPARE(list.rows(), QStringList{"kept"});
+
+        QVERIFY_THROWS_EXCEPTION(std::exception,
+                                 Main::LoadListFromFile(list, tmp.path(), dialogs, "Some Title"));
+        QCOMPARE(list.rows(), QStringList{"kept"});
+        QCOMPARE(dialogs.calls().size(), size_t(1));
+    }
+
+    void addSourceFolderKeepsText() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        addRows(form, {"x//y", "/dup", "/dup", ""});
+        QCOMPARE(form.ListView1->rows(), (QStringList{"x//y", "/dup", "/dup", ""}));
+    }
+
+    void terminatedFolderPath_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        // clang-format off
+        QTest::newRow("leading one, doubled inside") << "/a//b" << "//a/b/";
+        QTest::newRow("leading one, ends in separator") << "/a/b/" << "//a/b/";
+        QTest::newRow("leading run") << "///srv//x" << "//srv/x/";
+        QTest::newRow("relative, doubled inside") << "a//b" << "a/b/";
+        QTest::newRow("doubled end, nothing added") << "a/b//" << "a/b/";
+        QTest::newRow("bare name") << "a" << "a/";
+        QTest::newRow("empty") << "" << "/";
+        QTest::newRow("lone separator") << "/" << "//";
+        // clang-format on
+    }
+
+    void terminatedFolderPath() {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(Form1::TerminatedFolderPath(path), expected);
+    }
+
+    void pickedFolderRow() {
+        QCOMPARE(AddFolder::PickedFolderRow("/"), QString("/"));
+        QTemporaryDir tmp;
+        QCOMPARE(AddFolder::PickedFolderRow(tmp.path()), "/" + tmp.path() + "/");
+    }
+
+    void doubleClickRemovesSelectedRow() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.ListView1_DblClick(); // empty list: nothing to do
+        QCOMPARE(form.ListView1->count(), 0);
+
+        addRows(form, {"A", "B", "C", "D"});
+        form.ListView3->setRows({"stale"});
+        form.Text4->setText("stale summary");
+        form.ListView1->selectRow(2);
+        form.ListView1_DblClick();
+        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "C", "D"}));
+
+        doubleClick(form.ListView1, rowCenter(form.ListView1, 2));
+        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+
+        form.ListView1->clearSelection();
+        form.ListView1_DblClick();
+        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+
+        form.setMousePointer(Form1::PointerBusy);
+        form.ListView1->selectRow(1);
+        form.ListView1_DblClick();
+        doubleClick(form.ListView1, rowCenter(form.ListView1, 1));
+        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+
+        // A double-click never rebuilds the delete list or the summary.
+        QCOMPARE(form.ListView3->rows(), QStringList{"stale"});
+        QCOMPARE(form.Text4->text(), QString("stale summary"));
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void doubleClickForgetsRemovedDraggedRow() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        addRows(form, {"A", "B", "C"});
+        ListView* list = form.ListView1;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(list, 3));
+        QCOMPARE(form.draggedRow(), 3);
+        // Removing another row: the remembered row follows its text.
+        list->selectRow(1);
+        form.ListView1_DblClick();
+        QCOMPARE(form.draggedRow(), 2);
+        QCOMPARE(list->rowText(form.draggedRow()), QString("C"));
+        doubleClick(list, rowCenter(list, 2));
+        QCOMPARE(list->rows(), QStringList{"B"});
+        QCOMPARE(form.draggedRow(), 0);
+    }
+
+    void clearList() {
+        QTemporaryDir tmp;
+        const QString one = tmp.path() + "/one/";
+        const QString two = tmp.path() + "/two";
+        TestEnv::makeFile(one + "a.txt");
+        TestEnv::makeFile(one + "b.txt");
+        TestEnv::makeFile(two + "/c.txt");
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("100");
+        addRows(form, {one, two});
+        Delete1::CorrelateListviewsWrapper(form);
+        const QStringList files{one + "a.txt", one + "b.txt", two + "/c.txt"};
+        QCOMPARE(sorted(form.ListView3->rows()), files);
+        QVERIFY(!form.Text4->text().isEmpty());
+
+        form.setMousePointer(Form1::PointerBusy);
+        form.PushButton4_Click();
+        QCOMPARE(form.ListView1->rows(), (QStringList{one, two}));
+        QCOMPARE(sorted(form.ListView3->rows()), files);
+
+        form.setMousePointer(Form1::PointerDefault);
+        form.PushButton4->click();
+        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(form.ListView3->count(), 0);
+        QCOMPARE(form.Text4->text(), QString());
+
+        // On an empty list the click still leaves an empty delete list.
+        form.ListView3->setRows({"stale"});
+        form.Text4->setText("stale");
+        form.PushButton4_Click();
+        QCOMPARE(form.ListView3->count(), 0);
+        QCOMPARE(form.Text4->text(), QString());
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void dragSwapsRowsUnderPointer() {
+        QVERIFY(!QFile::exists(dragIconBesideProgram()));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ListView* list = form.ListView1;
+        addRows(form, {"A", "B", "C", "D"});
+        form.ListView3->setRows({"keep"});
+        form.Text4->setText("keep");
+
+        press(list, rowCenter(list, 1));
+        QVERIFY(form.isDragging());
+        QCOMPARE(form.draggedRow(), 1);
+        QCOMPARE(list->mousePointer(), 99);
+        QVERIFY(!list->hasMouseIcon()); // no drag.ico: the drag goes on without an image
+        moveTo(list, rowCenter(list, 2));
+        QCOMPARE(list->rows(), (QStringList{"B", "A", "C", "D"}));
+        moveTo(list, rowCenter(list, 2)); // over the dragged row itself
+        QCOMPARE(list->rows(), (QStringList{"B", "A", "C", "D"}));
+        moveTo(list, rowCenter(list, 3));
+        QCOMPARE(list->rows(), (QStringList{"B", "C", "A", "D"}));
+        QCOMPARE(list->selectedRow(), 3);
+        QCOMPARE(form.draggedRow(), 3);
+        release(list, rowCenter(list, 3));
+        QVERIFY(!form.isDragging());
+        QCOMPARE(list->mousePointer(), 1);
+        QCOMPARE(form.draggedRow(), 3);
+
+        // Moving with the flag clear changes nothing.
+        moveTo(list, rowCenter(list, 1), Qt::NoButton);
+        QCOMPARE(list->rows(), (QStringList{"B", "C", "A", "D"}));
+        QCOMPARE(form.draggedRow(), 3);
+
+        // A jump from the first row straight to the third exchanges just those two.
+        list->setRows({"A", "B", "C", "D"});
+        press(list, rowCenter(list, 1));
+        moveTo(list, rowCenter(list, 3));
+        release(list, rowCenter(list, 3));
+        QCOMPARE(list->rows(), (QStringList{"C", "B", "A", "D"}));
+        QCOMPARE(form.draggedRow(), 3);
+
+        QCOMPARE(form.ListView3->rows(), QStringList{"keep"});
+        QCOMPARE(form.Text4->text(), QString("keep"));
+        QVERIFY(dialogs.calls().empty());
+    }
+
+    void dragKeepsEqualRowsInPlace() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ListView* list = form.ListView1;
+        addRows(form, {"A", "A", "C"});
+        const QPoint first = rowCenter(list, 1);
+        const QPoint second = rowCenter(list, 2);
+        const QPoint third = rowCenter(list, 3);
+        // Through the handlers, with the points the real events would carry.
+        list->selectRow(1);
+        form.ListView1_MouseDown();
+        form.ListView1_ItemClick();
+        form.ListView1_MouseMove(second);
+        QCOMPARE(list->selectedRow(), 1);
+        QCOMPARE(form.draggedRow(), 1);
+        form.ListView1_MouseMove(third);
+        QCOMPARE(list->rows(), (QStringList{"C", "A", "A"}));
+        QCOMPARE(form.draggedRow(), 3);
+        form.ListView1_MouseUp();
+        form.ListView1_MouseMove(first);
+        QCOMPARE(list->rows(), (QStringList{"C", "A", "A"}));
+        QVERIFY(!form.isDragging());
+    }
+
+    void dragIconBesideProgramIsUsed() {
+        const QString icon = dragIconBesideProgram();
+        QVERIFY(QFile::copy(THINWICK_ASSETS_DIR "/drag.ico", icon));
+        const auto removeIcon = qScopeGuard([&] { QFile::remove(icon); });
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ListView* list = form.ListView1;
+        addRows(form, {"A", "B"});
+        press(list, rowCenter(list, 1));
+        QVERIFY(list->hasMouseIcon());
+        QCOMPARE(list->mousePointer(), 99);
+        moveTo(list, rowCenter(list, 2));
+        release(list, rowCenter(list, 2));
+        QCOMPARE(list->rows(), (QStringList{"B", "A"}));
+    }
+
+    void dragScrollsAtEdges() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        ListView* list = form.ListView1;
+        for (int i = 1; i <= 50; ++i)
+            form.AddSourceFolder(QStringLiteral("row %1").arg(i));
+        QScrollBar* bar = list->verticalScrollBar();
+        QCOMPARE(bar->value(), 0);
+        // The lowest row whose centre lies within one row height of the bottom edge.
+        const int edge = list->rowHeightPixels();
+        const QPoint low(10, list->viewport()->height() - edge / 2 - 1);
+        const int under = list->hitTest(low);
+        QVERIFY(under > 1 && under < 50);
+        const auto nextRowShown = [&](int position) {
+            return list->viewport()->rect().contains(
+                list->visualRect(list->model()->index(position - 1, 0)));
+        };
+        QVERIFY(!nextRowShown(under + 1));
+
+        press(list, rowCenter(list, 1));
+        moveTo(list, low);
+        QCOMPARE(list->rowText(under), QString("row 1"));
+        QVERIFY(bar->value() > 0);
+        QVERIFY(nextRowShown(under + 1));
+
+        // At the top edge the row above comes into view again.
+        const int scrolled = bar->value();
+        const QPoint high(10, 1);
+        const int top = list->hitTest(high);
+        QVERIFY(top > 1);
+        moveTo(list, high);
+        release(list, high);
+        QCOMPARE(list->rowText(top), QString("row 1"));
+        QVERIFY(bar->value() < scrolled);
+        QVERIFY(nextRowShown(top - 1));
+        QCOMPARE(list->count(), 50);
+    }
+
+    void addFolderPicksAndRebuilds() {
+        QTemporaryDir tmp;
+        const QString folder = tmp.path() + "/pick";
+        TestEnv::makeFile(folder + "/f1.txt");
+        TestEnv::makeFile(folder + "/f2.txt");
+        // A temporary path has no doubled separators; the leading one becomes a pair.
+        const QString row = "/" + folder + "/";
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("100");
+
+        dialogs.expectFolder(folder);
+        form.PushButton8->click();
+        QCOMPARE(form.ListView1->rows(), QStringList{row});
+        const QStringList files{row + "f1.txt", row + "f2.txt"};
+        QCOMPARE(sorted(form.ListView3->rows()), files);
+        QStringList summary = form.Text4->text().split("\r\n");
+        QCOMPARE(summary.takeLast(), QString());
+        QCOMPARE(sorted(summary),
+                 (QStringList{files[0] + " will be deleted.", files[1] + " will be deleted."}));
+        QCOMPARE(dialogs.calls().size(), size_t(1));
+        QCOMPARE(dialogs.calls()[0].kind, ScriptedDialogs::Kind::PickFolder);
+        QCOMPARE(dialogs.calls()[0].text, QString("Please select folder:"));
+        QCOMPARE(dialogs.calls()[0].title, QString());
+        QCOMPARE(form.mousePointer(), 0);
+
+        // Cancelled: no row, but the delete list is drawn afresh from the listed folder.
+        form.ListView3->setRows({"dummy"});
+        form.Text4->setText("dummy");
+        dialogs.expectFolder(QString());
+        form.PushButton8_Click();
+        QCOMPARE(form.ListView1->rows(), QStringList{row});
+        QCOMPARE(sorted(form.ListView3->rows()), files);
+        QVERIFY(form.Text4->text().contains(files[0] + " will be deleted.\r\n"));
+        QCOMPARE(form.mousePointer(), 0);
+
+        dialogs.expectFolder(folder);
+        form.PushButton8_Click();
+        QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));
+        QCOMPARE(dialogs.unusedAnswers(), 0);
+        QVERIFY(!TestEnv::readSettingsFile().contains("LastFolderDot"));
+    }
+
+    void addFolderStartsAtLastFolderDot() {
+        TestEnv::writeSettingsFile("[Thinwick]\nLastFolderDot=/some/folder\n");
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        dialogs.expectFolder(QString());
+        form.PushButton8_Click();
+        QCOMPARE(dialogs.calls().size(), size_t(1));
+        QCOMPARE(dialogs.calls()[0].title, QString("/some/folder"));
+        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(TestEnv::readSettingsFile(),
+                 QByteArray("[Thinwick]\nLastFolderDot=/some/folder\n"));
+    }
+};
+
+THINWICK_TEST_MAIN(SourcesTest)
+#include "test_sources.moc"
