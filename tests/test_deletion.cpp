@@ -200,18 +200,23 @@ private slots:
     void rowsThatAreNotPlainFiles() {
         QTemporaryDir dir;
         const QString d = dir.path();
-        makeFiles(d, {QStringLiteral("slash.txt"), QStringLiteral(".hidden"),
-                      QStringLiteral("target.txt"), QStringLiteral("folder/inside.txt")});
+        makeFiles(d, {QStringLiteral("slash.txt"), QStringLiteral("double.txt"),
+                      QStringLiteral(".hidden"), QStringLiteral("target.txt"),
+                      QStringLiteral("folder/inside.txt")});
         QVERIFY(QFile::link(d + QStringLiteral("/target.txt"), d + QStringLiteral("/link")));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
+        // Rows from the folder picker start with the leading pair of separators: "//tmp/...".
         form.ListView3->setRows({d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
-                                 d + QStringLiteral("/link")});
+                                 d + QStringLiteral("/link"),
+                                 QLatin1Char('/') + d + QStringLiteral("/double.txt")});
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
         QCOMPARE(trashedOriginals(),
-                 (QSet<QString>{d + QStringLiteral("/slash.txt"), d + QStringLiteral("/link")}));
+                 (QSet<QString>{d + QStringLiteral("/slash.txt"), d + QStringLiteral("/link"),
+                                QLatin1Char('/') + d + QStringLiteral("/double.txt")}));
+        QVERIFY(!present(d + QStringLiteral("/double.txt")));
         QVERIFY(!present(d + QStringLiteral("/slash.txt")));
         QVERIFY(present(d + QStringLiteral("/.hidden")));
         QVERIFY(!present(d + QStringLiteral("/link")));
@@ -234,7 +239,7 @@ private slots:
                  qPrintable(lines.at(2)));
         QVERIFY2(lines.at(3).startsWith(d + QStringLiteral("/folder")), qPrintable(lines.at(3)));
         QCOMPARE(listing(d), before);
-        QCOMPARE(trashedNames().size(), 2);
+        QCOMPARE(trashedNames().size(), 3);
     }
 
     void rowRemovedWithDeleteKeyStays() {
