@@ -20,7 +20,7 @@ const QString NoFiles = QStringLiteral("There are no files in folder ");
 
 // A folder with the given files directly in it; returns its path without a trailing separator.
 QString makeFolder(const QTemporaryDir& root, const QString& name, const QStringList& files) {
-    const QString folder = root.path() + QLatin1Char('/') + name;
+    QString folder = root.path() + QLatin1Char('/') + name;
     QDir().mkpath(folder);
     for (const QString& file : files)
         TestEnv::makeFile(folder + QLatin1Char('/') + file);

@@ -241,7 +241,7 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
 
 void ProgressBar::setValueF(double value) {
     m_value = value;
-    setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * (Steps / 100))));
+    setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0)));
     emit valueSet(value);
 }
 
