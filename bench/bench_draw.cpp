@@ -112,9 +112,9 @@ template <class Work> double medianMs(Work&& work) {
 
 void report(const char* what, std::optional<int> n, double ms) {
     if (n)
-        std::printf("thinwick %s N=%d: %.1f ms\n", what, *n, ms);
+        std::printf("thinwick %s N=%d: %.2f ms\n", what, *n, ms);
     else
-        std::printf("thinwick %s: %.1f ms\n", what, ms);
+        std::printf("thinwick %s: %.2f ms\n", what, ms);
     std::fflush(stdout);
 }
 

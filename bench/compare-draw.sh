@@ -87,7 +87,7 @@ median_ms() {
         end=$(now_us)
         times+=($((end - start)))
     done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.1f", $1 / 1000 }'
+    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
 }
 
 find_pipeline() { find_files | shuf -n "$1"; }

@@ -1,0 +1,190 @@
+// Times a real deletion run of the window: M files go to the trash through "Start Deleting Files".
+//   bench_trash [FILES [ROOT]]
+// FILES (default 2000) small files are made in ROOT/files, and the home folder and the trash are
+// ROOT/home and ROOT/home/.local/share, so the user's own trash is never touched and the files sit
+// on the same file system as the trash. ROOT must be an empty or missing folder and is kept;
+// without it a temporary folder is used and removed at the end.
+// Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
+
+#include "app/Dialogs.h"
+#include "app/Form1.h"
+#include "app/Random.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Answers every dialog with nothing and keeps the texts: the run's closing message lands here.
+class SilentDialogs : public Dialogs {
+public:
+    QStringList asked;
+
+    void message(const QString& text, const QString&, MessageIcon) override { asked << text; }
+    bool question(const QString& text, const QString&) override {
+        asked << text;
+        return false;
+    }
+    std::optional<QString> input(const QString& prompt, const QString&, const QString&) override {
+        asked << prompt;
+        return std::nullopt;
+    }
+    QString pickFolder(const QString& title, const QString&) override {
+        asked << title;
+        return {};
+    }
+    QStringList pickFiles(const QString& title, const QString&) override {
+        asked << title;
+        return {};
+    }
+    void openUrl(const QUrl& url) override { asked << url.toString(); }
+};
+
+[[noreturn]] void fail(const std::string& text) {
+    std::fprintf(stderr, "bench_trash: %s\n", text.c_str());
+    std::exit(1);
+}
+
+void makeFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        fail("cannot make folder " + path + ": " + std::strerror(errno));
+}
+
+// The number of entries in a folder, "." and ".." left out; -1 when it cannot be read.
+int entryCount(const QString& folder) {
+    const QDir dir(folder);
+    if (!dir.exists())
+        return -1;
+    return static_cast<int>(
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .size());
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The environment first, before Qt or GLib read it and keep what they saw.
+    int count = 2000;
+    if (argc > 1) {
+        char* end = nullptr;
+        const long value = std::strtol(argv[1], &end, 10);
+        if (end == argv[1] || *end != '\0' || value < 1 || value > 10'000'000)
+            fail(std::string("FILES must be a positive whole number, not ") + argv[1]);
+        count = static_cast<int>(value);
+    }
+    std::string root;
+    bool ownRoot = false;
+    if (argc > 2) {
+        root = argv[2];
+        makeFolder(root);
+    } else {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                              "/bench_trash-XXXXXX";
+        if (::mkdtemp(pattern.data()) == nullptr)
+            fail(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+        root = pattern;
+        ownRoot = true;
+    }
+    if (root.front() != '/') {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd) == nullptr)
+            fail("cannot read the current folder");
+        root = std::string(cwd) + "/" + root;
+    }
+    const std::string home = root + "/home";
+    const std::string dataHome = home + "/.local/share";
+    const std::string files = root + "/files";
+    makeFolder(home);
+    makeFolder(home + "/.local");
+    makeFolder(dataHome);
+    makeFolder(home + "/.config");
+    makeFolder(home + "/.cache");
+    makeFolder(home + "/runtime");
+    makeFolder(files);
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
+    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform == nullptr || !*platform)
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    QApplication app(argc, argv);
+
+    const QString filesFolder = QFile::decodeName(files.c_str());
+    if (entryCount(filesFolder) != 0)
+        fail("the folder " + files + " is not empty");
+    const int digits = static_cast<int>(QString::number(count).size());
+    QStringList paths;
+    paths.reserve(count);
+    for (int i = 1; i <= count; ++i) {
+        const QString path =
+            filesFolder + QStringLiteral("/file_%1.txt").arg(i, digits, 10, QLatin1Char('0'));
+        const QByteArray encoded = QFile::encodeName(path);
+        const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::write(fd, "some text\n", 10) != 10)
+            fail("cannot make file " + encoded.toStdString() + ": " + std::strerror(errno));
+        ::close(fd);
+        paths << path;
+    }
+
+    SilentDialogs dialogs;
+    // A fixed start-up seed keeps start-up from ever opening the vendor's page.
+    Main::Random::setStartupSeed(1);
+    Form1 form(dialogs);
+    form.Form_Load();
+    form.show();
+    QCoreApplication::processEvents();
+    form.ListView3->setRows(paths);
+    QCoreApplication::processEvents();
+
+    QElapsedTimer timer;
+    timer.start();
+    form.PushButton2_Click();
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+
+    const QString trashFiles = QFile::decodeName((dataHome + "/Trash/files").c_str());
+    const QString trashInfo = QFile::decodeName((dataHome + "/Trash/info").c_str());
+    const int left = entryCount(filesFolder);
+    const int trashed = entryCount(trashFiles);
+    const int infos = entryCount(trashInfo);
+    const bool done = dialogs.asked == QStringList{QStringLiteral("Done.")};
+
+    std::printf("thinwick trash M=%d: %.2f ms\n", count, ms);
+    std::fflush(stdout);
+
+    bool ok = true;
+    if (!done) {
+        ok = false;
+        for (const QString& text : dialogs.asked)
+            std::fprintf(stderr, "bench_trash: dialog: %s\n", qPrintable(text));
+        if (dialogs.asked.isEmpty())
+            std::fprintf(stderr, "bench_trash: the run showed no closing message\n");
+    }
+    if (left != 0) {
+        ok = false;
+        std::fprintf(stderr, "bench_trash: FAILED: %d of %d files are still in %s\n", left, count,
+                     qPrintable(filesFolder));
+    }
+    if (trashed != count || infos != count) {
+        ok = false;
+        std::fprintf(stderr, "bench_trash: FAILED: the trash holds %d files and %d info entries, "
+                             "expected %d each\n",
+                     trashed, infos, count);
+    }
+    if (ownRoot)
+        QDir(QFile::decodeName(root.c_str())).removeRecursively();
+    return ok ? 0 : 1;
+}
