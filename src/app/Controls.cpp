@@ -241,7 +241,11 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
 
 void ProgressBar::setValueF(double value) {
     m_value = value;
+    // QProgressBar repaints at once on every visible step; a long run sets the value per file, so
+    // the repaint is left to the next pass of the message loop instead.
+    setUpdatesEnabled(false);
     setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0)));
+    setUpdatesEnabled(true);
     emit valueSet(value);
 }
 

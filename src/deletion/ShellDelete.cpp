@@ -4,7 +4,7 @@
 #include "Trash.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <filesystem>
 
 #ifdef Q_OS_WIN
 #ifndef NOMINMAX
@@ -29,10 +29,15 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
     if (path.endsWith(Main::NativeSeparator()))
         path.chop(1);
     ShellDeleteResult result;
-    const QFileInfo info(path);
-    if (path.isEmpty() || !(info.exists() || info.isSymLink()) || IsHiddenOrSystem(path))
+    if (path.isEmpty())
         return result;
-    if (info.isDir() && !info.isSymLink()) {
+    // One look at the entry itself, not at what a link leads to.
+    std::error_code error;
+    const auto status =
+        std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error);
+    if (error || !std::filesystem::exists(status) || IsHiddenOrSystem(path))
+        return result;
+    if (std::filesystem::is_directory(status)) {
         result.isFolder = true;
         result.reason = QStringLiteral("it is a folder; folders are never deleted");
         return result;
