@@ -248,6 +248,21 @@ private slots:
         QCOMPARE(Main::GetSetting(App, Section, "Text1", "none"), shown);
     }
 
+    void startUpWithAnUnreadableStore() {
+        QVERIFY(QDir().mkpath(TestEnv::settingsFile())); // a folder where the file should be
+        auto cleanup = qScopeGuard([] { QDir(TestEnv::settingsFile()).removeRecursively(); });
+        ScriptedDialogs dialogs;
+        dialogs.expectMessage();
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        QVERIFY(dialogs.messageTexts().first().contains(
+            "\r\nin Pruvel2021/08/31.Form1.Form_Load at line 128\r\r"));
+        QCOMPARE(form.Text1->text(), QStringLiteral("Text1")); // the designed text stays
+        QCOMPARE(form.ListView3->model()->headerData(0, Qt::Horizontal),
+                 QVariant(QStringLiteral("Random Delete List")));
+    }
+
     void startUpOpensHomePageAboutOnceInAHundred() {
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
@@ -433,6 +448,26 @@ private slots:
         QCOMPARE(form.Frame4->palette().color(QPalette::Window), buttonFace);
         QVERIFY(form.styleSheet().contains("#123456"));
         QVERIFY(dialogs.calls().empty());
+    }
+
+    void unreadableSkinIsReportedAtLine100() {
+        // Reading this process's own memory file from its start fails with an I/O error, even
+        // for root.
+        QDir().mkpath(besideProgram("x"));
+        QVERIFY(QFile::link("/proc/self/mem", besideProgram("x/o.cjs")));
+        auto cleanup = qScopeGuard([] { QDir(besideProgram("x")).removeRecursively(); });
+        ScriptedDialogs dialogs;
+        dialogs.expectMessage();
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        QVERIFY(dialogs.messageTexts().first().contains(
+            "\r\nin Pruvel2021/08/31.Form1.Form_Load at line 100\r\r"));
+        // The colours set before the skin was read stay, and start-up went on.
+        QCOMPARE(form.Frame4->palette().color(QPalette::Window),
+                 QApplication::palette().color(QPalette::Button));
+        QCOMPARE(form.windowTitle(), QStringLiteral("Thinwick"));
+        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
     }
 
     void withoutSkinTheWindowStaysWhite() {
