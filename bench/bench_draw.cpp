@@ -205,9 +205,12 @@ int main(int argc, char* argv[]) {
 
         // Full rebuild from empty controls, as a first click on "Start Generating List" does.
         setCount(form, n);
-        report("rebuild", n, medianMs(emptyControls, [&] { Delete1::CorrelateListviewsWrapper(form); }));
+        report("rebuild", n,
+               medianMs(emptyControls, [&] { Delete1::CorrelateListviewsWrapper(form); }));
         if (form.ListView3->count() != expected)
-            fail(QStringLiteral("rebuild for N=%1 gave %2 rows").arg(n).arg(form.ListView3->count()));
+            fail(QStringLiteral("rebuild for N=%1 gave %2 rows")
+                     .arg(n)
+                     .arg(form.ListView3->count()));
         emptyControls();
 
         // Listing and sampling: what the rebuild spends before it fills the controls.
@@ -221,8 +224,7 @@ int main(int argc, char* argv[]) {
         QString summary;
         report("summary-text", n, medianMs([&] { summary = Delete1::SummaryText(drawn); }));
         report("fill-list", n, medianMs(emptyControls, [&] { form.ListView3->setRows(drawn); }));
-        report("fill-summary", n,
-               medianMs(emptyControls, [&] { form.Text4->setText(summary); }));
+        report("fill-summary", n, medianMs(emptyControls, [&] { form.Text4->setText(summary); }));
         emptyControls();
     }
 

@@ -90,8 +90,8 @@ int main(int argc, char* argv[]) {
         makeFolder(root);
     } else {
         const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                              "/bench_trash-XXXXXX";
+        std::string pattern =
+            std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/bench_trash-XXXXXX";
         if (::mkdtemp(pattern.data()) == nullptr)
             fail(std::string("cannot make a temporary folder: ") + std::strerror(errno));
         root = pattern;
@@ -180,8 +180,9 @@ int main(int argc, char* argv[]) {
     }
     if (trashed != count || infos != count) {
         ok = false;
-        std::fprintf(stderr, "bench_trash: FAILED: the trash holds %d files and %d info entries, "
-                             "expected %d each\n",
+        std::fprintf(stderr,
+                     "bench_trash: FAILED: the trash holds %d files and %d info entries, "
+                     "expected %d each\n",
                      trashed, infos, count);
     }
     if (ownRoot)

@@ -22,6 +22,7 @@ for value in "$folders" "$per_folder" "$reps"; do
         exit 2
     fi
 done
+"$(cd "$(dirname "$0")/.." && pwd)/scripts/deps.sh" fd-find >&2
 for tool in find fdfind shuf awk xargs; do
     command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
 done

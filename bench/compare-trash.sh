@@ -28,6 +28,7 @@ if (( $# == 1 )); then
 else
     counts=(2000 20000)
 fi
+"$(cd "$(dirname "$0")/.." && pwd)/scripts/deps.sh" libglib2.0-bin trash-cli >&2
 for tool in gio trash-put awk xargs; do
     command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
 done

@@ -35,6 +35,8 @@ void ScriptedDialogs::unexpected(const char* what, const QString& text) {
 
 void ScriptedDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
     m_calls.push_back({Kind::Message, text, title, icon});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_messages == 0)
         unexpected("message", text);
     else
@@ -43,6 +45,8 @@ void ScriptedDialogs::message(const QString& text, const QString& title, Message
 
 bool ScriptedDialogs::question(const QString& text, const QString& title) {
     m_calls.push_back({Kind::Question, text, title});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_questions.empty()) {
         unexpected("question", text);
         return false;
@@ -55,6 +59,8 @@ bool ScriptedDialogs::question(const QString& text, const QString& title) {
 std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QString& title,
                                               const QString& /*initial*/) {
     m_calls.push_back({Kind::Input, prompt, title});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_inputs.empty()) {
         unexpected("input", prompt);
         return std::nullopt;
@@ -66,6 +72,8 @@ std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QStri
 
 QString ScriptedDialogs::pickFolder(const QString& title, const QString& initialFolder) {
     m_calls.push_back({Kind::PickFolder, title, initialFolder});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_folders.empty()) {
         unexpected("folder picker", title);
         return {};
@@ -77,6 +85,8 @@ QString ScriptedDialogs::pickFolder(const QString& title, const QString& initial
 
 QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& /*filter*/) {
     m_calls.push_back({Kind::PickFiles, title, {}});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_files.empty()) {
         unexpected("file picker", title);
         return {};
@@ -88,6 +98,8 @@ QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& /*fi
 
 void ScriptedDialogs::openUrl(const QUrl& url) {
     m_calls.push_back({Kind::OpenUrl, url.toString(), {}});
+    if (whileOpen)
+        whileOpen(m_calls.back());
     if (m_urls == 0)
         unexpected("open address", url.toString());
     else

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     void expectFolder(const QString& answer) { m_folders.push_back(answer); }
     void expectFiles(const QStringList& answer) { m_files.push_back(answer); }
     void expectOpenUrl(int count = 1) { m_urls += count; }
+
+    // Runs while each dialog is open, to look at the window at that moment.
+    std::function<void(const Call&)> whileOpen;
 
     const std::vector<Call>& calls() const { return m_calls; }
     QStringList messageTexts() const;

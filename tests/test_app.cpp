@@ -178,10 +178,11 @@ private slots:
     void settingsAbsentValuesAndHandEdits() {
         QCOMPARE(Main::GetSetting(App, Section, "Text1", "100"), QStringLiteral("100"));
         QVERIFY2(!QFile::exists(TestEnv::settingsFile()), "reading must not create the store");
-        TestEnv::writeSettingsFile("[Thinwick]\nText1=1,2\nLastFolderDot=/data/photos\n");
+        TestEnv::writeSettingsFile("[Other]\nText1=9\n[Thinwick]\nText1=1,2\n"
+                                   "LastFolderDot = /photos/Paris, 2019\n");
         QCOMPARE(Main::GetSetting(App, Section, "Text1", "100"), QStringLiteral("1,2"));
         QCOMPARE(Main::GetSetting(App, Section, "LastFolderDot", ""),
-                 QStringLiteral("/data/photos"));
+                 QStringLiteral("/photos/Paris, 2019"));
         QCOMPARE(Main::GetSetting(App, "OtherSection", "Text1", "d"), QStringLiteral("d"));
         QCOMPARE(Main::GetSetting("OtherApp", Section, "Text1", "d"), QStringLiteral("d"));
     }
@@ -533,7 +534,13 @@ private slots:
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        // Closing while the focus is in an empty box: leaving the box by closing the window
+        // must not put "1" into it and store it.
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.Text1->setFocus();
+        form.Text1->clear();
         const QByteArray before = TestEnv::readSettingsFile();
+        QVERIFY(before.contains("Text1=100"));
         QSignalSpy unloaded(&form, &Form1::unloaded);
         QVERIFY(form.close());
         QCOMPARE(unloaded.count(), 1);

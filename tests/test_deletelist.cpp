@@ -12,7 +12,11 @@
 #include <QFile>
 #include <QSet>
 #include <QTest>
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -66,7 +70,14 @@ private slots:
         QVERIFY(QFile::link(folder + "/a.txt", folder + "/link-to-file"));
         QVERIFY(QFile::link(folder + "/missing", folder + "/broken-link"));
         QVERIFY(QFile::link(folder + "/sub", folder + "/link-to-folder"));
+#ifdef Q_OS_UNIX
         QCOMPARE(mkfifo(QFile::encodeName(folder + "/pipe").constData(), 0600), 0);
+        // A name that is not valid UTF-8 could not be named again exactly: it is not offered.
+        const int fd = ::open((QFile::encodeName(folder) + "/caf\xE9.txt").constData(),
+                              O_CREAT | O_WRONLY, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+#endif
         const QStringList pool = listed(folder);
         QCOMPARE(QSet<QString>(pool.begin(), pool.end()),
                  QSet<QString>({folder + "/a.txt", folder + "/b.jpg", folder + "/c",
@@ -325,6 +336,14 @@ private slots:
         QCOMPARE(w.form.ListView3->count(), 4);
         QCOMPARE(w.form.mousePointer(), 0);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
+        // The pointer while the rebuild runs, seen from the message an empty folder brings up.
+        w.form.AddSourceFolder(makeFolder(root, "empty", {}));
+        int pointerDuringRebuild = -1;
+        w.dialogs.whileOpen = [&](const auto&) { pointerDuringRebuild = w.form.mousePointer(); };
+        w.dialogs.expectMessage();
+        w.form.PushButton12_Click();
+        QCOMPARE(pointerDuringRebuild, 11);
+        QCOMPARE(w.form.mousePointer(), 0);
     }
 
     void deleteKeyRemovesTheSelectedRowOnly_data() {

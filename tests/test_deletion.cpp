@@ -478,6 +478,33 @@ private slots:
         QVERIFY(QFileInfo(d + QStringLiteral("/target/t.txt")).isFile());
         QCOMPARE(trashedNames(),
                  (QStringList{QStringLiteral("dangling"), QStringLiteral("folderlink")}));
+
+        // A path that cannot be looked at is not "already gone": it stays and says why.
+        QVERIFY(QFile::link(d + QStringLiteral("/loop"), d + QStringLiteral("/loop")));
+        const Delete1::ShellDeleteResult looped =
+            Delete1::ShellDelete(d + QStringLiteral("/loop/file"), true, trash);
+        QVERIFY(!looped.moved && Delete1::LeftInPlace(looped));
+        QVERIFY(Delete1::LeftInPlace(folder));
+        QVERIFY(!Delete1::LeftInPlace(missing) && !Delete1::LeftInPlace(dangling));
+    }
+
+    void unreadablePathsAreReportedNotSkipped() {
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        const QStringList kept = makeFiles(d, {QStringLiteral("kept.txt")});
+        QVERIFY(QFile::link(d + QStringLiteral("/loop"), d + QStringLiteral("/loop")));
+        const QString tooLong = d + QLatin1Char('/') + QString(300, QLatin1Char('n'));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.ListView3->setRows({d + QStringLiteral("/loop/a.jpg"), tooLong, kept.first()});
+        dialogs.expectMessage();
+        form.PushButton2_Click();
+        const QString text = dialogs.messageTexts().value(0);
+        QVERIFY2(text.startsWith(QStringLiteral("Done.\n\n2 files could not be moved")),
+                 qPrintable(text));
+        QVERIFY(text.contains(d + QStringLiteral("/loop/a.jpg (")));
+        QVERIFY(text.contains(tooLong + QStringLiteral(" (")));
+        QVERIFY(!present(kept.first()));
     }
 };
 

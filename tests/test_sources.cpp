@@ -497,6 +497,23 @@ private slots:
         QVERIFY(form.Text4->text().contains(files[0] + " will be deleted.\r\n"));
         QCOMPARE(form.mousePointer(), 0);
 
+        // The rebuild runs under the busy pointer: seen from the message of an empty folder.
+        const QString empty = tmp.path() + "/empty";
+        QVERIFY(QDir().mkpath(empty));
+        int pointerDuringRebuild = -1;
+        dialogs.whileOpen = [&](const ScriptedDialogs::Call& call) {
+            if (call.kind == ScriptedDialogs::Kind::Message)
+                pointerDuringRebuild = form.mousePointer();
+        };
+        dialogs.expectFolder(empty);
+        dialogs.expectMessage();
+        form.PushButton8_Click();
+        QCOMPARE(pointerDuringRebuild, 11);
+        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.ListView1->rowText(2), "/" + empty + "/");
+        form.ListView1->removeRow(2);
+        dialogs.whileOpen = nullptr;
+
         dialogs.expectFolder(folder);
         form.PushButton8_Click();
         QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));

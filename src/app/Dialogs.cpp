@@ -10,11 +10,13 @@
 void QtDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                     title, text, QMessageBox::Ok, m_owner);
+    box.setTextFormat(Qt::PlainText); // paths and failure texts are shown as they are
     box.exec();
 }
 
 bool QtDialogs::question(const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_owner);
+    box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -337,8 +337,12 @@ void Form1::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    // Closing ends the program at once: nothing is saved, nothing further runs.
-    m_unloaded = true;
     event->accept();
+    Form_Unload();
+}
+
+void Form1::Form_Unload() {
+    // Nothing is saved, and a run in progress stops before its next file.
+    m_unloaded = true;
     emit unloaded();
 }

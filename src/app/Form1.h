@@ -65,6 +65,9 @@ public:
     void SetAppTitle();
     void StartupRandomize();
 
+    // Closing the window: the program ends at once and nothing is written.
+    void Form_Unload();
+
     // Pointer hover rules.
     void PushButton_MouseMove();
     void Form_MouseMove();

@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStringList>
 #include <memory>
@@ -19,6 +20,8 @@ std::unique_ptr<QSettings> openStore(const QString& appName, const QString& sect
     // $XDG_CONFIG_HOME/<appName>.ini
     auto store = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, appName);
 #endif
+    // Only the user's own values count, not a system-wide file of the same name.
+    store->setFallbacksEnabled(false);
     store->beginGroup(section);
     return store;
 }
@@ -35,6 +38,26 @@ QString statusText(const QSettings& store) {
     return {};
 }
 
+// The text after "key=" in the section of an INI file, as a person wrote it there.
+QString handWrittenValue(const QString& fileName, const QString& section, const QString& key) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    bool inSection = false;
+    const QString header = QLatin1Char('[') + section + QLatin1Char(']');
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('['))) {
+            inSection = line == header;
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inSection && equals > 0 && line.left(equals).trimmed() == key)
+            return line.mid(equals + 1).trimmed();
+    }
+    return {};
+}
+
 } // namespace
 
 QString GetSetting(const QString& appName, const QString& section, const QString& key,
@@ -46,8 +69,13 @@ QString GetSetting(const QString& appName, const QString& section, const QString
     if (!value.isValid())
         return defaultValue;
     // A hand-written value such as 1,2 reads as a list; hand it back as its text.
-    if (value.typeId() == QMetaType::QStringList)
+    if (value.typeId() == QMetaType::QStringList) {
+#ifdef Q_OS_WIN
         return value.toStringList().join(QLatin1Char(','));
+#else
+        return handWrittenValue(store->fileName(), section, key);
+#endif
+    }
     return value.toString();
 }
 

@@ -8,6 +8,7 @@
 #include "../app/Random.h"
 
 #include <QFile>
+#include <QUtf8StringView>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -69,6 +70,10 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
         const char* name = entry->d_name;
         if (name[0] == '.')
             continue; // hidden, and "." and ".."
+        // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
+        // file could never be deleted as listed, so it is not offered.
+        if (!QUtf8StringView(name).isValidUtf8())
+            continue;
         if (entry->d_type != DT_REG) {
             if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
                 continue;

@@ -82,7 +82,7 @@ void Form1::PushButton2_Click() {
         });
         trap.run(122, [&] {
             const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
-            if ((result.found && !result.moved) || result.isFolder)
+            if (Delete1::LeftInPlace(result))
                 leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
         });
     }

@@ -31,11 +31,22 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
     ShellDeleteResult result;
     if (path.isEmpty())
         return result;
-    // One look at the entry itself, not at what a link leads to.
+        // One look at the entry itself, not at what a link leads to.
+#ifdef Q_OS_WIN
+    const std::filesystem::path native(path.toStdWString());
+#else
+    const std::filesystem::path native(QFile::encodeName(path).toStdString());
+#endif
     std::error_code error;
-    const auto status =
-        std::filesystem::symlink_status(QFile::encodeName(path).toStdString(), error);
-    if (error || !std::filesystem::exists(status) || IsHiddenOrSystem(path))
+    const auto status = std::filesystem::symlink_status(native, error);
+    if (error && error != std::errc::no_such_file_or_directory &&
+        error != std::errc::not_a_directory) {
+        // Not "already gone": something is there that cannot be looked at. It stays, and the
+        // run says so.
+        result.reason = QString::fromLocal8Bit(error.message());
+        return result;
+    }
+    if (!std::filesystem::exists(status) || IsHiddenOrSystem(path))
         return result;
     if (std::filesystem::is_directory(status)) {
         result.isFolder = true;
