@@ -5,6 +5,7 @@
 // an existing TREE is reused as it is, each of its subfolders becoming one source row.
 // Every figure is the median of several runs and goes to standard output, one line each.
 
+#include "SilentDialogs.h"
 #include "app/Dialogs.h"
 #include "app/Form1.h"
 #include "app/Random.h"
@@ -32,31 +33,6 @@ namespace {
 
 constexpr int Repetitions = 5;
 const std::vector<int> Counts = {1000, 100000, 199000};
-
-// Answers every dialog with nothing and keeps the texts, so a run that asked anything can say so.
-class SilentDialogs : public Dialogs {
-public:
-    QStringList asked;
-
-    void message(const QString& text, const QString&, MessageIcon) override { asked << text; }
-    bool question(const QString& text, const QString&) override {
-        asked << text;
-        return false;
-    }
-    std::optional<QString> input(const QString& prompt, const QString&, const QString&) override {
-        asked << prompt;
-        return std::nullopt;
-    }
-    QString pickFolder(const QString& title, const QString&) override {
-        asked << title;
-        return {};
-    }
-    QStringList pickFiles(const QString& title, const QString&) override {
-        asked << title;
-        return {};
-    }
-    void openUrl(const QUrl& url) override { asked << url.toString(); }
-};
 
 [[noreturn]] void fail(const QString& text) {
     std::fprintf(stderr, "bench_draw: %s\n", qPrintable(text));

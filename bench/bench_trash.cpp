@@ -6,6 +6,7 @@
 // without it a temporary folder is used and removed at the end.
 // Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
+#include "SilentDialogs.h"
 #include "app/Dialogs.h"
 #include "app/Form1.h"
 #include "app/Random.h"
@@ -25,31 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Answers every dialog with nothing and keeps the texts: the run's closing message lands here.
-class SilentDialogs : public Dialogs {
-public:
-    QStringList asked;
-
-    void message(const QString& text, const QString&, MessageIcon) override { asked << text; }
-    bool question(const QString& text, const QString&) override {
-        asked << text;
-        return false;
-    }
-    std::optional<QString> input(const QString& prompt, const QString&, const QString&) override {
-        asked << prompt;
-        return std::nullopt;
-    }
-    QString pickFolder(const QString& title, const QString&) override {
-        asked << title;
-        return {};
-    }
-    QStringList pickFiles(const QString& title, const QString&) override {
-        asked << title;
-        return {};
-    }
-    void openUrl(const QUrl& url) override { asked << url.toString(); }
-};
 
 [[noreturn]] void fail(const std::string& text) {
     std::fprintf(stderr, "bench_trash: %s\n", text.c_str());

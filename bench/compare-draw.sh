@@ -22,21 +22,8 @@ for value in "$folders" "$per_folder" "$reps"; do
         exit 2
     fi
 done
-"$(cd "$(dirname "$0")/.." && pwd)/scripts/deps.sh" fd-find >&2
-for tool in find fdfind shuf awk xargs; do
-    command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
-done
-
-repo=$(cd "$(dirname "$0")/.." && pwd)
-if [[ -n ${BUILD_DIR:-} ]]; then
-    build=$BUILD_DIR
-else
-    build=$repo/build-bench
-    cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTHINWICK_TESTS=OFF >&2
-    ninja -C "$build" bench_draw >&2
-fi
-bench=$build/bench_draw
-[[ -x $bench ]] || { echo "$0: no bench_draw in $build" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
+prepare_bench bench_draw "fd-find" find fdfind shuf awk xargs
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

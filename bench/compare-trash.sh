@@ -28,21 +28,8 @@ if (( $# == 1 )); then
 else
     counts=(2000 20000)
 fi
-"$(cd "$(dirname "$0")/.." && pwd)/scripts/deps.sh" libglib2.0-bin trash-cli >&2
-for tool in gio trash-put awk xargs; do
-    command -v "$tool" >/dev/null || { echo "$0: $tool is not installed" >&2; exit 1; }
-done
-
-repo=$(cd "$(dirname "$0")/.." && pwd)
-if [[ -n ${BUILD_DIR:-} ]]; then
-    build=$BUILD_DIR
-else
-    build=$repo/build-bench
-    cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTHINWICK_TESTS=OFF >&2
-    ninja -C "$build" bench_trash >&2
-fi
-bench=$build/bench_trash
-[[ -x $bench ]] || { echo "$0: no bench_trash in $build" >&2; exit 1; }
+source "$(dirname "$0")/common.sh"
+prepare_bench bench_trash "libglib2.0-bin trash-cli" gio trash-put awk xargs
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

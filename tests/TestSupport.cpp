@@ -33,77 +33,59 @@ void ScriptedDialogs::unexpected(const char* what, const QString& text) {
     QTest::qFail(note.constData(), __FILE__, __LINE__);
 }
 
-void ScriptedDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
-    m_calls.push_back({Kind::Message, text, title, icon});
+void ScriptedDialogs::record(Call call) {
+    m_calls.push_back(std::move(call));
     if (whileOpen)
         whileOpen(m_calls.back());
-    if (m_messages == 0)
-        unexpected("message", text);
+}
+
+template <class T>
+T ScriptedDialogs::take(std::deque<T>& answers, const char* what, const QString& text) {
+    if (answers.empty()) {
+        unexpected(what, text);
+        return T{};
+    }
+    T answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::allow(int& count, const char* what, const QString& text) {
+    if (count == 0)
+        unexpected(what, text);
     else
-        --m_messages;
+        --count;
+}
+
+void ScriptedDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
+    record({Kind::Message, text, title, icon});
+    allow(m_messages, "message", text);
 }
 
 bool ScriptedDialogs::question(const QString& text, const QString& title) {
-    m_calls.push_back({Kind::Question, text, title});
-    if (whileOpen)
-        whileOpen(m_calls.back());
-    if (m_questions.empty()) {
-        unexpected("question", text);
-        return false;
-    }
-    const bool answer = m_questions.front();
-    m_questions.pop_front();
-    return answer;
+    record({Kind::Question, text, title});
+    return take(m_questions, "question", text);
 }
 
 std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QString& title,
                                               const QString& /*initial*/) {
-    m_calls.push_back({Kind::Input, prompt, title});
-    if (whileOpen)
-        whileOpen(m_calls.back());
-    if (m_inputs.empty()) {
-        unexpected("input", prompt);
-        return std::nullopt;
-    }
-    auto answer = m_inputs.front();
-    m_inputs.pop_front();
-    return answer;
+    record({Kind::Input, prompt, title});
+    return take(m_inputs, "input", prompt);
 }
 
 QString ScriptedDialogs::pickFolder(const QString& title, const QString& initialFolder) {
-    m_calls.push_back({Kind::PickFolder, title, initialFolder});
-    if (whileOpen)
-        whileOpen(m_calls.back());
-    if (m_folders.empty()) {
-        unexpected("folder picker", title);
-        return {};
-    }
-    QString answer = m_folders.front();
-    m_folders.pop_front();
-    return answer;
+    record({Kind::PickFolder, title, initialFolder});
+    return take(m_folders, "folder picker", title);
 }
 
 QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& /*filter*/) {
-    m_calls.push_back({Kind::PickFiles, title, {}});
-    if (whileOpen)
-        whileOpen(m_calls.back());
-    if (m_files.empty()) {
-        unexpected("file picker", title);
-        return {};
-    }
-    QStringList answer = m_files.front();
-    m_files.pop_front();
-    return answer;
+    record({Kind::PickFiles, title, {}});
+    return take(m_files, "file picker", title);
 }
 
 void ScriptedDialogs::openUrl(const QUrl& url) {
-    m_calls.push_back({Kind::OpenUrl, url.toString(), {}});
-    if (whileOpen)
-        whileOpen(m_calls.back());
-    if (m_urls == 0)
-        unexpected("open address", url.toString());
-    else
-        --m_urls;
+    record({Kind::OpenUrl, url.toString(), {}});
+    allow(m_urls, "open address", url.toString());
 }
 
 namespace TestEnv {

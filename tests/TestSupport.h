@@ -49,6 +49,11 @@ public:
 
 private:
     void unexpected(const char* what, const QString& text);
+    // Records the call and lets the test look at the window while the dialog is open.
+    void record(Call call);
+    // The next scripted answer, or a failed test and an empty answer.
+    template <class T> T take(std::deque<T>& answers, const char* what, const QString& text);
+    void allow(int& count, const char* what, const QString& text);
 
     std::vector<Call> m_calls;
     int m_messages = 0;
