@@ -206,7 +206,7 @@ private slots:
         QVERIFY(QFile::link(d + QStringLiteral("/target.txt"), d + QStringLiteral("/link")));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        // Rows from the folder picker start with the leading pair of separators: "//tmp/...".
+        // A row may start with a doubled separator (a hand-written list file): "//tmp/...".
         form.ListView3->setRows({d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
                                  d + QStringLiteral("/link"),
                                  QLatin1Char('/') + d + QStringLiteral("/double.txt")});

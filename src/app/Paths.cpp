@@ -43,7 +43,9 @@ QString collapseDoubled(QStringView text, QChar separator) {
 } // namespace
 
 QString NormalizeFolderPath(const QString& path, QChar separator) {
-    if (path.isEmpty() || path.front() != separator)
+    // Only the backslash form has network paths ("\\server\share") whose leading pair must stay;
+    // with "/" a leading run is collapsed like any other.
+    if (separator != QLatin1Char('\\') || path.isEmpty() || path.front() != separator)
         return collapseDoubled(path, separator);
     qsizetype k = 1;
     while (k < path.size() && path[k] == separator)

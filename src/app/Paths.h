@@ -27,8 +27,9 @@ QString FileNameOf(const QString& path, QChar separator = NativeSeparator());
 // Never throws.
 bool IsFolder(const QString& path);
 
-// Collapses doubled separators in one left-to-right pass; a path that starts with any run of
-// separators comes back starting with exactly two (the leading pair of a network path).
+// Collapses doubled separators in one left-to-right pass. With the backslash, a path that starts
+// with any run of separators comes back starting with exactly two (the leading pair of a network
+// path); with "/" there is no such form and a leading run is collapsed like any other pair.
 QString NormalizeFolderPath(const QString& path, QChar separator = NativeSeparator());
 
 // Splits the text of a list file into rows: lines end at CR LF, a lone CR or a lone LF, a final
