@@ -88,8 +88,8 @@ private slots:
             {"doubled trailing", "C:\\Data\\\\", "C:\\Data\\"},
         };
         for (const Case& c : cases)
-            QTest::addRow("\\ %s", c.name) << QChar('\\') << QString::fromLatin1(c.path)
-                                             << QString::fromLatin1(c.expected);
+            QTest::addRow("\\ %s", c.name)
+                << QChar('\\') << QString::fromLatin1(c.path) << QString::fromLatin1(c.expected);
         // With "/" there is no network path: a leading run is collapsed like any other pair.
         // clang-format off
         QTest::newRow("/ absolute") << QChar('/') << "/home/a" << "/home/a";
