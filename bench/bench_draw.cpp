@@ -6,7 +6,7 @@
 // Every figure is the median of several runs and goes to standard output, one line each.
 
 #include "SilentDialogs.h"
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 #include "app/Form1.h"
 #include "app/Random.h"
 #include "deletelist/DeleteList.h"

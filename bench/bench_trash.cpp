@@ -7,7 +7,7 @@
 // Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
 #include "SilentDialogs.h"
-#include "app/Dialogs.h"
+#include "app/QtDialogs.h"
 #include "app/Form1.h"
 #include "app/Random.h"
 

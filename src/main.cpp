@@ -1,9 +1,15 @@
-#include "app/Dialogs.h"
+#include "app/Display.h"
 #include "app/Form1.h"
+#include "app/QtDialogs.h"
 
 #include <QApplication>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
+    if (!Main::hasDisplay()) {
+        std::fputs("Thinwick needs a graphical desktop session (no display found)\n", stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QtDialogs dialogs;
     Form1 form(dialogs);

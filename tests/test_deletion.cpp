@@ -2,6 +2,7 @@
 // the temporary XDG_DATA_HOME; a fake trash only where the machine cannot be made to fail.
 #include "TestSupport.h"
 #include "app/Form1.h"
+#include "app/PathRules.h"
 #include "deletelist/DeleteList.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
@@ -137,7 +138,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Text1->setText(QStringLiteral("4"));
-        form.AddSourceFolder(Form1::TerminatedFolderPath(dir.path() + QStringLiteral("/pool")));
+        form.AddSourceFolder(Main::TerminatedFolderPath(dir.path() + QStringLiteral("/pool")));
         Delete1::CorrelateListviewsWrapper(form);
         const QStringList rows = form.ListView3->rows();
         QCOMPARE(rows.size(), 4);

@@ -238,7 +238,7 @@ private slots:
     void terminatedFolderPath() {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(Form1::TerminatedFolderPath(path), expected);
+        QCOMPARE(Main::TerminatedFolderPath(path), expected);
     }
 
     void pickedFolderRow() {

@@ -9,47 +9,10 @@
 #include <cmath>
 #include <utility>
 
-int RowsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
-}
-
-QVariant RowsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size())
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return m_rows.at(index.row());
-    return {};
-}
-
 QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
         return m_heading;
     return {};
-}
-
-void RowsModel::append(const QString& text) {
-    const int row = static_cast<int>(m_rows.size());
-    beginInsertRows(QModelIndex(), row, row);
-    m_rows.append(text);
-    endInsertRows();
-}
-
-void RowsModel::setRows(QStringList rows) {
-    beginResetModel();
-    m_rows = std::move(rows);
-    endResetModel();
-}
-
-void RowsModel::setText(int row, const QString& text) {
-    m_rows[row] = text;
-    const QModelIndex changed = index(row);
-    emit dataChanged(changed, changed);
-}
-
-void RowsModel::remove(int row) {
-    beginRemoveRows(QModelIndex(), row, row);
-    m_rows.removeAt(row);
-    endRemoveRows();
 }
 
 void RowsModel::setHeading(const QString& heading) {
@@ -86,11 +49,13 @@ void ListView::setColumnWidthTwips(int twips) {
 }
 
 void ListView::addRow(const QString& text) {
-    m_model.append(text);
+    const int row = m_model.rowCount();
+    m_model.insertRows(row, 1);
+    m_model.setData(m_model.index(row), text);
 }
 
 void ListView::setRows(QStringList rows) {
-    m_model.setRows(std::move(rows));
+    m_model.setStringList(rows);
 }
 
 void ListView::checkPosition(int position) const {
@@ -100,21 +65,27 @@ void ListView::checkPosition(int position) const {
 
 QString ListView::rowText(int position) const {
     checkPosition(position);
-    return m_model.rows().at(position - 1);
+    return m_model.index(position - 1).data().toString();
 }
 
 void ListView::setRowText(int position, const QString& text) {
     checkPosition(position);
-    m_model.setText(position - 1, text);
+    m_model.setData(m_model.index(position - 1), text);
 }
 
 void ListView::removeRow(int position) {
     checkPosition(position);
-    m_model.remove(position - 1);
+    m_model.removeRows(position - 1, 1);
+}
+
+void ListView::removeSelectedRow() {
+    const int selected = selectedRow();
+    if (selected > 0)
+        removeRow(selected);
 }
 
 void ListView::clearRows() {
-    m_model.setRows({});
+    m_model.setStringList({});
 }
 
 int ListView::selectedRow() const {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAbstractListModel>
 #include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -8,28 +7,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
+#include <QStringListModel>
 #include <QTreeView>
 #include <optional>
 
-// Rows of a one-column list: plain texts with one column heading.
-class RowsModel : public QAbstractListModel {
+// Rows of a one-column list: plain texts under one column heading.
+class RowsModel : public QStringListModel {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    using QStringListModel::QStringListModel;
 
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    const QStringList& rows() const { return m_rows; }
-    void append(const QString& text);
-    void setRows(QStringList rows);
-    void setText(int row, const QString& text);
-    void remove(int row);
     void setHeading(const QString& heading);
 
 private:
-    QStringList m_rows;
     QString m_heading;
 };
 
@@ -45,12 +36,14 @@ public:
     void addRow(const QString& text);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);
-    int count() const { return static_cast<int>(m_model.rows().size()); }
-    const QStringList& rows() const { return m_model.rows(); }
+    int count() const { return m_model.rowCount(); }
+    QStringList rows() const { return m_model.stringList(); }
     // Throws Failure when the position is not 1..count.
     QString rowText(int position) const;
     void setRowText(int position, const QString& text);
     void removeRow(int position);
+    // Removes the selected row; nothing when no row is selected.
+    void removeSelectedRow();
     void clearRows();
 
     // 0 when no row is selected.
@@ -69,7 +62,6 @@ public:
     int mousePointer() const { return m_mousePointer; }
     void setMouseIcon(std::optional<QCursor> icon);
     bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
-    int oleDragMode = 0;
 
 signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
@@ -125,6 +117,7 @@ private:
 // A progress bar that takes a real value from 0 to 100 and shows a text of its own on the bar.
 class ProgressBar : public QProgressBar {
     Q_OBJECT
+    Q_PROPERTY(QString barText READ text WRITE setBarText)
 public:
     explicit ProgressBar(QWidget* parent = nullptr);
     void setValueF(double value);

@@ -5,8 +5,6 @@
 #include <QUrl>
 #include <optional>
 
-class QWidget;
-
 enum class MessageIcon { None, Warning };
 
 // Every modal interaction of the program goes through this interface, so tests can script the
@@ -31,22 +29,4 @@ public:
     virtual QStringList pickFiles(const QString& title, const QString& filter) = 0;
     // Hands a folder or web address to the desktop shell without waiting for it.
     virtual void openUrl(const QUrl& url) = 0;
-};
-
-// The real dialogs: Qt's message boxes, input dialog, file dialogs and desktop services.
-class QtDialogs : public Dialogs {
-public:
-    explicit QtDialogs(QWidget* owner = nullptr) : m_owner(owner) {}
-    void setOwner(QWidget* owner) { m_owner = owner; }
-
-    void message(const QString& text, const QString& title, MessageIcon icon) override;
-    bool question(const QString& text, const QString& title) override;
-    std::optional<QString> input(const QString& prompt, const QString& title,
-                                 const QString& initial) override;
-    QString pickFolder(const QString& title, const QString& initialFolder) override;
-    QStringList pickFiles(const QString& title, const QString& filter) override;
-    void openUrl(const QUrl& url) override;
-
-private:
-    QWidget* m_owner;
 };

@@ -2,6 +2,7 @@
 
 #include "../deletion/Trash.h"
 #include "AppTitle.h"
+#include "CursorFile.h"
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Paths.h"
@@ -17,40 +18,21 @@
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTime>
-#include <QtEndian>
 #include <bit>
 #include <cmath>
 
 namespace {
 
-// Positions are designed in twips, 15 to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    auto px = [](int value) { return static_cast<int>(std::lround(value / 15.0)); };
-    return {px(left), px(top), px(width), px(height)};
-}
-
-const char* const ListTooltip = "Double-click item to remove it. Move | line to right and out of "
-                                "window to reveal full names.";
-
-// The hand pointer from a cursor file; its hot spot is read from the file's directory entry.
+// The hand pointer from a cursor file, with the hot spot its directory entry names.
 std::unique_ptr<QCursor> loadCursorFile(const QString& path) {
     QImageReader reader(path, "cur");
     const QImage image = reader.read();
     if (image.isNull())
         return nullptr;
-    int hotX = -1;
-    int hotY = -1;
     QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray head = file.read(14);
-        if (head.size() == 14) {
-            hotX = qFromLittleEndian<quint16>(head.constData() + 10);
-            hotY = qFromLittleEndian<quint16>(head.constData() + 12);
-        }
-    }
-    if (hotX >= image.width() || hotY >= image.height())
-        hotX = hotY = -1;
-    return std::make_unique<QCursor>(QPixmap::fromImage(image), hotX, hotY);
+    const QPoint hotSpot = Main::cursorHotSpot(
+        file.open(QIODevice::ReadOnly) ? file.read(14) : QByteArray(), image.size());
+    return std::make_unique<QCursor>(QPixmap::fromImage(image), hotSpot.x(), hotSpot.y());
 }
 
 bool cameFromChild(QObject* watched, QEvent* event) {
@@ -60,21 +42,6 @@ bool cameFromChild(QObject* watched, QEvent* event) {
 }
 
 } // namespace
-
-namespace Main {
-
-QString AppTitleFrom(const QString& productTitle) {
-    QString title = productTitle;
-    do {
-        const qsizetype space = title.lastIndexOf(QLatin1Char(' '));
-        if (space < 0)
-            break; // a title of one word stays whole
-        title.truncate(space);
-    } while (title.size() > 40);
-    return title;
-}
-
-} // namespace Main
 
 Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     : QWidget(parent), m_dialogs(dialogs) {
@@ -87,9 +54,8 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QStringLiteral("Form1"));
-    setFixedSize(1064, 326);
-    buildControls();
+    setupUi(this);
+    styleControls();
     connectHandlers();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -99,93 +65,19 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
 
 Form1::~Form1() = default;
 
-void Form1::buildControls() {
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(9);
-    font.setBold(true);
-    setFont(font);
-    QFont buttonFont = font;
+void Form1::styleControls() {
+    // What the designer file cannot hold: the buttons' fractional point size, the white
+    // background of the window and frames, and the pointer moves the hover rules listen to.
+    QFont buttonFont = font();
     buttonFont.setPointSizeF(11.25);
+    for (PushButton* button : findChildren<PushButton*>())
+        button->setFont(buttonFont);
 
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
     setPalette(white);
-    setAutoFillBackground(true);
-    setMouseTracking(true);
-
-    auto frame = [&](const QString& caption, QRect geometry, const char* name) {
-        auto* f = new Frame(caption, this);
-        f->setObjectName(QLatin1String(name));
-        f->setGeometry(geometry);
-        f->setPalette(white);
-        f->setAutoFillBackground(true);
-        f->setFlat(false);
-        return f;
-    };
-    auto list = [&](QRect geometry, const char* name) {
-        auto* l = new ListView(this);
-        l->setObjectName(QLatin1String(name));
-        l->setGeometry(geometry);
-        l->setFont(font);
-        l->setToolTip(QLatin1String(ListTooltip));
-        return l;
-    };
-    auto button = [&](const QString& caption, QRect geometry, const char* name) {
-        auto* b = new PushButton(caption, this);
-        b->setObjectName(QLatin1String(name));
-        b->setGeometry(geometry);
-        b->setFont(buttonFont);
-        return b;
-    };
-
-    Frame4 = frame(QStringLiteral("Summary/Preview Before Deleting"), twips(8040, 570, 7800, 2655),
-                   "Frame4");
-    Text4 = new SummaryBox(Frame4);
-    Text4->setObjectName(QStringLiteral("Text4"));
-    Text4->setGeometry(twips(240, 270, 7300, 2220));
-    ListView1 = list(twips(120, 120, 7800, 1785), "ListView1");
-    Frame1 = frame(QStringLiteral("Number Of Files To Delete From Source"),
-                   twips(120, 3450, 7800, 800), "Frame1");
-    Text1 = new TextBox(Frame1);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setGeometry(twips(240, 300, 7335, 330));
-    Text1->setText(QStringLiteral("Text1"));
-    ListView3 = list(twips(6240, 7440, 7800, 2745), "ListView3");
-    PushButton8 =
-        button(QStringLiteral("1. Add Folder(s)"), twips(120, 1980, 3840, 405), "PushButton8");
-    PushButton6 = button(QStringLiteral("1. Add All Subfolders In Folder"),
-                         twips(4080, 1980, 3840, 405), "PushButton6");
-    PushButton1 = button(QStringLiteral("1. Load List Of Folders From File"),
-                         twips(120, 2490, 3840, 405), "PushButton1");
-    PushButton4 = button(QStringLiteral("Clear List"), twips(4080, 2490, 3840, 405), "PushButton4");
-    PushButton12 = button(QStringLiteral("2. Start Generating List"), twips(8040, 120, 7800, 405),
-                          "PushButton12");
-    PushButton9 = button(QStringLiteral("Clear List"), twips(8040, 3850, 3840, 405), "PushButton9");
-    PushButton2 = button(QStringLiteral("3. Start Deleting Files"), twips(8040, 4360, 7800, 405),
-                         "PushButton2");
-    ProgressBar1 = new ProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(twips(120, 4360, 7800, 405));
-    ProgressBar1->setBarText(QStringLiteral("Progress Bar"));
-    PushButton11 = button(QStringLiteral("Remove Filenames Containing X"),
-                          twips(8040, 3340, 3840, 405), "PushButton11");
-    PushButton13 = button(QStringLiteral("Remove Filenames Not Cont. X"),
-                          twips(12000, 3340, 3840, 405), "PushButton13");
-    PushButton14 = button(QStringLiteral("Help"), twips(12000, 3850, 3840, 405), "PushButton14");
-    PushButton15 = button(QStringLiteral("Help"), twips(120, 3000, 3840, 405), "PushButton15");
-    PushButton16 = button(QStringLiteral("Load Sample/Example Files"), twips(4080, 3000, 3840, 405),
-                          "PushButton16");
-
-    // Keyboard order as designed: the delete list first, then the source list and the buttons.
-    const QList<QWidget*> order = {ListView3,    ListView1,    PushButton8,  PushButton6,
-                                   PushButton1,  PushButton4,  PushButton12, PushButton9,
-                                   PushButton2,  Text1,        PushButton11, PushButton13,
-                                   PushButton14, PushButton15, PushButton16, Text4};
-    for (qsizetype i = 0; i + 1 < order.size(); ++i)
-        setTabOrder(order[i], order[i + 1]);
-    ProgressBar1->setFocusPolicy(Qt::NoFocus);
-    Frame1->setFocusPolicy(Qt::NoFocus);
-    Frame4->setFocusPolicy(Qt::NoFocus);
+    Frame1->setPalette(white);
+    Frame4->setPalette(white);
 
     // Hover rules: every plain control reports its pointer moves to the window.
     const QList<QWidget*> watched = {

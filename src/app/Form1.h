@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "ui_Form1.h"
 
 #include <QPersistentModelIndex>
 #include <QWidget>
@@ -9,35 +10,15 @@
 class Dialogs;
 class Trash;
 
-// The program's one window. It owns every control under its designed name and declares every
-// event handler; each handler is defined in the folder of the subsystem it belongs to.
-class Form1 : public QWidget {
+// The program's one window. Its controls come from the designer file Form1.ui under their
+// designed names (ListView1, Text1, PushButton8, ...); the class declares every event handler, and
+// each handler is defined in the folder of the subsystem it belongs to.
+class Form1 : public QWidget, public Ui::Form1 {
     Q_OBJECT
 public:
     // trash may be null: the desktop trash is used then.
     explicit Form1(Dialogs& dialogs, Trash* trash = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
-
-    // Controls, in creation order.
-    Frame* Frame4;
-    SummaryBox* Text4;
-    ListView* ListView1;
-    Frame* Frame1;
-    TextBox* Text1;
-    ListView* ListView3;
-    PushButton* PushButton8;
-    PushButton* PushButton6;
-    PushButton* PushButton1;
-    PushButton* PushButton4;
-    PushButton* PushButton12;
-    PushButton* PushButton9;
-    PushButton* PushButton2;
-    ProgressBar* ProgressBar1;
-    PushButton* PushButton11;
-    PushButton* PushButton13;
-    PushButton* PushButton14;
-    PushButton* PushButton15;
-    PushButton* PushButton16;
 
     static constexpr int PointerDefault = 0;
     static constexpr int PointerBusy = 11;
@@ -81,7 +62,6 @@ public:
 
     // Source folder list.
     void AddSourceFolder(const QString& text);
-    static QString TerminatedFolderPath(const QString& path);
     void ListView1_DblClick();
     void PushButton4_Click();
     void ListView1_MouseDown();
@@ -106,7 +86,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildControls();
+    void styleControls();
     void connectHandlers();
     void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
 

@@ -74,11 +74,8 @@ void Form1::PushButton12_Click() {
 }
 
 void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers /*shift*/) {
-    if (keyCode != Qt::Key_Delete || isBusy() || ListView3->count() == 0)
-        return;
-    const int selected = ListView3->selectedRow();
-    if (selected > 0)
-        ListView3->removeRow(selected);
+    if (keyCode == Qt::Key_Delete && !isBusy())
+        ListView3->removeSelectedRow();
 }
 
 void Form1::PushButton9_Click() {

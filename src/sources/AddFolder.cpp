@@ -22,7 +22,7 @@ QString PickedFolderRow(const QString& chosen) {
             root += Main::NativeSeparator();
         return root;
     }
-    return Form1::TerminatedFolderPath(chosen);
+    return Main::TerminatedFolderPath(chosen);
 }
 
 } // namespace AddFolder

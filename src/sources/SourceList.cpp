@@ -9,19 +9,9 @@ void Form1::AddSourceFolder(const QString& text) {
     ListView1->addRow(text);
 }
 
-QString Form1::TerminatedFolderPath(const QString& path) {
-    QString terminated = Main::NormalizeFolderPath(path);
-    if (!path.endsWith(Main::NativeSeparator()))
-        terminated += Main::NativeSeparator();
-    return terminated;
-}
-
 void Form1::ListView1_DblClick() {
-    if (isBusy() || ListView1->count() == 0)
-        return;
-    const int selected = ListView1->selectedRow();
-    if (selected > 0)
-        ListView1->removeRow(selected);
+    if (!isBusy())
+        ListView1->removeSelectedRow();
 }
 
 void Form1::PushButton4_Click() {
@@ -47,7 +37,6 @@ void Form1::ListView1_ItemClick() {
     }
     ListView1->setMouseIcon(dragPointer);
     ListView1->setMousePointer(99);
-    ListView1->oleDragMode = 0;
     const int selected = ListView1->selectedRow();
     m_draggedRow = selected > 0 ? ListView1->rowHandle(selected) : QPersistentModelIndex();
 }

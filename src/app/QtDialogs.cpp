@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "QtDialogs.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -7,15 +7,37 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+namespace {
+
+// Messages keep their line ends as written (CR LF, or lone CRs as in the error report); some
+// widget styles draw a lone CR as a blank, so every line end becomes a line break on screen.
+QString shownText(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\r')) {
+            shown.append(QLatin1Char('\n'));
+            if (i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else {
+            shown.append(text[i]);
+        }
+    }
+    return shown;
+}
+
+} // namespace
+
 void QtDialogs::message(const QString& text, const QString& title, MessageIcon icon) {
     QMessageBox box(icon == MessageIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
-                    title, text, QMessageBox::Ok, m_owner);
+                    title, shownText(text), QMessageBox::Ok, m_owner);
     box.setTextFormat(Qt::PlainText); // paths and failure texts are shown as they are
     box.exec();
 }
 
 bool QtDialogs::question(const QString& text, const QString& title) {
-    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Yes | QMessageBox::No, m_owner);
+    QMessageBox box(QMessageBox::NoIcon, title, shownText(text), QMessageBox::Yes | QMessageBox::No,
+                    m_owner);
     box.setTextFormat(Qt::PlainText);
     return box.exec() == QMessageBox::Yes;
 }
