@@ -7,8 +7,8 @@
 // Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
 #include "SilentDialogs.h"
-#include "app/QtDialogs.h"
 #include "app/Form1.h"
+#include "app/QtDialogs.h"
 #include "app/Random.h"
 
 #include <QApplication>

@@ -3,6 +3,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 "$top/scripts/deps.sh"
-cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
-cmake --build "$top/build" --target thinwick
+cd "$top"
+cmake --preset default >/dev/null
+cmake --build --preset default --target thinwick
 exec "$top/build/thinwick" "$@"

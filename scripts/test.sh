@@ -1,18 +1,31 @@
 #!/usr/bin/env bash
-# Builds Thinwick and runs the whole test suite: once in the normal build, once in a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds Thinwick and runs the whole test suite: lint (clang-format, clang-tidy), the tests in the
+# normal build, then again in a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Fails when a run leaves anything behind in the temp folder.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-"$top/scripts/deps.sh"
+"$top/scripts/deps.sh" clang-format clang-tidy
+cd "$top"
 export QT_QPA_PLATFORM=offscreen
+tmp="${TMPDIR:-/tmp}"
+before="$(mktemp)"
+trap 'rm -f "$before"' EXIT
+ls -A "$tmp" >"$before"
 
-cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
-cmake --build "$top/build"
-ctest --test-dir "$top/build" --output-on-failure
+cmake --preset default >/dev/null
+cmake --build --preset default
+bash "$top/scripts/lint.sh" "$top/build"
+ctest --preset default
 
-cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTHINWICK_SANITIZE=ON \
-  -DTHINWICK_BENCH=OFF >/dev/null
-cmake --build "$top/build-asan"
-ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0" \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$top/build-asan" --output-on-failure
+cmake --preset asan >/dev/null
+cmake --build --preset asan
+ctest --preset asan
+
+# Tests clean up after themselves: the temp folder holds what it held before.
+leftovers="$(ls -A "$tmp" | grep -vxF -f "$before" | grep -v "^$(basename "$before")\$" || true)"
+if [ -n "$leftovers" ]; then
+  echo "The tests left these behind in $tmp:" >&2
+  echo "$leftovers" >&2
+  exit 1
+fi
+echo "All tests passed."

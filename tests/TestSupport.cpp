@@ -4,6 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 QStringList ScriptedDialogs::messageTexts() const {
     QStringList texts;
@@ -45,7 +49,8 @@ T ScriptedDialogs::take(std::deque<T>& answers, const char* what, const QString&
         unexpected(what, text);
         return T{};
     }
-    T answer = std::move(answers.front());
+    // Copied, not moved: GCC 12 takes a moved-from optional for uninitialised here.
+    const T answer = answers.front();
     answers.pop_front();
     return answer;
 }
@@ -90,23 +95,55 @@ void ScriptedDialogs::openUrl(const QUrl& url) {
 
 namespace TestEnv {
 namespace {
-QTemporaryDir* temporaryRoot = nullptr;
+
+// The private root of one test process, removed with everything in it when the process ends.
+// Removal goes through the byte-level API so names that are not valid UTF-8 go too.
+class TemporaryRoot {
+public:
+    TemporaryRoot() {
+        const QByteArray base =
+            qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
+        std::string pattern = base.toStdString() + "/thinwick-test-XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+    }
+    TemporaryRoot(const TemporaryRoot&) = delete;
+    TemporaryRoot& operator=(const TemporaryRoot&) = delete;
+    ~TemporaryRoot() {
+        std::error_code ignored;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ignored);
+    }
+    QString path() const { return QFile::decodeName(QByteArray::fromStdString(m_path)); }
+
+private:
+    std::string m_path;
+};
+
+TemporaryRoot& temporaryRoot() {
+    static TemporaryRoot root;
+    return root;
 }
+
+} // namespace
 
 void prepare() {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    temporaryRoot = new QTemporaryDir(); // lives until the process ends
-    const QString base = temporaryRoot->path();
-    QDir().mkpath(base + QStringLiteral("/config"));
-    QDir().mkpath(base + QStringLiteral("/data"));
-    QDir().mkpath(base + QStringLiteral("/home"));
+    const QString base = temporaryRoot().path();
+    for (const char* sub : {"/config", "/data", "/home", "/tmp", "/runtime"})
+        QDir().mkpath(base + QLatin1String(sub));
+    QFile::setPermissions(base + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + QStringLiteral("/runtime")));
     qputenv("HOME", QFile::encodeName(base + QStringLiteral("/home")));
+    // Temporary folders of the tests live inside the root and go with it.
+    qputenv("TMPDIR", QFile::encodeName(base + QStringLiteral("/tmp")));
 }
 
 QString root() {
-    return temporaryRoot->path();
+    return temporaryRoot().path();
 }
 QString configHome() {
     return root() + QStringLiteral("/config");

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Log.h"
+#include "Product.h"
+
 #include <QString>
 #include <exception>
 #include <stdexcept>
@@ -12,13 +15,6 @@ public:
     explicit Failure(const QString& description)
         : std::runtime_error(description.toUtf8().toStdString()) {}
 };
-
-// The vendor's addresses, named in messages and opened now and then at start-up.
-namespace Vendor {
-inline constexpr const char* HomePage = "https://www.brindlewood.example/";
-inline constexpr const char* ContactPage = "https://www.brindlewood.example/contact";
-inline constexpr const char* SupportEmail = "support@brindlewood.example";
-} // namespace Vendor
 
 // The location text of each reporting procedure, stored whole.
 namespace Location {
@@ -100,7 +96,8 @@ private:
 template <class Handler> void Untrapped(Handler&& handler) noexcept {
     try {
         handler();
-    } catch (const std::exception&) { // NOLINT(bugprone-empty-catch)
+    } catch (const std::exception& failure) {
+        qCWarning(lcThinwick) << "failure in a handler without a report:" << failure.what();
     }
 }
 

@@ -143,7 +143,7 @@ void Form1::Form_Load() {
     Main::ErrorTrap trap(m_dialogs, Location::Form_Load);
     trap.run(100, [&] { ApplySkin(); });
     trap.run(102, [&] {
-        setWindowTitle(QStringLiteral("Thinwick"));
+        setWindowTitle(QString::fromUtf8(Product::Title));
         setWindowIcon(QIcon(QStringLiteral(":/thinwick.png")));
         SetAppTitle();
     });
@@ -154,7 +154,8 @@ void Form1::Form_Load() {
     }
     trap.run(108, [&] { StartupRandomize(); });
     trap.run(128, [&] {
-        Text1->setText(Main::GetSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
+        Text1->setText(Main::GetSetting(QString::fromUtf8(Product::SettingsApp),
+                                        QString::fromUtf8(Product::SettingsSection),
                                         QStringLiteral("Text1"), QStringLiteral("100")));
     });
     trap.run(130, [&] { ListView1->addColumn(QStringLiteral("1. Source Folder(s)")); });

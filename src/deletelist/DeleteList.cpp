@@ -41,11 +41,13 @@ void CorrelateListviewsWrapper(Form1& form) {
 void Form1::Text1_Change() {
     if (Main::CountValue(Text1->text()) > 0) {
         try {
-            Main::SaveSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
-                              QStringLiteral("Text1"), Text1->text());
-        } catch (const std::exception&) { // NOLINT(bugprone-empty-catch)
+            Main::SaveSetting(QString::fromUtf8(Product::SettingsApp),
+                              QString::fromUtf8(Product::SettingsSection), QStringLiteral("Text1"),
+                              Text1->text());
+        } catch (const std::exception& failure) {
             // A store that cannot be written keeps its earlier value; the count still applies
             // to this run, and a report on every keystroke would help nobody.
+            qCWarning(lcThinwick) << "the number could not be stored:" << failure.what();
         }
         if (ListView1->count() > 0)
             Delete1::CorrelateListviewsWrapper(*this);

@@ -31,9 +31,9 @@ void Form1::PushButton8_Click() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton8_Click);
     QString chosen;
     trap.run(100, [&] {
-        const QString start =
-            Main::GetSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
-                             QStringLiteral("LastFolderDot"), QString());
+        const QString start = Main::GetSetting(QString::fromUtf8(Product::SettingsApp),
+                                               QString::fromUtf8(Product::SettingsSection),
+                                               QStringLiteral("LastFolderDot"), QString());
         chosen =
             AddFolder::BrowseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
     });

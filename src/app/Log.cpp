@@ -1,0 +1,3 @@
+#include "Log.h"
+
+Q_LOGGING_CATEGORY(lcThinwick, "thinwick", QtWarningMsg)
