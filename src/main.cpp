@@ -1,10 +1,17 @@
 #include "app/Dialogs.h"
 #include "app/Form1.h"
+#include "help/SelfCheck.h"
 
 #include <QApplication>
+#include <QTextStream>
+#include <cstdio>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--self-check"))) {
+        QTextStream out(stdout);
+        return Help::selfCheck(out);
+    }
     QtDialogs dialogs;
     Form1 form(dialogs);
     dialogs.setOwner(&form);
