@@ -26,31 +26,34 @@ if(UNIX AND NOT APPLE)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
   endforeach()
 
-  # Debian wants the change log compressed without a time stamp, at the highest level.
+  # Debian wants the change log and the manual page compressed without a time stamp, at the
+  # highest level.
   set(THINWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/thinwick)
   install(FILES packaging/copyright DESTINATION ${THINWICK_DOC_DIR})
   find_program(THINWICK_GZIP gzip)
   if(THINWICK_GZIP)
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-                 ${CMAKE_SOURCE_DIR}/packaging/changelog)
-    execute_process(COMMAND ${THINWICK_GZIP} -9nc
-                    INPUT_FILE ${CMAKE_SOURCE_DIR}/packaging/changelog
-                    OUTPUT_FILE ${CMAKE_BINARY_DIR}/changelog.gz)
+    foreach(file changelog thinwick.1)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                   ${CMAKE_SOURCE_DIR}/packaging/${file})
+      execute_process(COMMAND ${THINWICK_GZIP} -9nc
+                      INPUT_FILE ${CMAKE_SOURCE_DIR}/packaging/${file}
+                      OUTPUT_FILE ${CMAKE_BINARY_DIR}/${file}.gz)
+    endforeach()
     install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${THINWICK_DOC_DIR})
+    install(FILES ${CMAKE_BINARY_DIR}/thinwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 
   set(CPACK_PACKAGE_NAME thinwick)
   set(CPACK_PACKAGE_VENDOR "Brindlewood")
   set(CPACK_PACKAGE_CONTACT "Team Brindlewood <support@brindlewood.example>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "move a random sample of files to the trash")
-  set(CPACK_PACKAGE_DESCRIPTION
-    "Thinwick thins out folders: list one or more source folders, type how many\n"
-    "files should go, and it draws that many files at random from the ordinary\n"
-    "files directly inside those folders and shows the sample first. The sample\n"
-    "can be pruned by hand or by name; on request every listed file is moved to\n"
-    "the desktop trash. Nothing is deleted for good and folders are never\n"
-    "touched. Sample files for a first try are included.")
-  string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+  set(CPACK_PACKAGE_DESCRIPTION "\
+Thinwick thins out folders: list one or more source folders, type how many\n\
+files should go, and it draws that many files at random from the ordinary\n\
+files directly inside those folders and shows the sample first. The sample\n\
+can be pruned by hand or by name. On request every listed file is moved to\n\
+the desktop trash. Nothing is deleted for good and folders are never\n\
+touched. Sample files for a first try are included.")
   set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.brindlewood.example/")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_STRIP_FILES ON)
@@ -72,7 +75,8 @@ if(THINWICK_TESTS)
   set_target_properties(test_help PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/test_help/bin)
   if(UNIX AND NOT APPLE)
-    add_test(NAME install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install.sh ${CMAKE_BINARY_DIR})
+    add_test(NAME install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install.sh ${CMAKE_BINARY_DIR}
+           ${CMAKE_SOURCE_DIR})
     set_tests_properties(install PROPERTIES TIMEOUT 300)
     # A package of a sanitizer build would be no package to ship.
     if(NOT THINWICK_SANITIZE)

@@ -3,7 +3,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-"$top/scripts/deps.sh"
+# The package check builds a Debian package and runs its validators.
+"$top/scripts/deps.sh" dpkg-dev file desktop-file-utils appstream lintian
 export QT_QPA_PLATFORM=offscreen
 
 cmake -S "$top" -B "$top/build" -G Ninja >/dev/null
