@@ -7,9 +7,12 @@
 
 include(GNUInstallDirs)
 
-add_custom_command(TARGET thinwick POST_BUILD
+# Every build puts back the samples that a run from the build tree moved to the trash.
+add_custom_target(thinwick_samples ALL
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/assets/Samples
-          $<TARGET_FILE_DIR:thinwick>/Samples)
+          $<TARGET_FILE_DIR:thinwick>/Samples
+  COMMENT "Sample files beside the program")
+add_dependencies(thinwick thinwick_samples)
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -35,8 +35,7 @@ has usr/share/man/man1/thinwick.1.gz
 samples=$(grep -c ' \./usr/share/thinwick/Samples/[^/]\+$' "$work/contents" || true)
 expected=$(find "$(dirname "$0")/../assets/Samples" -maxdepth 1 -type f | wc -l)
 [ "$samples" -eq "$expected" ] || fail "$samples sample files in the package, $expected expected"
-grep -q ' \./usr/bin/[^/]' "$work/contents" &&
-  [ "$(grep -c ' \./usr/bin/[^/]' "$work/contents")" -eq 1 ] || fail "more than the program in bin/"
+[ "$(grep -c ' \./usr/bin/[^/]' "$work/contents")" -eq 1 ] || fail "more than the program in bin/"
 depends=$(dpkg-deb --field "$deb" Depends)
 for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
