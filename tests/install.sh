@@ -44,6 +44,7 @@ check() {
   grep -qxF "sample runs use: $work/data/Thinwick/Samples" <<<"$output" || fail "sample copy"
   # Looking is all it does: the user's copy is made by the sample button, not here.
   [ ! -e "$work/data/Thinwick" ] || fail "the self-check wrote the sample copy"
+  [ ! -e "$work/config/Brindlewood.ini" ] || fail "the self-check wrote the settings"
 }
 mkdir -p "$work/home" "$work/runtime" && chmod 700 "$work/runtime"
 check "$prefix/bin/thinwick" "$prefix/share/thinwick"

@@ -48,6 +48,8 @@ namespace Help {
 int selfCheck(QTextStream& out) {
     PrintedDialogs dialogs(out);
     Form1 form(dialogs);
+    // The number box's change would save the setting; a check leaves the user's files alone.
+    form.Text1->blockSignals(true);
     form.Form_Load();
     const ProgramFolder::Found where =
         ProgramFolder::locate(QCoreApplication::applicationDirPath());
