@@ -10,6 +10,10 @@ Files written:
   drag.ico      32x32 "move rows" symbol
   thinwick.png  64x64 application icon
   thinwick.ico  application icon at 32x32, plus a die-only 16x16
+  icons/<n>x<n>/thinwick.png  the application icon in the desktop's usual sizes
+  Samples/      forty small made-up files for the sample run: text notes,
+                lists and small images, some names with blanks and letters
+                beyond ASCII
 """
 
 import os
@@ -264,10 +268,75 @@ def render(size, colour_at, samples):
     return (size, size, px)
 
 
+# ------------------------------------------------------------ sample files
+
+# The colours of the little pictures, by name.
+SWATCHES = {
+    'sky': (92, 160, 220), 'grass': (96, 170, 80), 'sand': (230, 200, 140),
+    'brick': (180, 70, 50), 'plum': (120, 60, 130), 'slate': (90, 100, 110),
+}
+
+NOTE_SUBJECTS = [
+    'shopping list', 'meeting notes', 'ideas for the garden', 'books to read',
+    'holiday packing', 'recipe ideas', 'things to fix', 'phone numbers to sort',
+]
+
+
+def note_text(index, subject):
+    """A short made-up note; the same index always gives the same text."""
+    lines = ['Note %d: %s' % (index, subject), '']
+    for item in range(1, 4 + index % 4):
+        lines.append('- item %d of note %d' % (item, index))
+    lines.append('')
+    lines.append('This is a sample file made for trying out Thinwick.')
+    lines.append('Deleting it loses nothing.')
+    return ('\n'.join(lines) + '\n').encode('utf-8')
+
+
+def picture(size, colour, stripe):
+    """A size x size opaque picture: a colour field with a diagonal stripe."""
+    r, g, b = colour
+    px = []
+    for y in range(size):
+        for x in range(size):
+            on = abs(x - y) <= stripe
+            px.append((255, 255, 255, 255) if on else (r, g, b, 255))
+    return (size, size, px)
+
+
+def sample_files():
+    """(name, bytes) for every sample file, names in a fixed order."""
+    files = []
+    for i in range(1, 17):
+        subject = NOTE_SUBJECTS[(i - 1) % len(NOTE_SUBJECTS)]
+        files.append(('note-%02d.txt' % i, note_text(i, subject)))
+    names = sorted(SWATCHES)
+    for i in range(1, 13):
+        colour = names[(i - 1) % len(names)]
+        img = picture(16 + 4 * (i % 4), SWATCHES[colour], i % 3)
+        files.append(('picture-%02d-%s.png' % (i, colour), png_file(img)))
+    for i in range(1, 5):
+        rows = ['day,item,amount'] + ['%d,thing %d,%d' % (d, d * i, d * 3 + i)
+                                      for d in range(1, 8)]
+        files.append(('list-%d.csv' % i, ('\r\n'.join(rows) + '\r\n').encode()))
+    # Names as users write them: blanks, accented letters, a sharp s.
+    files.append(('holiday photo 1.png', png_file(picture(24, SWATCHES['sky'], 2))))
+    files.append(('holiday photo 2.png', png_file(picture(24, SWATCHES['sand'], 1))))
+    files.append(('Notiz für Jörg.txt', note_text(17, 'Einkauf für Samstag')))
+    files.append(('Straßenplan.png', png_file(picture(20, SWATCHES['slate'], 0))))
+    files.append(('café menu.txt', note_text(18, 'café menu')))
+    files.append(('résumé draft.txt', note_text(19, 'résumé draft')))
+    files.append(('año nuevo.txt', note_text(20, 'año nuevo')))
+    files.append(('old report (copy).txt', note_text(21, 'old report')))
+    return files
+
+
 # --------------------------------------------------------------------- main
 
 def write(name, data):
-    with open(os.path.join(HERE, name), 'wb') as f:
+    path = os.path.join(HERE, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
         f.write(data)
 
 
@@ -279,6 +348,16 @@ def main():
     write('thinwick.png', png_file(render(64, app_colour, 4)))
     write('thinwick.ico', ico_file([render(32, app_colour, 8),
                                     render(16, small_colour, 8)]))
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        art = small_colour if size < 32 else app_colour
+        write('icons/%dx%d/thinwick.png' % (size, size),
+              png_file(render(size, art, 8 if size <= 32 else 4)))
+    samples = os.path.join(HERE, 'Samples')
+    if os.path.isdir(samples):
+        for old in os.listdir(samples):
+            os.remove(os.path.join(samples, old))
+    for name, data in sample_files():
+        write(os.path.join('Samples', name), data)
 
 
 if __name__ == '__main__':

@@ -4,7 +4,8 @@
 # Fails when a run leaves anything behind in the temp folder.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-"$top/scripts/deps.sh" clang-format clang-tidy
+# The package check builds a Debian package and runs its validators.
+"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="${TMPDIR:-/tmp}"

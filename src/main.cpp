@@ -1,8 +1,10 @@
 #include "app/Display.h"
 #include "app/Form1.h"
 #include "app/QtDialogs.h"
+#include "help/SelfCheck.h"
 
 #include <QApplication>
+#include <QTextStream>
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
@@ -11,6 +13,10 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     QApplication app(argc, argv);
+    if (QCoreApplication::arguments().contains(QStringLiteral("--self-check"))) {
+        QTextStream out(stdout);
+        return Help::selfCheck(out);
+    }
     QtDialogs dialogs;
     Form1 form(dialogs);
     dialogs.setOwner(&form);

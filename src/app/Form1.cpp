@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "ErrorReport.h"
 #include "Paths.h"
+#include "ProgramFolder.h"
 #include "Random.h"
 #include "Settings.h"
 
@@ -104,6 +105,9 @@ void Form1::connectHandlers() {
     on(PushButton4, &QPushButton::clicked, &Form1::PushButton4_Click);
     on(PushButton8, &QPushButton::clicked, &Form1::PushButton8_Click);
     on(PushButton2, &QPushButton::clicked, &Form1::PushButton2_Click);
+    on(PushButton14, &QPushButton::clicked, &Form1::PushButton14_Click);
+    on(PushButton15, &QPushButton::clicked, &Form1::PushButton15_Click);
+    on(PushButton16, &QPushButton::clicked, &Form1::PushButton16_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
         Untrapped([&] { ListView3_KeyDown(key, shift); });
     });
@@ -118,7 +122,7 @@ void Form1::connectHandlers() {
 }
 
 QString Form1::programFolder() {
-    return QCoreApplication::applicationDirPath();
+    return ProgramFolder::locate(QCoreApplication::applicationDirPath()).folder;
 }
 
 void Form1::setMousePointer(int value) {

@@ -77,6 +77,11 @@ public:
     void PushButton2_Click();
     bool isDeletionRunning() const { return m_deletionRunning; }
 
+    // Help and sample files.
+    void PushButton14_Click();
+    void PushButton15_Click();
+    void PushButton16_Click();
+
 signals:
     void unloaded();
 

@@ -1,0 +1,274 @@
+// The two Help buttons and "Load Sample/Example Files", in the build-tree layout (samples beside
+// the program) and the installed layout (samples in ../share/thinwick, run from a per-user copy).
+// This program is built into a bin/ folder of its own so that both layouts can be laid out here.
+#include "TestSupport.h"
+#include "app/ErrorReport.h"
+#include "app/Form1.h"
+#include "app/ProgramFolder.h"
+#include "app/Random.h"
+#include "deletelist/RandomFileList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+const QString Question = QStringLiteral(
+    "Would you like this software to open the folder where these sample files are stored (so "
+    "that you can view them before working with them)?");
+const QString NoFiles = QStringLiteral("There are no files in folder ");
+
+QString programDir() {
+    return QCoreApplication::applicationDirPath();
+}
+QString besideSamples() {
+    return programDir() + QStringLiteral("/Samples");
+}
+QString sharedFolder() {
+    return QDir::cleanPath(programDir() + QStringLiteral("/../share/thinwick"));
+}
+QString installedSamples() {
+    return sharedFolder() + QStringLiteral("/Samples");
+}
+
+// The project's own sample files, copied to `folder`.
+void copyOurSamples(const QString& folder) {
+    QDir().mkpath(folder);
+    const QDir assets(QStringLiteral(THINWICK_ASSETS_DIR "/Samples"));
+    const QStringList names = assets.entryList(QDir::Files);
+    QVERIFY(names.size() >= 30);
+    for (const QString& name : names)
+        QVERIFY(QFile::copy(assets.filePath(name), folder + QLatin1Char('/') + name));
+}
+
+QStringList filesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files, QDir::Name);
+}
+
+// What a click may change, taken at one moment.
+struct State {
+    QStringList sources;
+    QString count;
+    QStringList deleteList;
+    QString summary;
+    QByteArray settings;
+    int pointer = 0;
+    bool operator==(const State&) const = default;
+};
+State stateOf(const Form1& form) {
+    return {form.ListView1->rows(), form.Text1->text(),          form.ListView3->rows(),
+            form.Text4->text(),     TestEnv::readSettingsFile(), form.mousePointer()};
+}
+
+} // namespace
+
+class HelpTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        TestEnv::removeSettings();
+        Main::Random::setStartupSeed(1);
+        QDir(besideSamples()).removeRecursively();
+        QDir(QDir::cleanPath(programDir() + QStringLiteral("/../share"))).removeRecursively();
+        QDir(TestEnv::dataHome()).removeRecursively();
+        QDir().mkpath(TestEnv::dataHome());
+    }
+
+    void helpButtons_data() {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("under the summary") << "PushButton14";
+        QTest::newRow("under the source list") << "PushButton15";
+    }
+    void helpButtons() {
+        QFETCH(QString, button);
+        copyOurSamples(besideSamples());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.AddSourceFolder(besideSamples() + QLatin1Char('/'));
+        form.PushButton12_Click();
+        const State before = stateOf(form);
+        QCOMPARE(before.deleteList.size(), filesIn(besideSamples()).size()); // fewer than 100
+
+        dialogs.expectMessage();
+        form.findChild<QPushButton*>(button)->click();
+
+        QCOMPARE(dialogs.calls().size(), std::size_t{1});
+        const ScriptedDialogs::Call& call = dialogs.calls().front();
+        QCOMPARE(call.kind, ScriptedDialogs::Kind::Message);
+        QCOMPARE(call.text, QStringLiteral("Questions? Please contact Team Brindlewood at "
+                                           "https://www.brindlewood.example/contact"));
+        QCOMPARE(call.title, QStringLiteral("Thinwick"));
+        QCOMPARE(call.icon, MessageIcon::None);
+        QVERIFY(stateOf(form) == before);
+    }
+
+    void sampleClickOnEmptyList() {
+        copyOurSamples(besideSamples());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
+        QCOMPARE(form.ListView1->count(), 0);
+
+        // The draw that stands is the second from the seed: the change of the box draws first.
+        QStringList pool;
+        Delete1::AppendOrdinaryFiles(besideSamples() + QLatin1Char('/'), pool);
+        Main::Random::seed(42);
+        const QStringList first = Delete1::ChooseFromPool(pool, 15);
+        const QStringList second = Delete1::ChooseFromPool(pool, 15);
+        QVERIFY(first != second);
+        Main::Random::seed(42);
+
+        State atQuestion;
+        dialogs.whileOpen = [&](const ScriptedDialogs::Call&) { atQuestion = stateOf(form); };
+        dialogs.expectQuestion(false);
+        form.PushButton16->click();
+
+        QCOMPARE(dialogs.calls().size(), std::size_t{1});
+        QCOMPARE(dialogs.calls().front().kind, ScriptedDialogs::Kind::Question);
+        QCOMPARE(dialogs.calls().front().text, Question);
+        QCOMPARE(dialogs.calls().front().title, QStringLiteral("Thinwick"));
+        QCOMPARE(form.ListView1->rows(), QStringList{besideSamples() + QLatin1Char('/')});
+        QCOMPARE(form.Text1->text(), QStringLiteral("15"));
+        QVERIFY(TestEnv::readSettingsFile().contains("Text1=15"));
+        QCOMPARE(form.ListView3->rows(), second);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
+        // Every drawn file is one of the samples, and the summary says so line by line.
+        QVERIFY(
+            form.Text4->text().startsWith(second.front() + QStringLiteral(" will be deleted.")));
+        QCOMPARE(atQuestion.deleteList, second);
+    }
+
+    void twoClicksGiveTwoEqualRows() {
+        copyOurSamples(besideSamples());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        dialogs.expectQuestion(false);
+        dialogs.expectQuestion(false);
+        form.PushButton16_Click();
+        form.PushButton16_Click();
+        const QString row = besideSamples() + QLatin1Char('/');
+        QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));
+        QCOMPARE(form.Text1->text(), QStringLiteral("15"));
+        // Two equal rows pool every sample twice; the draw is still 15 rows.
+        QCOMPARE(form.ListView3->count(), 15);
+        QCOMPARE(dialogs.calls().size(), std::size_t{2});
+    }
+
+    void answers_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("No") << false;
+        QTest::newRow("Yes") << true;
+    }
+    // The answer changes nothing the click did; Yes only asks the desktop to show the folder.
+    void answers() {
+        QFETCH(bool, yes);
+        copyOurSamples(besideSamples());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        State atQuestion;
+        dialogs.whileOpen = [&](const ScriptedDialogs::Call& call) {
+            if (call.kind == ScriptedDialogs::Kind::Question)
+                atQuestion = stateOf(form);
+        };
+        dialogs.expectQuestion(yes);
+        if (yes)
+            dialogs.expectOpenUrl();
+        form.PushButton16_Click();
+
+        QVERIFY(stateOf(form) == atQuestion);
+        QCOMPARE(atQuestion.sources.size(), 1);
+        QCOMPARE(atQuestion.deleteList.size(), 15);
+        QCOMPARE(dialogs.unusedAnswers(), 0);
+        QCOMPARE(dialogs.calls().size(), yes ? std::size_t{2} : std::size_t{1});
+        if (yes) {
+            QCOMPARE(dialogs.calls().back().kind, ScriptedDialogs::Kind::OpenUrl);
+            QCOMPARE(QUrl(dialogs.calls().back().text).toLocalFile(),
+                     besideSamples() + QLatin1Char('/'));
+        }
+    }
+
+    void missingSampleFolder() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        dialogs.expectMessage(2);
+        dialogs.expectQuestion(false);
+        form.PushButton16_Click();
+        const QString row = besideSamples() + QLatin1Char('/');
+        QCOMPARE(dialogs.messageTexts(), (QStringList{NoFiles + row, NoFiles + row}));
+        QCOMPARE(form.ListView1->rows(), QStringList{row});
+        QCOMPARE(form.ListView3->count(), 0);
+        QCOMPARE(dialogs.calls().back().kind, ScriptedDialogs::Kind::Question);
+    }
+
+    // Installed: the run deletes from the user's copy, and the next click restores what it took
+    // without touching what the user changed or added.
+    void installedCopyIsRefreshed() {
+        copyOurSamples(installedSamples());
+        const QStringList installed = filesIn(installedSamples());
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        QCOMPARE(Form1::programFolder(), sharedFolder());
+        const QString copy = ProgramFolder::userSampleFolder();
+        QCOMPARE(copy, TestEnv::dataHome() + QStringLiteral("/Thinwick/Samples"));
+
+        dialogs.expectQuestion(false);
+        form.PushButton16_Click();
+        QCOMPARE(form.ListView1->rows(), QStringList{copy + QLatin1Char('/')});
+        QCOMPARE(filesIn(copy), installed);
+        QCOMPARE(form.ListView3->count(), 15);
+
+        dialogs.expectMessage(); // "Done."
+        form.PushButton2_Click();
+        QCOMPARE(dialogs.messageTexts().last(), QStringLiteral("Done."));
+        QCOMPARE(filesIn(copy).size(), installed.size() - 15);
+        QCOMPARE(filesIn(installedSamples()), installed);
+
+        const QString kept = copy + QLatin1Char('/') + filesIn(copy).front();
+        TestEnv::makeFile(kept, "changed by the user");
+        TestEnv::makeFile(copy + QStringLiteral("/my own.txt"), "mine");
+        dialogs.expectQuestion(false);
+        form.PushButton16_Click();
+        QStringList expected = installed;
+        expected.append(QStringLiteral("my own.txt"));
+        expected.sort();
+        QCOMPARE(filesIn(copy), expected);
+        QFile keptFile(kept);
+        QVERIFY(keptFile.open(QIODevice::ReadOnly));
+        QCOMPARE(keptFile.readAll(), QByteArray("changed by the user"));
+        QCOMPARE(form.ListView1->count(), 2);
+        QCOMPARE(form.ListView3->count(), 15);
+    }
+
+    // A copy that cannot be made is reported with the step's label; the row is added all the same
+    // and the rebuilds say that it holds no files.
+    void installedCopyCannotBeMade() {
+        copyOurSamples(installedSamples());
+        TestEnv::makeFile(TestEnv::dataHome() + QStringLiteral("/Thinwick"),
+                          "a file, not a folder");
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        dialogs.expectMessage(3);
+        dialogs.expectQuestion(false);
+        form.PushButton16_Click();
+        const QStringList texts = dialogs.messageTexts();
+        QCOMPARE(texts.size(), 3);
+        QVERIFY(texts[0].contains(QLatin1String(Location::PushButton16_Click)));
+        QVERIFY(texts[0].contains(QStringLiteral("at line 100")));
+        const QString row = ProgramFolder::userSampleFolder() + QLatin1Char('/');
+        QCOMPARE(texts[1], NoFiles + row);
+        QCOMPARE(form.ListView1->rows(), QStringList{row});
+    }
+};
+
+THINWICK_TEST_MAIN(HelpTest)
+#include "test_help.moc"
