@@ -72,7 +72,7 @@ elseif(WIN32)
   install(DIRECTORY assets/Samples DESTINATION bin)
 endif()
 
-if(THINWICK_TESTS)
+if(BUILD_TESTING)
   # test_help lays out both the build-tree and the installed layout around its own folder, so it
   # lives in a bin/ folder that is its alone.
   set_target_properties(test_help PROPERTIES

@@ -1,6 +1,7 @@
 #include "../app/Dialogs.h"
 #include "../app/ErrorReport.h"
 #include "../app/Form1.h"
+#include "../app/PathRules.h"
 #include "../app/ProgramFolder.h"
 #include "../deletelist/DeleteList.h"
 
@@ -39,7 +40,7 @@ void Form1::PushButton16_Click() {
         trap.run(100, [&] {
             ProgramFolder::refreshSampleCopy(where.folder + QStringLiteral("/Samples"), samples);
         });
-    trap.run(100, [&] { AddSourceFolder(TerminatedFolderPath(samples)); });
+    trap.run(100, [&] { AddSourceFolder(Main::TerminatedFolderPath(samples)); });
     // A change of the box: its handler saves the setting and rebuilds the delete list.
     trap.run(102, [&] { Text1->setText(QStringLiteral("15")); });
     trap.run(104, [&] { setMousePointer(PointerBusy); });
