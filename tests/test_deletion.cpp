@@ -512,9 +512,8 @@ private slots:
             << QStringList{QStringLiteral("a")} << false << false << QStringLiteral("Done.") + one;
         QTest::newRow("one deleted, folder renamed")
             << QStringList{QStringLiteral("a")} << true << false << QStringLiteral("Done.") + three;
-        QTest::newRow("with a folder row")
-            << QStringList{QStringLiteral("a")} << false << true
-            << QStringLiteral("Done.") + one + folder;
+        QTest::newRow("with a folder row") << QStringList{QStringLiteral("a")} << false << true
+                                           << QStringLiteral("Done.") + one + folder;
     }
     void closingMessageCountsFilesNoLongerListedWhere() {
         QFETCH(QStringList, goneFiles);

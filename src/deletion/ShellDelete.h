@@ -11,8 +11,8 @@ struct ShellDeleteResult {
     bool moved = false; // it went to the trash
     QString reason;     // why it is still in place: the move failed, a folder, or unreadable
     bool isFolder = false;
-    bool gone = false;     // nothing was at the path (deleted or its folder renamed since listed)
-    QString trashedPath;   // where it went in the trash, when moved
+    bool gone = false;   // nothing was at the path (deleted or its folder renamed since listed)
+    QString trashedPath; // where it went in the trash, when moved
 };
 
 // Deletes one file: recycle true moves it to the trash. Nothing is ever deleted for good, so

@@ -7,9 +7,9 @@
 // The outcome of moving one path to the trash.
 struct TrashResult {
     bool moved = false;
-    QString reason;      // why it was not moved
-    QString trashedPath; // where it went (the entry in the trash's files folder) when moved
-    bool gone = false;   // nothing was at the path when the move was tried
+    QString reason;        // why it was not moved
+    QString trashedPath;   // where it went (the entry in the trash's files folder) when moved
+    bool gone = false;     // nothing was at the path when the move was tried
     bool isFolder = false; // a folder was at the path (it is never moved; it stays or is put back)
 };
 

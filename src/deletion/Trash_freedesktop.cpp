@@ -207,8 +207,8 @@ bool openTopTrash(const QByteArray& parent, const QByteArray& name, dev_t device
                   TrashFolder& folder, QString& reason) {
     char* real = ::realpath(parent.constData(), nullptr);
     if (real == nullptr) {
-        reason = QStringLiteral("cannot resolve the folder %1: %2")
-                     .arg(shown(parent), errorText(errno));
+        reason =
+            QStringLiteral("cannot resolve the folder %1: %2").arg(shown(parent), errorText(errno));
         return false;
     }
     const QByteArray realParent(real);
@@ -235,7 +235,8 @@ bool openTopTrash(const QByteArray& parent, const QByteArray& name, dev_t device
         if (shared.valid() && ::fstat(shared.get(), &opened) == 0 &&
             (opened.st_mode & S_ISVTX) != 0) {
             folder.path = topPrefix + ".Trash/" + uid;
-            Fd own = openTrashFolder(shared.get(), uid.constData(), folder.path, true, sharedReason);
+            Fd own =
+                openTrashFolder(shared.get(), uid.constData(), folder.path, true, sharedReason);
             if (own.valid() && openFilesAndInfo(own.get(), folder, sharedReason))
                 return true;
         }
@@ -306,7 +307,7 @@ int renameNoReplace(int fromAt, const char* from, int toAt, const char* to) {
         return 0;
     if (errno != EINVAL && errno != ENOSYS)
         return -1;
-    // The file system cannot refuse to replace: look first, then rename.
+        // The file system cannot refuse to replace: look first, then rename.
 #endif
     struct stat st {};
     if (::fstatat(toAt, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
@@ -360,8 +361,8 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     if (home ? !openHomeTrash(homeTrash, full, folder, result.reason)
              : !openTopTrash(parent, name, before.st_dev, folder, result.reason)) {
         if (!home)
-            result.reason = QStringLiteral("no trash can be used on its file system: ") +
-                            result.reason;
+            result.reason =
+                QStringLiteral("no trash can be used on its file system: ") + result.reason;
         return result;
     }
 
@@ -375,8 +376,8 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     QByteArray infoName;
     for (int attempt = 0;; ++attempt) {
         if (attempt == NameAttempts) {
-            result.reason = QStringLiteral("no free name for it in the trash %1")
-                                .arg(shown(folder.path));
+            result.reason =
+                QStringLiteral("no free name for it in the trash %1").arg(shown(folder.path));
             return result;
         }
         QByteArray tag;
