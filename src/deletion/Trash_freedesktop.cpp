@@ -374,7 +374,8 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
 
     QByteArray trashed;
     QByteArray infoName;
-    for (int attempt = 0;; ++attempt) {
+    // A name already found taken in this run goes straight to its next number.
+    for (int attempt = m_state->nextNumber.contains(name) ? 1 : 0;; ++attempt) {
         if (attempt == NameAttempts) {
             result.reason =
                 QStringLiteral("no free name for it in the trash %1").arg(shown(folder.path));
