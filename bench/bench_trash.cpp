@@ -1,10 +1,11 @@
 // Times a real deletion run of the window: M files go to the trash through "Start Deleting Files".
-//   bench_trash [FILES [ROOT]]
-// FILES (default 2000) small files are made in ROOT/files, and the home folder and the trash are
-// ROOT/home and ROOT/home/.local/share, so the user's own trash is never touched and the files sit
-// on the same file system as the trash. ROOT must be an empty or missing folder and is kept;
-// without it a temporary folder is used and removed at the end.
-// Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
+//   bench_trash [--same-name] [FILES [ROOT]]
+// FILES (default 2000) small files are made in ROOT/files (with --same-name, one file cover.jpg in
+// each of FILES folders ROOT/files/album_N, as in a music collection), and the home folder and the
+// trash are ROOT/home and ROOT/home/.local/share, so the user's own trash is never touched and the
+// files sit on the same file system as the trash. ROOT must be an empty or missing folder and is
+// kept; without it a temporary folder is used and removed at the end. Prints "thinwick trash
+// M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
 #include "SilentDialogs.h"
 #include "app/Form1.h"
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -50,19 +52,23 @@ int entryCount(const QString& folder) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The environment first, before Qt or GLib read it and keep what they saw.
+    // The environment first, before Qt reads it and keeps what it saw.
     int count = 2000;
-    if (argc > 1) {
+    int first = 1;
+    const bool sameName = argc > 1 && std::strcmp(argv[1], "--same-name") == 0;
+    if (sameName)
+        ++first;
+    if (argc > first) {
         char* end = nullptr;
-        const long value = std::strtol(argv[1], &end, 10);
-        if (end == argv[1] || *end != '\0' || value < 1 || value > 10'000'000)
-            fail(std::string("FILES must be a positive whole number, not ") + argv[1]);
+        const long value = std::strtol(argv[first], &end, 10);
+        if (end == argv[first] || *end != '\0' || value < 1 || value > 10'000'000)
+            fail(std::string("FILES must be a positive whole number, not ") + argv[first]);
         count = static_cast<int>(value);
     }
     std::string root;
     bool ownRoot = false;
-    if (argc > 2) {
-        root = argv[2];
+    if (argc > first + 1) {
+        root = argv[first + 1];
         makeFolder(root);
     } else {
         const char* tmp = std::getenv("TMPDIR");
@@ -106,8 +112,13 @@ int main(int argc, char* argv[]) {
     QStringList paths;
     paths.reserve(count);
     for (int i = 1; i <= count; ++i) {
-        const QString path =
-            filesFolder + QStringLiteral("/file_%1.txt").arg(i, digits, 10, QLatin1Char('0'));
+        const QString number = QStringLiteral("%1").arg(i, digits, 10, QLatin1Char('0'));
+        QString path = filesFolder + QStringLiteral("/file_") + number + QStringLiteral(".txt");
+        if (sameName) {
+            const QString album = filesFolder + QStringLiteral("/album_") + number;
+            makeFolder(QFile::encodeName(album).toStdString());
+            path = album + QStringLiteral("/cover.jpg");
+        }
         const QByteArray encoded = QFile::encodeName(path);
         const int fd = ::open(encoded.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (fd < 0 || ::write(fd, "some text\n", 10) != 10)
@@ -133,12 +144,14 @@ int main(int argc, char* argv[]) {
 
     const QString trashFiles = QFile::decodeName((dataHome + "/Trash/files").c_str());
     const QString trashInfo = QFile::decodeName((dataHome + "/Trash/info").c_str());
-    const int left = entryCount(filesFolder);
+    int left = 0;
+    for (const QString& path : std::as_const(paths))
+        left += QFileInfo::exists(path) ? 1 : 0;
     const int trashed = entryCount(trashFiles);
     const int infos = entryCount(trashInfo);
     const bool done = dialogs.asked == QStringList{QStringLiteral("Done.")};
 
-    std::printf("thinwick trash M=%d: %.2f ms\n", count, ms);
+    std::printf("thinwick trash M=%d%s: %.2f ms\n", count, sameName ? " same-name" : "", ms);
     std::fflush(stdout);
 
     bool ok = true;

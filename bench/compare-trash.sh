@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times Thinwick's deletion run against the trash commands a user would type instead:
-#   compare-trash.sh [FILES]      (without FILES: 2000, then 20000)
-# For each count, bench_trash, `gio trash` and `trash-put` each move a fresh set of FILES small
-# files to a fresh, empty trash, taking turns over several rounds; the median of each counts.
+#   compare-trash.sh [FILES]      (without FILES: 2000 and 20000 distinct names, 2000 of one name)
+# For each set, bench_trash, `gio trash` and `trash-put` each move a fresh set of small files to a
+# fresh, empty trash, taking turns over several rounds; the median of each counts. A set of
+# distinct names is FILES files file_N.txt in one folder; a set of one name is FILES folders
+# album_N holding one cover.jpg each, as in a music collection.
 # Every tool runs with HOME and XDG_DATA_HOME (and the other XDG folders) inside one temporary
 # folder, which also holds the files: the user's own trash is never touched, and the files share
 # the file system of that home trash, so all tools use it.
@@ -10,6 +12,9 @@
 # are short); only a list too long for one command line is split with xargs, noted on stderr.
 # bench_trash times the click on "Start Deleting Files" inside the program; the commands are timed
 # whole, start-up included.
+# The last lines give the ratios: thinwick/gio and thinwick/trash-put per set, thinwick's time for
+# one name against distinct names of the same count, and the worst thinwick/gio over the distinct
+# sets.
 # The temporary folder follows TMPDIR: TMPDIR=/dev/shm (a tmpfs) takes the disk out of the figures.
 # BUILD_DIR names a build folder holding bench_trash; without it one is configured and built in
 # build-bench beside the sources.
@@ -24,9 +29,9 @@ if (( $# == 1 )); then
         echo "usage: $0 [FILES]  (a whole number above 0)" >&2
         exit 2
     fi
-    counts=("$1")
+    sets=("distinct $1" "same $1")
 else
-    counts=(2000 20000)
+    sets=("distinct 2000" "distinct 20000" "same 2000")
 fi
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_trash "libglib2.0-bin trash-cli" gio trash-put awk xargs
@@ -37,15 +42,23 @@ trap 'rm -rf "$work"' EXIT
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
 # A home of its own under $1: home/ with its XDG folders, and files/ holding $2 small files with
-# the names and contents bench_trash makes.
+# the names and contents bench_trash makes: file_N.txt, or with $3 = same, album_N/cover.jpg.
 prepare() {
-    local root=$1 count=$2
+    local root=$1 count=$2 kind=$3
     mkdir -p "$root/files" "$root/home/.local/share" "$root/home/.config" "$root/home/.cache" \
         "$root/home/runtime"
     chmod 700 "$root/home/runtime"
-    (cd "$root/files" && awk -v n="$count" -v w="${#count}" 'BEGIN {
+    if [[ $kind == same ]]; then
+        # shellcheck disable=SC2046 # the numbers are words
+        (cd "$root/files" && printf "album_%0${#count}d\n" $(seq 1 "$count") | xargs mkdir)
+    fi
+    (cd "$root/files" && awk -v n="$count" -v w="${#count}" -v same="$([[ $kind == same ]] && echo 1)" 'BEGIN {
         for (i = 1; i <= n; i++) {
-            name = sprintf("file_%0*d.txt", w, i)
+            if (same) {
+                name = sprintf("album_%0*d/cover.jpg", w, i)
+            } else {
+                name = sprintf("file_%0*d.txt", w, i)
+            }
             print "some text" > name
             close(name)
         }
@@ -64,7 +77,7 @@ in_home() {
 # Every file gone from files/, and one entry per file in the trash's files/ and info/.
 check() {
     local root=$1 count=$2 tool=$3 left trashed infos
-    left=$(find "$root/files" -mindepth 1 | wc -l)
+    left=$(find "$root/files" -mindepth 1 ! -type d | wc -l)
     # A trash that was never made counts as empty.
     trashed=$({ find "$root/home/.local/share/Trash/files" -mindepth 1 -maxdepth 1 2>/dev/null ||
                 true; } | wc -l)
@@ -82,7 +95,11 @@ time_tool() {
     local root=$1 count=$2
     shift 2
     local names start end bytes limit
-    names=$(cd "$root/files" && printf '%s\n' *)
+    names=$(cd "$root/files" && if [[ -d album_$(printf "%0${#count}d" 1) ]]; then
+        printf '%s\n' */cover.jpg
+    else
+        printf '%s\n' *
+    fi)
     bytes=$(( ${#names} + count ))
     limit=$(( $(getconf ARG_MAX) / 2 ))
     start=$(now_us)
@@ -98,30 +115,36 @@ time_tool() {
     awk -v us=$((end - start)) 'BEGIN { printf "%.2f", us / 1000 }'
 }
 
-# One timed run of one tool on fresh files and a fresh trash under $1; prints the milliseconds.
+# One timed run of one tool on fresh files and a fresh trash under $1, $2 files of kind $3;
+# prints the milliseconds.
 run_thinwick() {
-    local line ms
-    line=$("$bench" "$2" "$1") || { echo "$0: FAILED: bench_trash M=$2" >&2; return 1; }
-    ms=$(awk -v key="thinwick trash M=$2:" 'index($0, key) == 1 { print $(NF - 1) }' <<<"$line")
+    local line ms option=() key="thinwick trash M=$2:"
+    if [[ $3 == same ]]; then
+        option=(--same-name)
+        key="thinwick trash M=$2 same-name:"
+    fi
+    line=$("$bench" "${option[@]}" "$2" "$1") || { echo "$0: FAILED: bench_trash M=$2 $3" >&2; return 1; }
+    ms=$(awk -v key="$key" 'index($0, key) == 1 { print $(NF - 1) }' <<<"$line")
     [[ -n $ms ]] || { echo "$0: bench_trash printed no time" >&2; return 1; }
     echo "$ms"
 }
 run_gio() {
     local ms
-    prepare "$1" "$2"
+    prepare "$1" "$2" "$3"
     ms=$(time_tool "$1" "$2" gio trash)
     check "$1" "$2" "gio trash"
     echo "$ms"
 }
 run_put() {
     local ms
-    prepare "$1" "$2"
+    prepare "$1" "$2" "$3"
     ms=$(time_tool "$1" "$2" trash-put)
     check "$1" "$2" "trash-put"
     echo "$ms"
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 # The file system makes new files more slowly for a while after many were deleted (ext4 skips
 # recently freed inodes), so whichever tool runs first would pay for what ran before it. The tools
@@ -131,36 +154,51 @@ rounds=${ROUNDS:-3}
 [[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "$0: ROUNDS must be a whole number above 0" >&2; exit 2; }
 tools=(thinwick gio put)
 declare -A thinwick_ms gio_ms put_ms
-for m in "${counts[@]}"; do
+for set in "${sets[@]}"; do
+    read -r kind m <<<"$set"
     declare -A runs=([thinwick]="" [gio]="" [put]="")
     for ((round = 0; round < rounds; round++)); do
         for ((k = 0; k < ${#tools[@]}; k++)); do
             tool=${tools[(round + k) % ${#tools[@]}]}
-            ms=$("run_$tool" "$work/$tool-$m-$round" "$m")
+            ms=$("run_$tool" "$work/$tool-$kind-$m-$round" "$m" "$kind")
             label=$tool
             [[ $tool == put ]] && label=trash-put
-            echo "run $((round + 1)): $label M=$m: $ms ms" >&2
+            echo "run $((round + 1)): $label M=$m $kind: $ms ms" >&2
             runs[$tool]+=" $ms"
+            rm -rf "$work/$tool-$kind-$m-$round"
         done
     done
     # shellcheck disable=SC2086 # the runs are a list of numbers
     {
-        thinwick_ms[$m]=$(median ${runs[thinwick]})
-        gio_ms[$m]=$(median ${runs[gio]})
-        put_ms[$m]=$(median ${runs[put]})
+        thinwick_ms[$set]=$(median ${runs[thinwick]})
+        gio_ms[$set]=$(median ${runs[gio]})
+        put_ms[$set]=$(median ${runs[put]})
     }
-    echo "thinwick trash M=$m: ${thinwick_ms[$m]} ms"
-    echo "gio trash M=$m: ${gio_ms[$m]} ms"
-    echo "trash-put M=$m: ${put_ms[$m]} ms"
-    rm -rf "$work"/*-"$m"-*
+    label="M=$m"
+    [[ $kind == same ]] && label="M=$m same-name"
+    echo "thinwick trash $label: ${thinwick_ms[$set]} ms"
+    echo "gio trash $label: ${gio_ms[$set]} ms"
+    echo "trash-put $label: ${put_ms[$set]} ms"
 done
 
 worst=0
-for m in "${counts[@]}"; do
-    gio_ratio=$(awk -v a="${thinwick_ms[$m]}" -v b="${gio_ms[$m]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-    put_ratio=$(awk -v a="${thinwick_ms[$m]}" -v b="${put_ms[$m]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
-    echo "ratio thinwick/gio M=$m: $gio_ratio"
-    echo "ratio thinwick/trash-put M=$m: $put_ratio"
-    worst=$(awk -v a="$worst" -v b="$gio_ratio" 'BEGIN { print (b > a ? b : a) }')
+same_ratio=
+for set in "${sets[@]}"; do
+    read -r kind m <<<"$set"
+    gio_ratio=$(ratio "${thinwick_ms[$set]}" "${gio_ms[$set]}")
+    put_ratio=$(ratio "${thinwick_ms[$set]}" "${put_ms[$set]}")
+    label="M=$m"
+    [[ $kind == same ]] && label="M=$m same-name"
+    echo "ratio thinwick/gio $label: $gio_ratio"
+    echo "ratio thinwick/trash-put $label: $put_ratio"
+    if [[ $kind == distinct ]]; then
+        worst=$(awk -v a="$worst" -v b="$gio_ratio" 'BEGIN { print (b > a ? b : a) }')
+    elif [[ -n ${thinwick_ms["distinct $m"]:-} ]]; then
+        same_ratio=$(ratio "${thinwick_ms[$set]}" "${thinwick_ms["distinct $m"]}")
+        same_count=$m
+    fi
 done
+if [[ -n $same_ratio ]]; then
+    echo "same-name ratio thinwick $same_count same/distinct: $same_ratio"
+fi
 echo "worst ratio thinwick/gio: $(awk -v a="$worst" 'BEGIN { printf "%.2f", a }')"

@@ -97,7 +97,9 @@ public:
     QStringList asked;
     TrashResult moveToTrash(const QString& path) override {
         asked.append(path);
-        return {false, QStringLiteral("refused")};
+        TrashResult result;
+        result.reason = QStringLiteral("refused");
+        return result;
     }
 };
 
@@ -189,10 +191,13 @@ private slots:
         QCOMPARE(form.ListView3->rows(), rows);
         QCOMPARE(form.Text4->text(), summary);
 
+        // A second run finds none of them and says so.
         dialogs.clear();
         dialogs.expectMessage();
         form.PushButton2_Click();
-        QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{QStringLiteral("Done.\n\n4 listed files were no longer where they "
+                                            "were listed and were skipped.")});
         QCOMPARE(trashedNames().size(), 4);
         QCOMPARE(listing(dir.path()), expected);
     }
@@ -207,7 +212,8 @@ private slots:
         QVERIFY(QFile::link(d + QStringLiteral("/target.txt"), d + QStringLiteral("/link")));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        // A row may start with a doubled separator (a hand-written list file): "//tmp/...".
+        // A row may start with a doubled separator (a hand-written list file): "//tmp/...". The
+        // trash records the path as users write it.
         form.ListView3->setRows({d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
                                  d + QStringLiteral("/link"),
                                  QLatin1Char('/') + d + QStringLiteral("/double.txt")});
@@ -216,7 +222,7 @@ private slots:
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
         QCOMPARE(trashedOriginals(),
                  (QSet<QString>{d + QStringLiteral("/slash.txt"), d + QStringLiteral("/link"),
-                                QLatin1Char('/') + d + QStringLiteral("/double.txt")}));
+                                d + QStringLiteral("/double.txt")}));
         QVERIFY(!present(d + QStringLiteral("/double.txt")));
         QVERIFY(!present(d + QStringLiteral("/slash.txt")));
         QVERIFY(present(d + QStringLiteral("/.hidden")));
@@ -487,6 +493,70 @@ private slots:
         QVERIFY(!looped.moved && Delete1::LeftInPlace(looped));
         QVERIFY(Delete1::LeftInPlace(folder));
         QVERIFY(!Delete1::LeftInPlace(missing) && !Delete1::LeftInPlace(dangling));
+    }
+
+    // Files that left their listed path after the draw are counted, apart from those that could
+    // not be moved; a row that is a folder is neither.
+    void closingMessageCountsFilesNoLongerListedWhere_data() {
+        QTest::addColumn<QStringList>("goneFiles");
+        QTest::addColumn<bool>("renameFolder");
+        QTest::addColumn<bool>("withFolderRow");
+        QTest::addColumn<QString>("expected");
+        const QString one = QStringLiteral("\n\n1 listed file was no longer where it was listed "
+                                           "and was skipped.");
+        const QString three = QStringLiteral("\n\n3 listed files were no longer where they were "
+                                             "listed and were skipped.");
+        const QString folder = QStringLiteral("\n\n1 file could not be moved to the trash and "
+                                              "was left in place:");
+        QTest::newRow("all went") << QStringList() << false << false << QStringLiteral("Done.");
+        QTest::newRow("one deleted")
+            << QStringList{QStringLiteral("a")} << false << false << QStringLiteral("Done.") + one;
+        QTest::newRow("one deleted, folder renamed")
+            << QStringList{QStringLiteral("a")} << true << false << QStringLiteral("Done.") + three;
+        QTest::newRow("with a folder row") << QStringList{QStringLiteral("a")} << false << true
+                                           << QStringLiteral("Done.") + one + folder;
+    }
+    void closingMessageCountsFilesNoLongerListedWhere() {
+        QFETCH(QStringList, goneFiles);
+        QFETCH(bool, renameFolder);
+        QFETCH(bool, withFolderRow);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString d = dir.path();
+        QStringList rows = makeFiles(d, {QStringLiteral("a"), QStringLiteral("b")});
+        rows += makeFiles(d + QStringLiteral("/sub"), {QStringLiteral("c"), QStringLiteral("e")});
+        QDir().mkpath(d + QStringLiteral("/folder"));
+        if (withFolderRow)
+            rows.append(d + QStringLiteral("/folder"));
+        for (const QString& name : goneFiles)
+            QVERIFY(QFile::remove(d + QLatin1Char('/') + name));
+        if (renameFolder)
+            QVERIFY(QDir(d).rename(QStringLiteral("sub"), QStringLiteral("renamed")));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.ListView3->setRows(rows);
+        dialogs.expectMessage();
+        form.PushButton2_Click();
+        const QString text = dialogs.messageTexts().value(0);
+        QCOMPARE(text.left(expected.size()), expected);
+        QCOMPARE(text.size() > expected.size(), withFolderRow);
+        QVERIFY(!present(d + QStringLiteral("/b")));
+        QCOMPARE(present(d + QStringLiteral("/renamed/c")), renameFolder);
+        QVERIFY(QFileInfo(d + QStringLiteral("/folder")).isDir());
+    }
+
+    // Nothing is ever deleted for good: without the trash, ShellDelete refuses.
+    void shellDeleteWithoutTrashRefuses() {
+        QTemporaryDir dir;
+        const QString path = makeFiles(dir.path(), {QStringLiteral("keep.txt")}).first();
+        RefusingTrash trash;
+        const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, false, trash);
+        QVERIFY(!result.moved && Delete1::LeftInPlace(result));
+        QVERIFY(!result.reason.isEmpty());
+        QVERIFY(trash.asked.isEmpty());
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep.txt"));
     }
 
     void unreadablePathsAreReportedNotSkipped() {

@@ -12,8 +12,15 @@ namespace {
 constexpr int ListedFailures = 20;
 constexpr qint64 YieldIntervalMs = 16;
 
-QString closingMessage(const QStringList& leftInPlace) {
+QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
     QString text = QStringLiteral("Done.");
+    if (gone == 1)
+        text += QStringLiteral("\n\n1 listed file was no longer where it was listed and was "
+                               "skipped.");
+    else if (gone > 1)
+        text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
+                               "were skipped.")
+                    .arg(gone);
     if (leftInPlace.isEmpty())
         return text;
     const auto count = leftInPlace.size();
@@ -56,6 +63,7 @@ void Form1::PushButton2_Click() {
     }
     const auto n = paths.size();
     QStringList leftInPlace;
+    qsizetype gone = 0; // listed files no longer at their path
     QElapsedTimer sinceYield;
     for (qsizetype i = 1; i <= n; ++i) {
         QString path;
@@ -84,12 +92,14 @@ void Form1::PushButton2_Click() {
             const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
             if (Delete1::LeftInPlace(result))
                 leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+            else if (result.gone)
+                ++gone;
         });
     }
     trap.run(126, [&] { setMousePointer(PointerDefault); });
     trap.run(128, [&] { ProgressBar1->setValueF(0); });
     trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
     trap.run(132, [&] {
-        m_dialogs.message(closingMessage(leftInPlace), m_appTitle, MessageIcon::None);
+        m_dialogs.message(closingMessage(leftInPlace, gone), m_appTitle, MessageIcon::None);
     });
 }

@@ -46,7 +46,11 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
         result.reason = QString::fromLocal8Bit(error.message());
         return result;
     }
-    if (!std::filesystem::exists(status) || IsHiddenOrSystem(path))
+    if (!std::filesystem::exists(status)) {
+        result.gone = true;
+        return result;
+    }
+    if (IsHiddenOrSystem(path))
         return result;
     if (std::filesystem::is_directory(status)) {
         result.isFolder = true;
@@ -54,16 +58,16 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
         return result;
     }
     result.found = true;
-    if (recycle) {
-        const TrashResult moved = trash.moveToTrash(path);
-        result.moved = moved.moved;
-        result.reason = moved.reason;
-    } else {
-        QFile file(path);
-        result.moved = file.remove();
-        if (!result.moved)
-            result.reason = file.errorString();
+    if (!recycle) {
+        result.reason = QStringLiteral("permanent deletion is never done; it stays in place");
+        return result;
     }
+    const TrashResult moved = trash.moveToTrash(path);
+    result.moved = moved.moved;
+    result.reason = moved.reason;
+    result.isFolder = moved.isFolder;
+    result.gone = moved.gone;
+    result.trashedPath = moved.trashedPath;
     return result;
 }
 

@@ -8,15 +8,17 @@ namespace Delete1 {
 
 struct ShellDeleteResult {
     bool found = false; // something was at the path and a move was attempted
-    bool moved = false; // it went to the trash (or, without the trash, was removed)
+    bool moved = false; // it went to the trash
     QString reason;     // why it is still in place: the move failed, a folder, or unreadable
     bool isFolder = false;
+    bool gone = false;   // nothing was at the path (deleted or its folder renamed since listed)
+    QString trashedPath; // where it went in the trash, when moved
 };
 
-// Deletes one file: recycle true moves it to the trash, false removes it for good (the deletion
-// run never asks for that). One trailing separator is ignored. Nothing at the path, or a hidden
-// or system file, is left alone; so is a folder, which is never deleted with its contents. A
-// symbolic link goes as the link; its target stays.
+// Deletes one file: recycle true moves it to the trash. Nothing is ever deleted for good, so
+// recycle false refuses and leaves the file where it is, with the reason. One trailing separator
+// is ignored. Nothing at the path, or a hidden or system file, is left alone; so is a folder,
+// which is never deleted with its contents. A symbolic link goes as the link; its target stays.
 ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash);
 
 // True when the entry was meant to go but is still there; false when it went or was gone already.

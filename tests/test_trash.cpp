@@ -1,0 +1,481 @@
+// The desktop trash on real file systems: the home trash under a temporary XDG_DATA_HOME and, in a
+// private mount namespace of this process, other volumes and a full one. Every path handed to the
+// trash lies inside the test's own temporary folder.
+#include "deletion/Trash.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <memory>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t Nobody = 65534;
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& contents) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    QCOMPARE(file.write(contents), contents.size());
+}
+
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// What files/ and info/ of a trash hold, one list; empty when the trash holds nothing or is absent.
+QStringList trashContents(const QString& trash) {
+    QStringList all;
+    for (const QString& name : entries(trash + QStringLiteral("/files")))
+        all.append(QStringLiteral("files/") + name);
+    for (const QString& name : entries(trash + QStringLiteral("/info")))
+        all.append(QStringLiteral("info/") + name);
+    return all;
+}
+
+// The info file that belongs to an entry in files/.
+QString infoFileOf(const QString& trashed) {
+    const QFileInfo entry(trashed);
+    return entry.dir().path() + QStringLiteral("/../info/") + entry.fileName() +
+           QStringLiteral(".trashinfo");
+}
+
+QString decodedPathField(const QString& trashed) {
+    for (const QByteArray& line : readAll(infoFileOf(trashed)).split('\n'))
+        if (line.startsWith("Path="))
+            return QFile::decodeName(QByteArray::fromPercentEncoding(line.mid(5)));
+    return {};
+}
+
+// The info file expected for an entry trashed between the two moments.
+bool infoMatches(const QByteArray& actual, const QByteArray& pathField, const QDateTime& before,
+                 const QDateTime& after) {
+    for (const QDateTime& at : {before, after})
+        if (actual == "[Trash Info]\nPath=" + pathField + "\nDeletionDate=" +
+                          at.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + '\n')
+            return true;
+    return false;
+}
+
+int modeOf(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return static_cast<int>(st.st_mode & 07777);
+}
+
+bool validUtf8(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+void chownTree(const QString& path, uid_t uid) {
+    QVERIFY(::lchown(QFile::encodeName(path).constData(), uid, uid) == 0);
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        for (const QString& name : entries(path))
+            chownTree(path + QLatin1Char('/') + name, uid);
+}
+
+} // namespace
+
+class TrashTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_root;
+    QStringList m_mounts;
+    QString m_noNamespace; // why this process could not get a private mount namespace
+
+    QString dataHome() const { return m_root + QStringLiteral("/data"); }
+    QString homeTrash() const { return dataHome() + QStringLiteral("/Trash"); }
+
+    // Refuses, and ends the test program, for any path outside this test's folder.
+    TrashResult move(DesktopTrash& trash, const QString& path) const {
+        if (m_root.isEmpty() || !path.startsWith(m_root + QLatin1Char('/')))
+            qFatal("refusing to trash %s: outside the test folder", qPrintable(path));
+        return trash.moveToTrash(path);
+    }
+
+    // A small tmpfs at the path, in this process's private mount namespace.
+    bool mountTmpfs(const QString& path, const char* options) {
+        QDir().mkpath(path);
+        if (!m_noNamespace.isEmpty())
+            return false;
+        if (::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, options) != 0) {
+            m_noNamespace = QStringLiteral("cannot mount a tmpfs: ") +
+                            QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        m_mounts.prepend(path);
+        return true;
+    }
+
+    // Moves the path to the trash in a child process running as the unprivileged user nobody.
+    // The child's answer comes back as "1" or "0" (moved) and the reason; "!" and a text when it
+    // could not become nobody.
+    QByteArray moveAsNobody(const QString& path) {
+        if (m_root.isEmpty() || !path.startsWith(m_root + QLatin1Char('/')))
+            qFatal("refusing to trash %s: outside the test folder", qPrintable(path));
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0)
+            return "!pipe";
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(pipeFds[0]);
+            QByteArray answer;
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
+                ::setresuid(Nobody, Nobody, Nobody) != 0) {
+                answer = QByteArray("!") + std::strerror(errno);
+            } else {
+                DesktopTrash trash;
+                const TrashResult result = trash.moveToTrash(path);
+                answer = (result.moved ? "1" : "0") + result.reason.toUtf8();
+            }
+            const ssize_t written = ::write(pipeFds[1], answer.constData(), answer.size());
+            ::_exit(written == answer.size() ? 0 : 1);
+        }
+        ::close(pipeFds[1]);
+        QByteArray answer;
+        char buffer[512];
+        ssize_t got = 0;
+        while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+            answer.append(buffer, got);
+        ::close(pipeFds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return answer.isEmpty() ? QByteArray("!no answer") : answer;
+    }
+
+private slots:
+    void initTestCase() {
+        // Mounts made here vanish with the process and are seen by no other.
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            m_noNamespace = QStringLiteral("no private mount namespace: ") +
+                            QString::fromLocal8Bit(std::strerror(errno));
+    }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_root = m_dir->path();
+        qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
+        qputenv("HOME", QFile::encodeName(m_root + QStringLiteral("/home")));
+    }
+
+    void cleanup() {
+        for (const QString& path : std::as_const(m_mounts))
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+        m_mounts.clear();
+        m_dir.reset();
+        m_root.clear();
+    }
+
+    // The info file byte for byte, the trash and its folders made 0700, the file itself moved.
+    void homeTrashRecordsThePathExactly_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("encoded");
+        QTest::newRow("blank") << QStringLiteral("a b.txt") << QByteArray("a%20b.txt");
+        QTest::newRow("percent") << QStringLiteral("100%.txt") << QByteArray("100%25.txt");
+        QTest::newRow("newline") << QStringLiteral("line\nbreak") << QByteArray("line%0Abreak");
+        QTest::newRow("non-ASCII")
+            << QStringLiteral("ü日.txt") << QByteArray("%C3%BC%E6%97%A5.txt");
+        QTest::newRow("reserved") << QStringLiteral("a+b=c&d#e?f;g")
+                                  << QByteArray("a%2Bb%3Dc%26d%23e%3Ff%3Bg");
+    }
+    void homeTrashRecordsThePathExactly() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, encoded);
+        QVERIFY2(QRegularExpression(QStringLiteral("^[A-Za-z0-9/._-]+$")).match(m_root).hasMatch(),
+                 qPrintable(m_root));
+        const QString path = m_root + QStringLiteral("/sub dir/") + name;
+        writeFile(path, name.toUtf8());
+        DesktopTrash trash;
+        const QDateTime before = QDateTime::currentDateTime();
+        const TrashResult result = move(trash, path);
+        const QDateTime after = QDateTime::currentDateTime();
+        QVERIFY2(result.moved, qPrintable(result.reason));
+        QCOMPARE(result.trashedPath, homeTrash() + QStringLiteral("/files/") + name);
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(readAll(result.trashedPath), name.toUtf8());
+        const QByteArray info = readAll(infoFileOf(result.trashedPath));
+        QVERIFY2(
+            infoMatches(info, QFile::encodeName(m_root) + "/sub%20dir/" + encoded, before, after),
+            info.constData());
+        for (const QString& folder : {homeTrash(), homeTrash() + QStringLiteral("/files"),
+                                      homeTrash() + QStringLiteral("/info")})
+            QCOMPARE(modeOf(folder), 0700);
+        QCOMPARE(modeOf(infoFileOf(result.trashedPath)), 0600);
+    }
+
+    // 2,000 files of one name each get a name of their own, the extension last; a later run (a
+    // new trash object) still finds free names.
+    void sameNameFilesAllStayDistinct() {
+        DesktopTrash trash;
+        QSet<QString> trashed;
+        const int count = 2000;
+        for (int run = 0; run < 2; ++run) {
+            DesktopTrash later;
+            DesktopTrash& current = run == 0 ? trash : later;
+            const int files = run == 0 ? count : 50;
+            for (int i = 0; i < files; ++i) {
+                const QString path =
+                    m_root + QStringLiteral("/album%1-%2/cover.jpg").arg(run).arg(i);
+                writeFile(path, path.toUtf8());
+                const TrashResult result = move(current, path);
+                QVERIFY2(result.moved, qPrintable(result.reason));
+                QVERIFY2(result.trashedPath.endsWith(QStringLiteral(".jpg")),
+                         qPrintable(result.trashedPath));
+                QVERIFY2(!trashed.contains(result.trashedPath), qPrintable(result.trashedPath));
+                trashed.insert(result.trashedPath);
+                QCOMPARE(readAll(result.trashedPath), path.toUtf8());
+                QCOMPARE(decodedPathField(result.trashedPath), path);
+            }
+        }
+        QCOMPARE(entries(homeTrash() + QStringLiteral("/files")).size(), count + 50);
+        QCOMPARE(entries(homeTrash() + QStringLiteral("/info")).size(), count + 50);
+    }
+
+    // Names too long to carry ".trashinfo" are shortened in the trash, not refused; Path= keeps
+    // the name. Each name is trashed twice, so the second needs a number as well.
+    void longNamesAreShortenedNotRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("keptWhole");
+        const auto ascii = [](int bytes) {
+            return QString(bytes - 4, QLatin1Char('n')) + QStringLiteral(".txt");
+        };
+        QTest::newRow("240 bytes") << ascii(240) << true;
+        QTest::newRow("245 bytes") << ascii(245) << true;
+        QTest::newRow("246 bytes") << ascii(246) << false;
+        QTest::newRow("255 bytes") << ascii(255) << false;
+        QTest::newRow("255 bytes, two-byte letters")
+            << QString(125, QChar(0xE4)) + QStringLiteral("x.txt") << false;
+    }
+    void longNamesAreShortenedNotRefused() {
+        QFETCH(QString, name);
+        QFETCH(bool, keptWhole);
+        DesktopTrash trash;
+        for (const QString& folder : {QStringLiteral("/one/"), QStringLiteral("/two/")}) {
+            const QString path = m_root + folder + name;
+            writeFile(path, folder.toUtf8());
+            const TrashResult result = move(trash, path);
+            QVERIFY2(result.moved, qPrintable(result.reason));
+            const QByteArray trashedName =
+                QFile::encodeName(QFileInfo(result.trashedPath).fileName());
+            QVERIFY2(trashedName.size() + 10 <= 255, trashedName.constData());
+            QVERIFY(trashedName.endsWith(".txt"));
+            QVERIFY(validUtf8(trashedName));
+            if (folder == QLatin1String("/one/"))
+                QCOMPARE(trashedName == QFile::encodeName(name), keptWhole);
+            QCOMPARE(readAll(result.trashedPath), folder.toUtf8());
+            QCOMPARE(decodedPathField(result.trashedPath), path);
+        }
+    }
+
+    // Each fault leaves the file where it was and the trash without a trace of it.
+    void faultsLeaveTheFileInPlace_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("Trash is a regular file") << QStringLiteral("file");
+        QTest::newRow("files is a symlink") << QStringLiteral("files link");
+        QTest::newRow("info not writable") << QStringLiteral("info");
+        QTest::newRow("full file system") << QStringLiteral("full");
+    }
+    void faultsLeaveTheFileInPlace() {
+        QFETCH(QString, fault);
+        QString base = m_root;
+        if (fault == QLatin1String("full")) {
+            base = m_root + QStringLiteral("/vol");
+            if (!mountTmpfs(base, "size=256k,mode=0755"))
+                QSKIP(qPrintable(m_noNamespace));
+            qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
+        }
+        const QString trashFolder = base + QStringLiteral("/data/Trash");
+        const QString path = base + QStringLiteral("/files/kept.txt");
+        writeFile(path, "kept");
+        const QString elsewhere = base + QStringLiteral("/elsewhere");
+        QDir().mkpath(elsewhere);
+        if (fault == QLatin1String("file")) {
+            writeFile(trashFolder, "not a folder");
+        } else {
+            QDir().mkpath(trashFolder + QStringLiteral("/info"));
+            if (fault == QLatin1String("files link"))
+                QVERIFY(QFile::link(elsewhere, trashFolder + QStringLiteral("/files")));
+            else
+                QDir().mkpath(trashFolder + QStringLiteral("/files"));
+        }
+        QString reason;
+        if (fault == QLatin1String("info")) {
+            QVERIFY(QFile::setPermissions(trashFolder + QStringLiteral("/info"),
+                                          QFile::ReadOwner | QFile::ExeOwner));
+            if (::geteuid() == 0) {
+                // Root writes anywhere: the move runs as nobody, who owns everything here.
+                QVERIFY(::chmod(QFile::encodeName(m_root).constData(), 0755) == 0);
+                chownTree(base + QStringLiteral("/data"), Nobody);
+                chownTree(base + QStringLiteral("/files"), Nobody);
+                const QByteArray answer = moveAsNobody(path);
+                if (answer.startsWith('!'))
+                    QSKIP(qPrintable(QStringLiteral("cannot run as nobody: ") + answer.mid(1)));
+                QCOMPARE(answer.left(1), QByteArray("0"));
+                reason = QString::fromUtf8(answer.mid(1));
+            }
+        }
+        if (fault == QLatin1String("full")) {
+            QFile filler(base + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const QByteArray block(4096, 'f');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+        }
+        if (reason.isEmpty()) {
+            DesktopTrash trash;
+            const TrashResult result = move(trash, path);
+            QVERIFY(!result.moved && !result.gone);
+            reason = result.reason;
+        }
+        QVERIFY(!reason.isEmpty());
+        QCOMPARE(readAll(path), QByteArray("kept"));
+        QCOMPARE(trashContents(trashFolder), QStringList());
+        QCOMPARE(entries(elsewhere), QStringList());
+        qDebug("%s: %s", qPrintable(fault), qPrintable(reason));
+    }
+
+    // What takes the file's place between the last look and the move (through the trash's test
+    // hook): a folder is put back; a link goes as the link; nothing at all counts as gone.
+    void swapBeforeTheMove_data() {
+        QTest::addColumn<QString>("swap");
+        QTest::newRow("folder") << QStringLiteral("folder");
+        QTest::newRow("link to a folder") << QStringLiteral("link");
+        QTest::newRow("removed") << QStringLiteral("removed");
+    }
+    void swapBeforeTheMove() {
+        QFETCH(QString, swap);
+        const QString path = m_root + QStringLiteral("/listed.txt");
+        const QString folder = m_root + QStringLiteral("/folder");
+        writeFile(path, "file");
+        writeFile(folder + QStringLiteral("/inner.txt"), "inner");
+        DesktopTrash trash;
+        int calls = 0;
+        trash.beforeMove = [&](const QString& at) {
+            ++calls;
+            QFile::remove(at);
+            if (swap == QLatin1String("folder"))
+                QDir(m_root).rename(QStringLiteral("folder"), QStringLiteral("listed.txt"));
+            else if (swap == QLatin1String("link"))
+                QFile::link(folder, at);
+        };
+        const TrashResult result = move(trash, path);
+        QCOMPARE(calls, 1);
+        if (swap == QLatin1String("link")) {
+            QVERIFY2(result.moved, qPrintable(result.reason));
+            QVERIFY(QFileInfo(result.trashedPath).isSymLink());
+            QCOMPARE(readAll(folder + QStringLiteral("/inner.txt")), QByteArray("inner"));
+            return;
+        }
+        QVERIFY(!result.moved);
+        QCOMPARE(result.isFolder, swap == QLatin1String("folder"));
+        QCOMPARE(result.gone, swap == QLatin1String("removed"));
+        QCOMPARE(result.trashedPath, QString());
+        if (result.isFolder) {
+            QVERIFY(!result.reason.isEmpty());
+            QCOMPARE(readAll(path + QStringLiteral("/inner.txt")), QByteArray("inner"));
+        }
+        QCOMPARE(trashContents(homeTrash()), QStringList());
+    }
+
+    // A file on another volume goes to the trash at the top of that volume, never to the home
+    // trash; a top trash that could be someone else's is not used. `expected` is the trash
+    // folder relative to the volume, empty when the file must stay.
+    void otherVolumeUsesItsTopTrash_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("expected");
+        const QString own = QStringLiteral(".Trash-%1").arg(::geteuid());
+        const QString shared = QStringLiteral(".Trash/%1").arg(::geteuid());
+        QTest::newRow("nothing there") << QString() << own;
+        QTest::newRow("sticky .Trash") << QStringLiteral("sticky") << shared;
+        QTest::newRow(".Trash without sticky bit") << QStringLiteral("not sticky") << own;
+        QTest::newRow(".Trash is a link") << QStringLiteral("shared link") << own;
+        QTest::newRow("own trash is a link") << QStringLiteral("own link") << QString();
+        QTest::newRow("own trash is a file") << QStringLiteral("own file") << QString();
+        QTest::newRow("own trash of another user") << QStringLiteral("own other") << QString();
+    }
+    void otherVolumeUsesItsTopTrash() {
+        QFETCH(QString, setup);
+        QFETCH(QString, expected);
+        const QString vol = m_root + QStringLiteral("/vol");
+        if (!mountTmpfs(vol, "size=1m,mode=0755"))
+            QSKIP(qPrintable(m_noNamespace));
+        const QString top = QFileInfo(vol).canonicalFilePath();
+        const QString own = vol + QStringLiteral("/.Trash-%1").arg(::geteuid());
+        const QString decoy = vol + QStringLiteral("/decoy");
+        QDir().mkpath(decoy);
+        QVERIFY(::chmod(QFile::encodeName(decoy).constData(), 01777) == 0);
+        const QString path = vol + QStringLiteral("/sub dir/a.txt");
+        writeFile(path, "a");
+        const QByteArray dot = QFile::encodeName(vol + QStringLiteral("/.Trash"));
+        if (setup == QLatin1String("sticky") || setup == QLatin1String("not sticky")) {
+            QVERIFY(::mkdir(dot.constData(), 0777) == 0);
+            QVERIFY(::chmod(dot.constData(), setup == QLatin1String("sticky") ? 01777 : 0777) == 0);
+        } else if (setup == QLatin1String("shared link")) {
+            QVERIFY(QFile::link(decoy, vol + QStringLiteral("/.Trash")));
+        } else if (setup == QLatin1String("own link")) {
+            QVERIFY(QFile::link(decoy, own));
+        } else if (setup == QLatin1String("own file")) {
+            writeFile(own, "file");
+        } else if (setup == QLatin1String("own other")) {
+            QVERIFY(QDir().mkpath(own));
+            QVERIFY(::chown(QFile::encodeName(own).constData(), ::geteuid() + 1, 0) == 0);
+        }
+        DesktopTrash trash;
+        const QDateTime before = QDateTime::currentDateTime();
+        const TrashResult result = move(trash, path);
+        const QDateTime after = QDateTime::currentDateTime();
+        QCOMPARE(trashContents(homeTrash()), QStringList());
+        QCOMPARE(entries(decoy), QStringList());
+        if (expected.isEmpty()) {
+            QVERIFY(!result.moved);
+            QVERIFY(!result.reason.isEmpty());
+            QCOMPARE(readAll(path), QByteArray("a"));
+            if (QFileInfo(own).isDir() && !QFileInfo(own).isSymLink())
+                QCOMPARE(trashContents(own), QStringList());
+            return;
+        }
+        QVERIFY2(result.moved, qPrintable(result.reason));
+        QCOMPARE(result.trashedPath,
+                 top + QLatin1Char('/') + expected + QStringLiteral("/files/a.txt"));
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(readAll(result.trashedPath), QByteArray("a"));
+        const QByteArray info = readAll(infoFileOf(result.trashedPath));
+        QVERIFY2(infoMatches(info, "sub%20dir/a.txt", before, after), info.constData());
+        QCOMPARE(modeOf(vol + QLatin1Char('/') + expected), 0700);
+        if (setup == QLatin1String("not sticky"))
+            QCOMPARE(entries(vol + QStringLiteral("/.Trash")), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TrashTest)
+#include "test_trash.moc"
