@@ -556,6 +556,25 @@ private slots:
         QCOMPARE(dialogs.calls()[0].icon, MessageIcon::Warning);
     }
 
+    void messageLoopTurnsAreThrottled() {
+        // The first call runs the message loop, later ones only once 16 ms have passed: a
+        // thousand quick calls are a few passes, not a thousand.
+        int passes = 0;
+        QTimer everyPass;
+        everyPass.setInterval(0);
+        QObject::connect(&everyPass, &QTimer::timeout, [&] { ++passes; });
+        everyPass.start();
+        bool goOn = true;
+        const AddFolder::WalkYield yield = AddFolder::messageLoopTurns([&] { return goOn; });
+        QVERIFY(yield());
+        QVERIFY(passes >= 1);
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(yield());
+        QVERIFY2(passes < 100, qPrintable(QString::number(passes)));
+        goOn = false;
+        QVERIFY(!yield());
+    }
+
     void stopsWhenTheYieldSaysSo() {
         ScriptedTree tree;
         addExample(tree);
