@@ -26,8 +26,8 @@ bool hasUnsupportedCharacter(QStringView name);
 using WalkYield = std::function<bool()>;
 
 // A yield that runs the message loop at its first call and then at most every 16 ms, so a big
-// tree costs few loop passes while the window stays responsive. goOn, when given, is asked after
-// each pass; false stops the walk (say, the window was closed meanwhile).
+// tree costs few loop passes while the window stays responsive. goOn, when given, is asked at each
+// call; false stops the walk (say, the window was closed meanwhile).
 WalkYield messageLoopTurns(std::function<bool()> goOn = {});
 
 // Appends to folderList every folder below its entries, level by level: the entries' own
