@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <cmath>
 #include <utility>
 
@@ -52,6 +53,22 @@ void ListView::addRow(const QString& text) {
     const int row = m_model.rowCount();
     m_model.insertRows(row, 1);
     m_model.setData(m_model.index(row), text);
+}
+
+void ListView::addRows(const QStringList& texts) {
+    if (texts.isEmpty())
+        return;
+    // One insertion for all rows, then their texts with one change notice for the whole range,
+    // so a hundred thousand rows cost one pass of the view, not one each.
+    const int first = m_model.rowCount();
+    const int count = static_cast<int>(texts.size());
+    m_model.insertRows(first, count);
+    {
+        const QSignalBlocker quiet(m_model);
+        for (int i = 0; i < count; ++i)
+            m_model.setData(m_model.index(first + i), texts.at(i));
+    }
+    emit m_model.dataChanged(m_model.index(first), m_model.index(first + count - 1));
 }
 
 void ListView::setRows(QStringList rows) {

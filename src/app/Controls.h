@@ -34,6 +34,8 @@ public:
     void setColumnWidthTwips(int twips);
 
     void addRow(const QString& text);
+    // Appends rows after the last one in one step; selection and row handles stay.
+    void addRows(const QStringList& texts);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);
     int count() const { return m_model.rowCount(); }

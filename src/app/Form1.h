@@ -69,6 +69,9 @@ public:
     void ListView1_MouseMove(QPoint point);
     void ListView1_MouseUp();
     void PushButton8_Click();
+    void PushButton6_Click();
+    // Adds each text as a row after the last, in one step.
+    void AddSourceFolders(const QStringList& texts);
     // The row dragged last, 0 when none.
     int draggedRow() const { return ListView::positionOf(m_draggedRow); }
     bool isDragging() const { return m_dragging; }
