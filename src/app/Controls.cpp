@@ -34,6 +34,15 @@ void RowsModel::append(const QString& text) {
     endInsertRows();
 }
 
+void RowsModel::append(const QStringList& texts) {
+    if (texts.isEmpty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
+    m_rows.append(texts);
+    endInsertRows();
+}
+
 void RowsModel::setRows(QStringList rows) {
     beginResetModel();
     m_rows = std::move(rows);
@@ -87,6 +96,10 @@ void ListView::setColumnWidthTwips(int twips) {
 
 void ListView::addRow(const QString& text) {
     m_model.append(text);
+}
+
+void ListView::addRows(const QStringList& texts) {
+    m_model.append(texts);
 }
 
 void ListView::setRows(QStringList rows) {

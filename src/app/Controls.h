@@ -23,6 +23,7 @@ public:
 
     const QStringList& rows() const { return m_rows; }
     void append(const QString& text);
+    void append(const QStringList& texts);
     void setRows(QStringList rows);
     void setText(int row, const QString& text);
     void remove(int row);
@@ -43,6 +44,8 @@ public:
     void setColumnWidthTwips(int twips);
 
     void addRow(const QString& text);
+    // Adds the rows at the end in one step.
+    void addRows(const QStringList& texts);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);
     int count() const { return static_cast<int>(m_model.rows().size()); }

@@ -212,6 +212,7 @@ void Form1::connectHandlers() {
     on(PushButton4, &QPushButton::clicked, &Form1::PushButton4_Click);
     on(PushButton8, &QPushButton::clicked, &Form1::PushButton8_Click);
     on(PushButton2, &QPushButton::clicked, &Form1::PushButton2_Click);
+    on(PushButton1, &QPushButton::clicked, &Form1::PushButton1_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
         Untrapped([&] { ListView3_KeyDown(key, shift); });
     });

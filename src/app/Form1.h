@@ -89,6 +89,7 @@ public:
     void ListView1_MouseMove(QPoint point);
     void ListView1_MouseUp();
     void PushButton8_Click();
+    void PushButton1_Click();
     // The row dragged last, 0 when none.
     int draggedRow() const { return ListView::positionOf(m_draggedRow); }
     bool isDragging() const { return m_dragging; }
