@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -184,6 +185,38 @@ void ListView::mouseReleaseEvent(QMouseEvent* event) {
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeView::mouseDoubleClickEvent(event);
     emit dblClick();
+}
+
+void ListView::answerDrag(QDragMoveEvent* event) {
+    // Only the receiver decides; the view's own drag and drop of rows is not used.
+    Qt::DropAction effect = event->proposedAction();
+    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
+    if (effect == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(effect);
+    event->accept();
+}
+
+void ListView::dragEnterEvent(QDragEnterEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dragMoveEvent(QDragMoveEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dropEvent(QDropEvent* event) {
+    Qt::DropAction effect = event->proposedAction();
+    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
+    if (effect == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(effect);
+    event->accept();
+    emit oleDragDrop(event->mimeData());
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {

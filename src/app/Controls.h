@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -72,6 +73,11 @@ signals:
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
     void dblClick();
     void keyDown(int key, Qt::KeyboardModifiers shift);
+    // A drag enters or moves over the list (when drops are accepted): *effect starts as the
+    // effect the source proposes; a receiver sets it to Qt::IgnoreAction to refuse the drag.
+    void oleDragOver(const QMimeData* data, Qt::DropActions possible, Qt::DropAction* effect);
+    // Something was dropped; the data lives only while the signal is delivered.
+    void oleDragDrop(const QMimeData* data);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -79,9 +85,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void checkPosition(int position) const;
+    void answerDrag(QDragMoveEvent* event);
 
     RowsModel m_model;
     int m_mousePointer = 0;

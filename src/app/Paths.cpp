@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace Main {
 
@@ -18,25 +17,34 @@ void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
         dialogs.message(QStringLiteral("File not found"), appTitle, MessageIcon::None);
         return;
     }
-    QFile file(path);
-    if (QFileInfo(path).isDir())
+    const QFileInfo info(path);
+    if (info.isDir())
         throw Failure(QStringLiteral("Is a directory: ") + path);
+    // A pipe or a device could block or never end; only plain files are read.
+    if (!info.isFile())
+        throw Failure(QStringLiteral("Not a regular file: ") + path);
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw Failure(file.errorString());
-    const QByteArray bytes = file.readAll();
+    // The head decides whether the file is text before a large binary file is read whole.
+    QByteArray bytes = file.read(ListFileHeadSize);
+    std::optional<QString> text;
+    if (file.error() == QFileDevice::NoError && listFileHeadIsText(bytes)) {
+        bytes += file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            text = decodeListFile(bytes);
+    }
     if (file.error() != QFileDevice::NoError)
         throw Failure(file.errorString());
-#ifdef Q_OS_WIN
-    QStringDecoder decoder(QStringDecoder::System);
-#else
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-#endif
-    const QString text = decoder(bytes);
+    if (!text) {
+        dialogs.message(notAddedMessage(path), appTitle, MessageIcon::None);
+        return;
+    }
     // An empty line would become an empty source row, which stands for no folder at all; it is
     // left out rather than shown as a blank row that never contributes a file.
-    for (const QString& row : SplitListLines(text))
-        if (!row.isEmpty())
-            list.addRow(row);
+    QStringList rows = SplitListLines(*text);
+    rows.removeIf([](const QString& row) { return row.isEmpty(); });
+    list.addRows(rows);
 }
 
 } // namespace Main

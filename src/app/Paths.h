@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ListFileText.h"
 #include "PathRules.h"
 
 #include <QString>
@@ -9,10 +10,10 @@ class Dialogs;
 
 namespace Main {
 
-// Adds one row per non-empty line of the text file to the list. A path that FileExists rejects
-// shows "File not found" and adds nothing; a file that exists but cannot be read throws Failure,
-// and rows added before stay. The text is UTF-8 (a leading byte-order mark is skipped), or the ANSI
-// code page on Windows.
+// Adds one row per non-empty line of the text file to the list, all in one step. A path that
+// FileExists rejects shows "File not found" and adds nothing; a file that is not text shows
+// notAddedMessage and adds nothing; a file that exists but cannot be read throws Failure and adds
+// nothing. The text is read as decodeListFile says.
 void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
                       const QString& appTitle);
 
