@@ -212,6 +212,8 @@ void Form1::connectHandlers() {
     on(PushButton4, &QPushButton::clicked, &Form1::PushButton4_Click);
     on(PushButton8, &QPushButton::clicked, &Form1::PushButton8_Click);
     on(PushButton2, &QPushButton::clicked, &Form1::PushButton2_Click);
+    on(PushButton11, &QPushButton::clicked, &Form1::PushButton11_Click);
+    on(PushButton13, &QPushButton::clicked, &Form1::PushButton13_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
         Untrapped([&] { ListView3_KeyDown(key, shift); });
     });
