@@ -66,6 +66,8 @@ private slots:
                                            << "STRASSE" << false;
         QTest::newRow("outside the BMP") << "/p/\U00010400.txt"
                                          << "\U00010428" << true;
+        QTest::newRow("a lone surrogate stays") << QString("/p/" + QString(QChar(0xD801)) + "X")
+                                                << QString(QChar(0xD801)) + "x" << true;
     }
     void rowTest() {
         QFETCH(QString, row);
@@ -99,6 +101,18 @@ private slots:
             const QString text = random(generator, 3);
             QVERIFY2(Main::NameMatcher(text).isFoundIn(row) == lowerCasedContains(row, text),
                      qPrintable(row + " | " + text));
+        }
+    }
+
+    void everyLetterLowersAsQtLowersIt() {
+        std::u16string lowered;
+        for (char32_t code = 0; code <= 0x10FFFF; ++code) {
+            const QString letter = QString::fromUcs4(&code, 1);
+            lowered.clear();
+            Main::appendLowerCase(letter, lowered);
+            const QString expected = letter.toLower();
+            QVERIFY2(QStringView(lowered) == QStringView(expected),
+                     qPrintable(QString::number(code, 16)));
         }
     }
 

@@ -15,41 +15,91 @@ char16_t asciiLower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
 }
 
-// Whether the lower-cased ASCII needle occurs in the ASCII row once the row is lower-cased.
-bool asciiContains(QStringView row, QStringView needle) {
+enum class AsciiSearch { Found, NotFound, RowNotAscii };
+
+// Looks for the lower-cased ASCII needle in the row with its ASCII capitals lowered, in one pass
+// that also notes whether the row is plain ASCII. A match found this way stands whatever else the
+// row holds, since lower-casing works letter by letter; a miss in a row that is not plain ASCII
+// proves nothing, since some other letters lower-case to ASCII ones.
+AsciiSearch searchAscii(QStringView row, QStringView needle) {
     const qsizetype m = needle.size();
-    if (m == 0)
-        return true;
-    const qsizetype last = row.size() - m;
+    const qsizetype n = row.size();
     const char16_t* const hay = row.utf16();
     const char16_t* const pin = needle.utf16();
     const char16_t first = pin[0];
-    const char16_t firstUpper =
-        first >= u'a' && first <= u'z' ? static_cast<char16_t>(first - (u'a' - u'A')) : first;
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (hay[i] != first && hay[i] != firstUpper)
+    // For a letter, c | 0x20 equals it exactly when c is that letter, small or capital.
+    const char16_t fold = first >= u'a' && first <= u'z' ? 0x20 : 0;
+    char16_t bits = 0;
+    qsizetype i = 0;
+    for (; i + m <= n; ++i) {
+        const char16_t c = hay[i];
+        bits |= c;
+        if ((c | fold) != first)
             continue;
         qsizetype j = 1;
         while (j < m && asciiLower(hay[i + j]) == pin[j])
             ++j;
         if (j == m)
-            return true;
+            return AsciiSearch::Found;
     }
-    return false;
+    for (; i < n; ++i)
+        bits |= hay[i];
+    return bits < 0x80 ? AsciiSearch::NotFound : AsciiSearch::RowNotAscii;
+}
+
+bool containsExactly(std::u16string_view hay, QStringView needle) {
+    return hay.find(std::u16string_view(needle.utf16(), static_cast<std::size_t>(needle.size()))) !=
+           std::u16string_view::npos;
 }
 
 } // namespace
+
+void appendLowerCase(QStringView text, std::u16string& out) {
+    // At most two code units come out for one going in.
+    const qsizetype size = text.size();
+    const std::size_t start = out.size();
+    out.resize(start + 2 * static_cast<std::size_t>(size));
+    char16_t* next = out.data() + start;
+    const char16_t* const in = text.utf16();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i];
+        if (c < 0x80) {
+            *next++ = asciiLower(c);
+        } else if (c == 0x130) {
+            // Capital I with dot above, the one letter whose lower case is two letters long.
+            *next++ = u'i';
+            *next++ = u'\u0307';
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(in[i + 1])) {
+            const char32_t lower = QChar::toLower(QChar::surrogateToUcs4(c, in[i + 1]));
+            *next++ = QChar::highSurrogate(lower);
+            *next++ = QChar::lowSurrogate(lower);
+            ++i;
+        } else {
+            // A lone surrogate stays as it is.
+            *next++ = static_cast<char16_t>(QChar::toLower(char32_t{c}));
+        }
+    }
+    out.resize(static_cast<std::size_t>(next - out.data()));
+}
 
 NameMatcher::NameMatcher(const QString& text)
     : m_lower(text.toLower()), m_asciiText(isAscii(m_lower)) {}
 
 bool NameMatcher::isFoundIn(const QString& row) const {
-    if (isAscii(row)) {
-        // The lower case of an ASCII row is ASCII: a text that is not cannot occur in it.
-        return m_asciiText && asciiContains(row, m_lower);
+    if (m_lower.isEmpty())
+        return true;
+    if (m_asciiText) {
+        const AsciiSearch search = searchAscii(row, m_lower);
+        if (search != AsciiSearch::RowNotAscii)
+            return search == AsciiSearch::Found;
+    } else if (isAscii(row)) {
+        // The lower case of a plain ASCII row is ASCII: a text that is not cannot occur in it.
+        return false;
     }
-    // toLower() hands back the row itself, uncopied, when it has no capitals.
-    return row.toLower().contains(m_lower, Qt::CaseSensitive);
+    // Lower-cased into a buffer kept from row to row, so a row costs no allocation.
+    m_buffer.clear();
+    appendLowerCase(row, m_buffer);
+    return containsExactly(m_buffer, m_lower);
 }
 
 std::optional<QStringList> keptRows(const QStringList& rows, const QString& text,

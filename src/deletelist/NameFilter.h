@@ -3,9 +3,11 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 #include <exception>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace Main {
 
@@ -25,7 +27,11 @@ public:
 private:
     QString m_lower;
     bool m_asciiText;
+    mutable std::u16string m_buffer;
 };
+
+// Appends the lower case of the text, letter by letter, exactly as QString::toLower() gives it.
+void appendLowerCase(QStringView text, std::u16string& out);
 
 // What a scan does between rows.
 struct RowScanHooks {
