@@ -30,7 +30,8 @@ std::optional<QString> filterListRows(Form1& form, ListView& list, const QString
         QObject::connect(model, &QAbstractItemModel::dataChanged, &watcher, mark);
 
         RowScanHooks hooks;
-        // The window closed: the program is ending and nothing more is written.
+        // The scan goes on while its list is untouched and the window open; a closed window
+        // means the program is ending, and nothing more is written.
         const auto goesOn = [&] { return !alive.isNull() && !changed && !form.isUnloaded(); };
         hooks.yield = [&] {
             trap.run(104, [] { QCoreApplication::processEvents(); });
