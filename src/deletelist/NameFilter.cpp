@@ -1,5 +1,10 @@
 #include "NameFilter.h"
 
+#include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace Main {
 
 namespace {
@@ -29,17 +34,44 @@ AsciiSearch searchAscii(QStringView row, QStringView needle) {
     const char16_t first = pin[0];
     // For a letter, c | 0x20 equals it exactly when c is that letter, small or capital.
     const char16_t fold = first >= u'a' && first <= u'z' ? 0x20 : 0;
+    const auto matchesAt = [&](qsizetype at) {
+        qsizetype j = 1;
+        while (j < m && asciiLower(hay[at + j]) == pin[j])
+            ++j;
+        return j == m;
+    };
     char16_t bits = 0;
     qsizetype i = 0;
+#if defined(__SSE2__)
+    // Eight letters at a time: the first letter's candidates as a bit mask, the ASCII test as a
+    // running OR.
+    const __m128i foldLanes = _mm_set1_epi16(static_cast<short>(fold));
+    const __m128i firstLanes = _mm_set1_epi16(static_cast<short>(first));
+    __m128i bitLanes = _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hay + i));
+        bitLanes = _mm_or_si128(bitLanes, chunk);
+        auto candidates = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_or_si128(chunk, foldLanes), firstLanes)));
+        while (candidates != 0) {
+            const qsizetype at = i + std::countr_zero(candidates) / 2;
+            if (at + m > n)
+                break;
+            if (matchesAt(at))
+                return AsciiSearch::Found;
+            candidates &= candidates - 1;
+            candidates &= candidates - 1; // both bytes of the letter
+        }
+    }
+    alignas(16) char16_t lanes[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), bitLanes);
+    for (const char16_t lane : lanes)
+        bits |= lane;
+#endif
     for (; i + m <= n; ++i) {
         const char16_t c = hay[i];
         bits |= c;
-        if ((c | fold) != first)
-            continue;
-        qsizetype j = 1;
-        while (j < m && asciiLower(hay[i + j]) == pin[j])
-            ++j;
-        if (j == m)
+        if ((c | fold) == first && matchesAt(i))
             return AsciiSearch::Found;
     }
     for (; i < n; ++i)
