@@ -17,8 +17,8 @@ enum class NameFilterKind { RemoveContaining, RemoveNotContaining };
 // The case-insensitive substring test of the name filters: the row and the search text are both
 // lower-cased (Unicode, as QString::toLower does it, so "É" finds "é" and "İ" becomes "i" followed
 // by a combining dot) and the lower-cased text is looked for in the lower-cased row, comparing
-// code units exactly. Rows of plain ASCII, the common case, are searched in place without making
-// a lower-cased copy.
+// code units exactly. Rows of plain ASCII, the common case, are searched in place; other rows are
+// lower-cased into a buffer the matcher keeps, so no row costs an allocation.
 class NameMatcher {
 public:
     explicit NameMatcher(const QString& text);
