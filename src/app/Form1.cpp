@@ -116,6 +116,8 @@ void Form1::connectHandlers() {
     });
     connect(ListView1, &ListView::oleDragDrop, this,
             [this](auto data) { Main::Untrapped([&] { ListView1_OLEDragDrop(data); }); });
+    on(PushButton11, &QPushButton::clicked, &Form1::PushButton11_Click);
+    on(PushButton13, &QPushButton::clicked, &Form1::PushButton13_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
         Untrapped([&] { ListView3_KeyDown(key, shift); });
     });

@@ -83,6 +83,10 @@ public:
     int draggedRow() const { return ListView::positionOf(m_draggedRow); }
     bool isDragging() const { return m_dragging; }
 
+    // Name filters.
+    void PushButton11_Click();
+    void PushButton13_Click();
+
     // Deletion run.
     void PushButton2_Click();
     bool isDeletionRunning() const { return m_deletionRunning; }
