@@ -1,6 +1,8 @@
 #pragma once
 
+#include "../deletelist/ListingCache.h"
 #include "Controls.h"
+#include "SummaryBox.h"
 
 #include <QPersistentModelIndex>
 #include <QWidget>
@@ -92,6 +94,9 @@ public:
     // The row dragged last, 0 when none.
     int draggedRow() const { return ListView::positionOf(m_draggedRow); }
     bool isDragging() const { return m_dragging; }
+
+    // Each source folder's files, kept between rebuilds while the folder is unchanged.
+    Delete1::ListingCache listingCache;
 
     // Deletion run.
     void PushButton2_Click();

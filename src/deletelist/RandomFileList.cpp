@@ -6,6 +6,7 @@
 #include "../app/Form1.h"
 #include "../app/Paths.h"
 #include "../app/Random.h"
+#include "ListingCache.h"
 
 #include <QFile>
 #include <QUtf8StringView>
@@ -104,6 +105,27 @@ qsizetype DrawCount(double count) {
     return static_cast<qsizetype>(rounded) + 1;
 }
 
+namespace {
+
+// Draws k entries from items (k at most its size) into result: a partial Fisher-Yates shuffle in
+// place, where slot i takes a uniformly chosen entry among those not drawn yet, which gives every
+// ordered sample the same chance. label follows the step under way, for a failure report.
+void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& result, int& label) {
+    const auto c = static_cast<qsizetype>(items.size());
+    label = 144;
+    result.reserve(k);
+    for (qsizetype i = 0; i < k; ++i) {
+        label = 148;
+        const auto j =
+            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
+        std::swap(items[static_cast<std::size_t>(i)], items[static_cast<std::size_t>(j)]);
+        label = 162;
+        result.append(*items[static_cast<std::size_t>(i)]);
+    }
+}
+
+} // namespace
+
 QStringList ChooseFromPool(const QStringList& pool, double count) {
     const qsizetype c = pool.size();
     if (c == 0)
@@ -112,27 +134,25 @@ QStringList ChooseFromPool(const QStringList& pool, double count) {
         return pool;
     if (!(count >= 0.5))
         return {};
-    const qsizetype k = DrawCount(count);
-    // A partial Fisher-Yates shuffle over the pool's indices: slot i takes a uniformly chosen
-    // index among those not drawn yet, which gives every ordered sample the same chance.
-    std::vector<qsizetype> indices(static_cast<std::size_t>(c));
-    std::iota(indices.begin(), indices.end(), qsizetype{0});
+    std::vector<const QString*> items;
+    items.reserve(static_cast<std::size_t>(c));
+    for (const QString& entry : pool)
+        items.push_back(&entry);
     QStringList result;
-    result.reserve(k);
-    for (qsizetype i = 0; i < k; ++i) {
-        const auto j =
-            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
-        std::swap(indices[static_cast<std::size_t>(i)], indices[static_cast<std::size_t>(j)]);
-        result.append(pool.at(indices[static_cast<std::size_t>(i)]));
-    }
+    int label = 0;
+    drawInto(items, DrawCount(count), result, label);
     return result;
 }
 
 QStringList randomFileList(Form1& form) {
     Main::ErrorTrap trap(form.dialogs(), Location::randomFileList);
     const QChar separator = Main::NativeSeparator();
-    QStringList pool;
-    const int rows = trap.value(102, 0, [&] { return form.ListView1->count(); });
+    // Each row's files, listed now or kept from an earlier pass while its folder is unchanged.
+    ListingCache& cache = form.listingCache;
+    const int rows = trap.value(102, 0, [&] {
+        cache.beginBuild(form.ListView1->rows());
+        return form.ListView1->count();
+    });
     for (int row = 1; row <= rows; ++row) {
         QString folder;
         trap.run(104, [&] { folder = form.ListView1->rowText(row); });
@@ -143,17 +163,52 @@ QStringList randomFileList(Form1& form) {
             if (!folder.endsWith(separator))
                 folder += separator;
         });
-        const qsizetype before = pool.size();
-        trap.run(110, [&] { AppendOrdinaryFiles(folder, pool); });
-        if (trap.test(112, [&] { return pool.size() == before; })) {
+        try {
+            cache.list(row - 1, folder);
+        } catch (const std::exception& failure) {
+            // Reading the first name failed, or reading a later one.
+            trap.report(failure, cache.files(row - 1).isEmpty() ? 110 : 126);
+        }
+        if (trap.test(112, [&] { return cache.files(row - 1).isEmpty(); })) {
             trap.run(128, [&] {
                 form.dialogs().message(QStringLiteral("There are no files in folder ") + folder,
                                        form.appTitle(), MessageIcon::None);
             });
         }
     }
+
+    // Choosing, straight from the rows' listings: the pool is never gathered into a list of its
+    // own, the draw works on pointers to the listed paths and the result shares their text.
     QStringList result;
-    trap.run(132, [&] { result = ChooseFromPool(pool, Main::CountValue(form.Text1->text())); });
+    const qsizetype c = cache.fileCount();
+    double count = 0;
+    if (c == 0)
+        return result;
+    if (trap.test(132, [&] {
+            count = Main::CountValue(form.Text1->text());
+            return static_cast<double>(c) >= count;
+        })) {
+        if (!(count >= 0.5))
+            return result;
+        int label = 134;
+        try {
+            std::vector<const QString*> items;
+            items.reserve(static_cast<std::size_t>(c));
+            for (qsizetype i = 0; i < cache.rowCount(); ++i) {
+                for (const QString& entry : cache.files(i))
+                    items.push_back(&entry);
+            }
+            drawInto(items, DrawCount(count), result, label);
+        } catch (const std::exception& failure) {
+            trap.report(failure, label);
+        }
+    } else {
+        trap.run(170, [&] {
+            result.reserve(c);
+            for (qsizetype i = 0; i < cache.rowCount(); ++i)
+                result.append(cache.files(i));
+        });
+    }
     return result;
 }
 
