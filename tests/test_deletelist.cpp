@@ -159,6 +159,26 @@ private slots:
         QCOMPARE(texts[1], NoFiles + loop + "/");
     }
 
+    void listingAgainSharesOnlyUnchangedEntries() {
+        QTemporaryDir root;
+        const QString folder =
+            makeFolder(root, "f", {"a.jpg", "b.jpg", QString::fromUtf8("ü.jpg")});
+        const QStringList fresh = listed(folder);
+        // An earlier listing whose second entry is another file, and one that is shorter.
+        QStringList earlier = fresh;
+        earlier[1] = folder + "/gone.jpg";
+        const QList<QStringList> previous = {earlier, fresh.mid(0, 1), fresh, {}};
+        for (const QStringList& before : previous) {
+            QStringList pool;
+            Delete1::AppendOrdinaryFiles(folder + "/", pool, &before);
+            QCOMPARE(pool, fresh);
+            for (qsizetype i = 0; i < before.size(); ++i) {
+                // Equal entries share their text; others are made anew.
+                QCOMPARE(pool[i].constData() == before[i].constData(), before[i] == fresh[i]);
+            }
+        }
+    }
+
     void settledOnlyOutsideTheRacyWindow_data() {
         QTest::addColumn<qint64>("modifiedAgoMs");
         QTest::addColumn<qint64>("changedAgoMs");

@@ -68,7 +68,7 @@ void Form1::PushButton12_Click() {
         trap.run(102, [&] { setMousePointer(PointerBusy); });
         trap.run(104, [&] {
             // An explicit redraw lists every folder afresh.
-            listingCache.clear();
+            listingCache.expire();
             Delete1::CorrelateListviewsWrapper(*this);
         });
         trap.run(106, [&] { setMousePointer(PointerDefault); });

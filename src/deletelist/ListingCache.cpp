@@ -94,11 +94,16 @@ void ListingCache::list(qsizetype row, const QString& folder) {
         return;
     }
     const qint64 listedAt = nowNsec();
+    // Files still where they were keep their text from the earlier listing, so listing an
+    // unchanged folder again makes and frees nothing per file.
+    QStringList previous;
+    if (entry.folder == folder)
+        previous = std::move(entry.files);
     entry.reusable = false;
     entry.folder = folder;
-    entry.files = QStringList(); // the old names go before the new ones are read
+    entry.files = QStringList();
     ++m_listed;
-    AppendOrdinaryFiles(folder, entry.files);
+    AppendOrdinaryFiles(folder, entry.files, &previous);
     entry.stamp = stamp;
     entry.reusable = stamped && settledWhenListed(stamp, listedAt);
 }
@@ -113,6 +118,11 @@ qsizetype ListingCache::fileCount() const {
     for (const Entry& entry : m_entries)
         count += entry.files.size();
     return count;
+}
+
+void ListingCache::expire() {
+    for (Entry& entry : m_entries)
+        entry.reusable = false;
 }
 
 void ListingCache::clear() {

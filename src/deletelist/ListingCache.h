@@ -32,7 +32,7 @@ bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec);
 // The ordinary files of each source row's folder, kept between rebuilds. A row's listing is
 // reused while the folder's stamp is unchanged and was settled when the listing was taken;
 // otherwise the folder is listed again. Other source rows than last time list every folder
-// again; clear() makes the next pass list everything afresh.
+// again, and so does the next pass after expire().
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -49,6 +49,9 @@ public:
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
+    // The next pass lists every folder afresh.
+    void expire();
+    // Forgets every listing.
     void clear();
 
 private:

@@ -30,7 +30,8 @@ namespace Delete1 {
 
 #ifdef Q_OS_WIN
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+                         const QStringList* /*previous*/) {
     const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
@@ -56,7 +57,32 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
 
 #else
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+namespace {
+
+bool isAscii(const char* name, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// True when the text is the file name (UTF-8) decoded.
+bool sameName(QStringView text, const char* name, std::size_t length, bool ascii) {
+    if (!ascii)
+        return text == QFile::decodeName(name);
+    if (text.size() != static_cast<qsizetype>(length))
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(name[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = opendir(encoded.constData());
     if (dir == nullptr) {
@@ -66,14 +92,17 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
         throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
     }
     const int fd = dirfd(dir);
+    const qsizetype first = pool.size();
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.')
             continue; // hidden, and "." and ".."
+        const std::size_t length = std::strlen(name);
+        const bool ascii = isAscii(name, length);
         // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
         // file could never be deleted as listed, so it is not offered.
-        if (!QUtf8StringView(name).isValidUtf8())
+        if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
             continue;
         if (entry->d_type != DT_REG) {
             if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
@@ -86,7 +115,20 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
                 continue;
             }
         }
-        pool.append(folder + QFile::decodeName(name));
+        // The same file at the same place as in the previous listing keeps its text.
+        const qsizetype index = pool.size() - first;
+        if (previous != nullptr && index < previous->size() &&
+            sameName(QStringView(previous->at(index)).mid(folder.size()), name, length, ascii)) {
+            pool.append(previous->at(index));
+        } else if (ascii) {
+            QString path;
+            path.reserve(folder.size() + static_cast<qsizetype>(length));
+            path.append(folder);
+            path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
+            pool.append(std::move(path));
+        } else {
+            pool.append(folder + QFile::decodeName(name));
+        }
         errno = 0;
     }
     const int error = errno;
@@ -107,6 +149,14 @@ qsizetype DrawCount(double count) {
 
 namespace {
 
+inline void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
 // Draws k entries from items (k at most its size) into result: a partial Fisher-Yates shuffle in
 // place, where slot i takes a uniformly chosen entry among those not drawn yet, which gives every
 // ordered sample the same chance. label follows the step under way, for a failure report.
@@ -114,12 +164,23 @@ void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& resu
     const auto c = static_cast<qsizetype>(items.size());
     label = 144;
     result.reserve(k);
+    label = 148;
     for (qsizetype i = 0; i < k; ++i) {
-        label = 148;
         const auto j =
             i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
         std::swap(items[static_cast<std::size_t>(i)], items[static_cast<std::size_t>(j)]);
-        label = 162;
+    }
+    // Storing an entry touches its text's reference count, which lies anywhere in memory: the
+    // entries a few slots ahead are fetched early so that these reads overlap.
+    label = 162;
+    constexpr qsizetype ahead = 16;
+    for (qsizetype i = 0; i < k; ++i) {
+        if (i + ahead < k)
+            prefetch(items[static_cast<std::size_t>(i + ahead)]);
+        if (i + ahead / 2 < k)
+            prefetch(const_cast<QString*>(items[static_cast<std::size_t>(i + ahead / 2)])
+                         ->data_ptr()
+                         .d_ptr());
         result.append(*items[static_cast<std::size_t>(i)]);
     }
 }

@@ -11,8 +11,11 @@ namespace Delete1 {
 // directory listing returns them. The folder text must end in the separator. An ordinary file is a
 // regular file, or a symbolic link to one, that is neither hidden nor system; subfolders are not
 // entered. A missing folder, or a path that is no folder, adds nothing; any other failure to list
-// throws Failure (entries found before it stay).
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool);
+// throws Failure (entries found before it stay). An entry equal to the one at the same place of
+// previous (an earlier listing of the same folder) is taken from it, sharing its text, instead of
+// being made again.
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+                         const QStringList* previous = nullptr);
 
 // The number of draws for a count value of at least 0.5: the count less one, rounded to the
 // nearest whole number with halves going to the even neighbour, plus one.
