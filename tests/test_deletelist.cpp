@@ -5,6 +5,7 @@
 #include "app/Random.h"
 #include "app/Settings.h"
 #include "deletelist/DeleteList.h"
+#include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QSet>
 #include <QTest>
+#include <QThread>
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -44,6 +46,11 @@ QStringList named(int count, const QString& stem = QStringLiteral("f")) {
     return names;
 }
 
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
 // A window whose count box holds the text without a rebuild (the source list is still empty).
 struct Window {
     ScriptedDialogs dialogs;
@@ -56,7 +63,18 @@ struct Window {
 class DeleteListTest : public QObject {
     Q_OBJECT
 
+    // Folders made once and left alone for longer than the racy window, so that their listings
+    // may be kept.
+    QTemporaryDir settled;
+    QString settledFolder(const QString& name) const { return settled.path() + "/" + name; }
+
 private slots:
+    void initTestCase() {
+        for (const char* name : {"added", "removed", "renamed", "generate", "twice"})
+            makeFolder(settled, name, named(3));
+        QThread::msleep(Delete1::RacyWindowNsec / 1'000'000 + 100);
+    }
+
     void init() {
         TestEnv::removeSettings();
         Main::Random::seed(20261207);
@@ -139,6 +157,154 @@ private slots:
             texts[0].contains("\r\nin Pruvel2021/08/31.Delete1.randomFileList at line 110\r\r"));
         QCOMPARE(w.dialogs.calls().front().title, QStringLiteral("Application Error"));
         QCOMPARE(texts[1], NoFiles + loop + "/");
+    }
+
+    void listingAgainSharesOnlyUnchangedEntries() {
+        QTemporaryDir root;
+        const QString folder =
+            makeFolder(root, "f", {"a.jpg", "b.jpg", QString::fromUtf8("ü.jpg")});
+        const QStringList fresh = listed(folder);
+        // An earlier listing whose second entry is another file, and one that is shorter.
+        QStringList earlier = fresh;
+        earlier[1] = folder + "/gone.jpg";
+        const QList<QStringList> previous = {earlier, fresh.mid(0, 1), fresh, {}};
+        for (const QStringList& before : previous) {
+            QStringList pool;
+            Delete1::AppendOrdinaryFiles(folder + "/", pool, &before);
+            QCOMPARE(pool, fresh);
+            for (qsizetype i = 0; i < before.size(); ++i) {
+                // Equal entries share their text; others are made anew.
+                QCOMPARE(pool[i].constData() == before[i].constData(), before[i] == fresh[i]);
+            }
+        }
+    }
+
+    void settledOnlyOutsideTheRacyWindow_data() {
+        QTest::addColumn<qint64>("modifiedAgoMs");
+        QTest::addColumn<qint64>("changedAgoMs");
+        QTest::addColumn<bool>("settled");
+        QTest::newRow("both old") << qint64(60000) << qint64(5000) << true;
+        QTest::newRow("exactly the window") << qint64(2000) << qint64(2000) << true;
+        QTest::newRow("modified just now") << qint64(1999) << qint64(60000) << false;
+        QTest::newRow("status changed just now") << qint64(60000) << qint64(1) << false;
+        QTest::newRow("in the future") << qint64(-5000) << qint64(60000) << false;
+    }
+    void settledOnlyOutsideTheRacyWindow() {
+        QFETCH(qint64, modifiedAgoMs);
+        QFETCH(qint64, changedAgoMs);
+        QFETCH(bool, settled);
+        const qint64 now = 1'765'000'000'123'456'789;
+        auto at = [&](qint64 agoMs, qint64& sec, qint64& nsec) {
+            const qint64 time = now - agoMs * 1'000'000;
+            sec = time / 1'000'000'000;
+            nsec = time % 1'000'000'000;
+        };
+        Delete1::FolderStamp stamp;
+        at(modifiedAgoMs, stamp.modifiedSec, stamp.modifiedNsec);
+        at(changedAgoMs, stamp.changedSec, stamp.changedNsec);
+        QCOMPARE(Delete1::settledWhenListed(stamp, now), settled);
+    }
+
+    void aChangeBetweenTwoKeystrokesIsSeen() {
+        // Each folder is listed by the first keystroke, reused by the second, changed, and seen
+        // changed by the third.
+        struct Case {
+            const char* folder;
+            std::function<void(const QString&)> change;
+            int filesAfter;
+        };
+        const QList<Case> cases = {
+            {"added", [](const QString& f) { TestEnv::makeFile(f + "/new.jpg"); }, 4},
+            {"removed", [](const QString& f) { QVERIFY(QFile::remove(f + "/f1.jpg")); }, 2},
+            {"renamed",
+             [](const QString& f) { QVERIFY(QFile::rename(f + "/f2.jpg", f + "/g2.jpg")); }, 3},
+        };
+        for (const Case& c : cases) {
+            const QString folder = settledFolder(c.folder);
+            Window w("");
+            w.form.AddSourceFolder(folder);
+            w.form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&w.form));
+            w.form.Text1->setFocus();
+            QTest::keyClick(w.form.Text1, '9');
+            QCOMPARE(w.form.listingCache.listedCount(), 1);
+            QCOMPARE(sorted(w.form.ListView3->rows()), listed(folder));
+            QTest::keyClick(w.form.Text1, '9');
+            QCOMPARE(w.form.listingCache.reusedCount(), 1);
+            QCOMPARE(w.form.listingCache.listedCount(), 0);
+            c.change(folder);
+            QTest::keyClick(w.form.Text1, '9');
+            QCOMPARE(w.form.listingCache.listedCount(), 1);
+            QCOMPARE(sorted(w.form.ListView3->rows()), sorted(listed(folder)));
+            QCOMPARE(w.form.ListView3->count(), c.filesAfter);
+        }
+    }
+
+    void aFolderChangedWithinTheRacyWindowIsListedEveryTime() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "fresh", named(5));
+        Window w("");
+        w.form.AddSourceFolder(folder);
+        for (const char* count : {"2", "20", "3"}) {
+            w.form.Text1->setText(count);
+            QCOMPARE(w.form.listingCache.listedCount(), 1);
+            QCOMPARE(w.form.listingCache.reusedCount(), 0);
+        }
+    }
+
+    void generateButtonAlwaysListsAfresh() {
+        const QString folder = settledFolder("generate");
+        Window w("2");
+        w.form.AddSourceFolder(folder);
+        w.form.Text1->setText("3");
+        w.form.Text1->setText("30");
+        QCOMPARE(w.form.listingCache.reusedCount(), 1);
+        w.form.PushButton12_Click();
+        QCOMPARE(w.form.listingCache.listedCount(), 1);
+        QCOMPARE(w.form.listingCache.reusedCount(), 0);
+        QCOMPARE(sorted(w.form.ListView3->rows()), listed(folder));
+        // Other source rows than last time list every folder again.
+        w.form.AddSourceFolder(settledFolder("twice"));
+        w.form.Text1->setText("31");
+        QCOMPARE(w.form.listingCache.listedCount(), 2);
+    }
+
+    void twoEqualSourceRowsCountTheirFilesTwice() {
+        const QString folder = settledFolder("twice");
+        Window w("");
+        w.form.AddSourceFolder(folder);
+        w.form.AddSourceFolder(folder + "/");
+        const QStringList twice = sorted(listed(folder) + listed(folder));
+        w.form.Text1->setText("100");
+        QCOMPARE(sorted(w.form.ListView3->rows()), twice);
+        w.form.Text1->setText("1000"); // from the kept listings
+        QCOMPARE(w.form.listingCache.reusedCount(), 2);
+        QCOMPARE(sorted(w.form.ListView3->rows()), twice);
+        // A draw of all six gives each path twice, at two pool places.
+        w.form.Text1->setText("6");
+        QCOMPARE(sorted(w.form.ListView3->rows()), twice);
+    }
+
+    void summaryAfterDeleteKeyAndClearListIsByteForByte() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "f", named(3));
+        Window w("10");
+        w.form.AddSourceFolder(folder);
+        Delete1::CorrelateListviewsWrapper(w.form);
+        const QString summary = Delete1::SummaryText(listed(folder));
+        QCOMPARE(w.form.Text4->text(), summary);
+        w.form.ListView3->selectRow(2);
+        QTest::keyClick(w.form.ListView3, Qt::Key_Delete);
+        QCOMPARE(w.form.ListView3->count(), 2);
+        QCOMPARE(w.form.Text4->text(), summary); // the removed file is still named
+        QCOMPARE(w.form.Text4->lineCount(), 4);
+        w.form.PushButton9->click();
+        QCOMPARE(w.form.Text4->text(), QString());
+        QCOMPARE(w.form.Text4->lineCount(), 1);
+        // A filter's rewrite goes through the same box.
+        w.form.Text4->setText("/x/a\r\n/x/b\r\n");
+        QCOMPARE(w.form.Text4->text(), QStringLiteral("/x/a\r\n/x/b\r\n"));
+        QCOMPARE(w.form.Text4->lineText(1), QStringLiteral("/x/b"));
     }
 
     void drawCountRoundsHalvesToEven_data() {
@@ -247,7 +413,8 @@ private slots:
             summary += row + " will be deleted.\r\n";
         QCOMPARE(w.form.Text4->text(), summary);
         QCOMPARE(w.form.Text4->text().count("\r\n"), 4);
-        QCOMPARE(w.form.Text4->toPlainText().count('\n'), 4); // shown as four lines
+        QCOMPARE(w.form.Text4->lineCount(), 5); // shown as four lines and the empty one after
+        QCOMPARE(w.form.Text4->lineText(3), rows[3] + " will be deleted.");
     }
 
     void rebuildWithoutSourcesOrFilesLeavesEmptyLists() {
@@ -423,7 +590,7 @@ private slots:
         Delete1::CorrelateListviewsWrapper(w.form);
         QCOMPARE(w.form.ListView3->count(), 100000);
         QCOMPARE(w.form.Text4->text().count("\r\n"), 100000);
-        QCOMPARE(w.form.Text4->document()->blockCount(), 100001);
+        QCOMPARE(w.form.Text4->lineCount(), 100001);
         QCOMPARE(w.form.ListView3->rows().count(w.form.ListView3->rowText(1)), 100);
     }
 };

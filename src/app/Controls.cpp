@@ -235,24 +235,6 @@ void TextBox::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
 }
 
-SummaryBox::SummaryBox(QWidget* parent) : QPlainTextEdit(parent) {
-    setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setUndoRedoEnabled(false);
-    viewport()->setCursor(Qt::IBeamCursor);
-}
-
-void SummaryBox::setText(const QString& text) {
-    if (text == m_text)
-        return;
-    m_text = text;
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    setPlainText(shown);
-}
-
 ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
     setRange(0, Steps);
     setValue(0);

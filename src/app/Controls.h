@@ -4,7 +4,6 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
@@ -111,19 +110,6 @@ signals:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
-};
-
-// The multi-line summary box with both scroll bars. It keeps its text exactly as set, line ends
-// included; the user can read, select and copy it but not type into it.
-class SummaryBox : public QPlainTextEdit {
-    Q_OBJECT
-public:
-    explicit SummaryBox(QWidget* parent = nullptr);
-    void setText(const QString& text);
-    const QString& text() const { return m_text; }
-
-private:
-    QString m_text;
 };
 
 // A progress bar that takes a real value from 0 to 100 and shows a text of its own on the bar.

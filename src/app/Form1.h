@@ -1,6 +1,8 @@
 #pragma once
 
+#include "../deletelist/ListingCache.h"
 #include "Controls.h"
+#include "SummaryBox.h"
 #include "ui_Form1.h"
 
 #include <QPersistentModelIndex>
@@ -86,6 +88,9 @@ public:
     // Name filters.
     void PushButton11_Click();
     void PushButton13_Click();
+
+    // Each source folder's files, kept between rebuilds while the folder is unchanged.
+    Delete1::ListingCache listingCache;
 
     // Deletion run.
     void PushButton2_Click();

@@ -27,13 +27,17 @@ void CorrelateListviewsWrapper(Form1& form) {
     Main::ErrorTrap trap(form.dialogs(), Location::CorrelateListviewsWrapper);
     trap.run(100, [&] { form.ListView3->clearRows(); });
     trap.run(102, [&] { form.Text4->setText(QString()); });
-    if (trap.test(104, [&] { return form.ListView1->count() == 0; }))
+    if (trap.test(104, [&] { return form.ListView1->count() == 0; })) {
+        // No source left: the listings kept for the next rebuild are of no more use.
+        form.listingCache.clear();
         return;
+    }
     QStringList result;
     trap.run(106, [&] { result = randomFileList(form); });
-    // Both controls are filled in one step each rather than row by row.
+    // Both controls are filled in one step each rather than row by row, and share the result:
+    // the summary box shows each path with the ending after it without copying the text.
     trap.run(114, [&] { form.ListView3->setRows(result); });
-    trap.run(116, [&] { form.Text4->setText(SummaryText(result)); });
+    trap.run(116, [&] { form.Text4->setLines(result, QStringLiteral(" will be deleted.")); });
 }
 
 } // namespace Delete1
@@ -64,7 +68,11 @@ void Form1::PushButton12_Click() {
     if (trap.test(100,
                   [&] { return Main::CountValue(Text1->text()) > 0 && ListView1->count() > 0; })) {
         trap.run(102, [&] { setMousePointer(PointerBusy); });
-        trap.run(104, [&] { Delete1::CorrelateListviewsWrapper(*this); });
+        trap.run(104, [&] {
+            // An explicit redraw lists every folder afresh.
+            listingCache.expire();
+            Delete1::CorrelateListviewsWrapper(*this);
+        });
         trap.run(106, [&] { setMousePointer(PointerDefault); });
     } else {
         trap.run(108, [&] {

@@ -6,6 +6,7 @@
 #include "../app/Form1.h"
 #include "../app/Paths.h"
 #include "../app/Random.h"
+#include "ListingCache.h"
 
 #include <QFile>
 #include <QUtf8StringView>
@@ -29,7 +30,8 @@ namespace Delete1 {
 
 #ifdef Q_OS_WIN
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+                         const QStringList* /*previous*/) {
     const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
@@ -55,7 +57,32 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
 
 #else
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
+namespace {
+
+bool isAscii(const char* name, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// True when the text is the file name (UTF-8) decoded.
+bool sameName(QStringView text, const char* name, std::size_t length, bool ascii) {
+    if (!ascii)
+        return text == QFile::decodeName(name);
+    if (text.size() != static_cast<qsizetype>(length))
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(name[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = opendir(encoded.constData());
     if (dir == nullptr) {
@@ -65,14 +92,17 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
         throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
     }
     const int fd = dirfd(dir);
+    const qsizetype first = pool.size();
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.')
             continue; // hidden, and "." and ".."
+        const std::size_t length = std::strlen(name);
+        const bool ascii = isAscii(name, length);
         // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
         // file could never be deleted as listed, so it is not offered.
-        if (!QUtf8StringView(name).isValidUtf8())
+        if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
             continue;
         if (entry->d_type != DT_REG) {
             if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
@@ -85,7 +115,20 @@ void AppendOrdinaryFiles(const QString& folder, QStringList& pool) {
                 continue;
             }
         }
-        pool.append(folder + QFile::decodeName(name));
+        // The same file at the same place as in the previous listing keeps its text.
+        const qsizetype index = pool.size() - first;
+        if (previous != nullptr && index < previous->size() &&
+            sameName(QStringView(previous->at(index)).mid(folder.size()), name, length, ascii)) {
+            pool.append(previous->at(index));
+        } else if (ascii) {
+            QString path;
+            path.reserve(folder.size() + static_cast<qsizetype>(length));
+            path.append(folder);
+            path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
+            pool.append(std::move(path));
+        } else {
+            pool.append(folder + QFile::decodeName(name));
+        }
         errno = 0;
     }
     const int error = errno;
@@ -104,6 +147,46 @@ qsizetype DrawCount(double count) {
     return static_cast<qsizetype>(rounded) + 1;
 }
 
+namespace {
+
+inline void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+// Draws k entries from items (k at most its size) into result: a partial Fisher-Yates shuffle in
+// place, where slot i takes a uniformly chosen entry among those not drawn yet, which gives every
+// ordered sample the same chance. label follows the step under way, for a failure report.
+void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& result, int& label) {
+    const auto c = static_cast<qsizetype>(items.size());
+    label = 144;
+    result.reserve(k);
+    label = 148;
+    for (qsizetype i = 0; i < k; ++i) {
+        const auto j =
+            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
+        std::swap(items[static_cast<std::size_t>(i)], items[static_cast<std::size_t>(j)]);
+    }
+    // Storing an entry touches its text's reference count, which lies anywhere in memory: the
+    // entries a few slots ahead are fetched early so that these reads overlap.
+    label = 162;
+    constexpr qsizetype ahead = 16;
+    for (qsizetype i = 0; i < k; ++i) {
+        if (i + ahead < k)
+            prefetch(items[static_cast<std::size_t>(i + ahead)]);
+        if (i + ahead / 2 < k)
+            prefetch(const_cast<QString*>(items[static_cast<std::size_t>(i + ahead / 2)])
+                         ->data_ptr()
+                         .d_ptr());
+        result.append(*items[static_cast<std::size_t>(i)]);
+    }
+}
+
+} // namespace
+
 QStringList ChooseFromPool(const QStringList& pool, double count) {
     const qsizetype c = pool.size();
     if (c == 0)
@@ -112,27 +195,25 @@ QStringList ChooseFromPool(const QStringList& pool, double count) {
         return pool;
     if (!(count >= 0.5))
         return {};
-    const qsizetype k = DrawCount(count);
-    // A partial Fisher-Yates shuffle over the pool's indices: slot i takes a uniformly chosen
-    // index among those not drawn yet, which gives every ordered sample the same chance.
-    std::vector<qsizetype> indices(static_cast<std::size_t>(c));
-    std::iota(indices.begin(), indices.end(), qsizetype{0});
+    std::vector<const QString*> items;
+    items.reserve(static_cast<std::size_t>(c));
+    for (const QString& entry : pool)
+        items.push_back(&entry);
     QStringList result;
-    result.reserve(k);
-    for (qsizetype i = 0; i < k; ++i) {
-        const auto j =
-            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
-        std::swap(indices[static_cast<std::size_t>(i)], indices[static_cast<std::size_t>(j)]);
-        result.append(pool.at(indices[static_cast<std::size_t>(i)]));
-    }
+    int label = 0;
+    drawInto(items, DrawCount(count), result, label);
     return result;
 }
 
 QStringList randomFileList(Form1& form) {
     Main::ErrorTrap trap(form.dialogs(), Location::randomFileList);
     const QChar separator = Main::NativeSeparator();
-    QStringList pool;
-    const int rows = trap.value(102, 0, [&] { return form.ListView1->count(); });
+    // Each row's files, listed now or kept from an earlier pass while its folder is unchanged.
+    ListingCache& cache = form.listingCache;
+    const int rows = trap.value(102, 0, [&] {
+        cache.beginBuild(form.ListView1->rows());
+        return form.ListView1->count();
+    });
     for (int row = 1; row <= rows; ++row) {
         QString folder;
         trap.run(104, [&] { folder = form.ListView1->rowText(row); });
@@ -143,17 +224,52 @@ QStringList randomFileList(Form1& form) {
             if (!folder.endsWith(separator))
                 folder += separator;
         });
-        const qsizetype before = pool.size();
-        trap.run(110, [&] { AppendOrdinaryFiles(folder, pool); });
-        if (trap.test(112, [&] { return pool.size() == before; })) {
+        try {
+            cache.list(row - 1, folder);
+        } catch (const std::exception& failure) {
+            // Reading the first name failed, or reading a later one.
+            trap.report(failure, cache.files(row - 1).isEmpty() ? 110 : 126);
+        }
+        if (trap.test(112, [&] { return cache.files(row - 1).isEmpty(); })) {
             trap.run(128, [&] {
                 form.dialogs().message(QStringLiteral("There are no files in folder ") + folder,
                                        form.appTitle(), MessageIcon::None);
             });
         }
     }
+
+    // Choosing, straight from the rows' listings: the pool is never gathered into a list of its
+    // own, the draw works on pointers to the listed paths and the result shares their text.
     QStringList result;
-    trap.run(132, [&] { result = ChooseFromPool(pool, Main::CountValue(form.Text1->text())); });
+    const qsizetype c = cache.fileCount();
+    double count = 0;
+    if (c == 0)
+        return result;
+    if (trap.test(132, [&] {
+            count = Main::CountValue(form.Text1->text());
+            return static_cast<double>(c) >= count;
+        })) {
+        if (!(count >= 0.5))
+            return result;
+        int label = 134;
+        try {
+            std::vector<const QString*> items;
+            items.reserve(static_cast<std::size_t>(c));
+            for (qsizetype i = 0; i < cache.rowCount(); ++i) {
+                for (const QString& entry : cache.files(i))
+                    items.push_back(&entry);
+            }
+            drawInto(items, DrawCount(count), result, label);
+        } catch (const std::exception& failure) {
+            trap.report(failure, label);
+        }
+    } else {
+        trap.run(170, [&] {
+            result.reserve(c);
+            for (qsizetype i = 0; i < cache.rowCount(); ++i)
+                result.append(cache.files(i));
+        });
+    }
     return result;
 }
 

@@ -11,8 +11,11 @@ namespace Delete1 {
 // directory listing returns them. The folder text must end in the separator. An ordinary file is a
 // regular file, or a symbolic link to one, that is neither hidden nor system; subfolders are not
 // entered. A missing folder, or a path that is no folder, adds nothing; any other failure to list
-// throws Failure (entries found before it stay).
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool);
+// throws Failure (entries found before it stay). An entry equal to the one at the same place of
+// previous (an earlier listing of the same folder) is taken from it, sharing its text, instead of
+// being made again.
+void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+                         const QStringList* previous = nullptr);
 
 // The number of draws for a count value of at least 0.5: the count less one, rounded to the
 // nearest whole number with halves going to the even neighbour, plus one.
@@ -25,7 +28,9 @@ qsizetype DrawCount(double count);
 QStringList ChooseFromPool(const QStringList& pool, double count);
 
 // Pools the ordinary files of every source row of the window and draws from them for the count
-// in the number box; shows "There are no files in folder " for each row that yields none.
+// in the number box; shows "There are no files in folder " for each row that yields none. Each
+// row's listing comes from the window's listing cache: a folder unchanged since it was last
+// listed is not read again.
 QStringList randomFileList(Form1& form);
 
 } // namespace Delete1

@@ -1,0 +1,146 @@
+// Times full rebuilds of the delete list and its summary, and typing a count, over a big tree,
+// through the real window on the offscreen platform:
+//   bench_scale TREE N [REPS]        the Generate button for a count of N
+//   bench_scale TREE typing [REPS]   typing "100000" into the number box, key by key
+// Every subfolder of TREE becomes one source row. A rebuild here is what a click on the Generate
+// button does (every folder listed afresh, the draw, both controls filled) plus the repaint that
+// follows; typing reuses the listings of unchanged folders as every keystroke does. Each figure
+// is the median of REPS runs (default 3) after one untimed run; the process's peak resident
+// memory follows it.
+
+#include "SilentDialogs.h"
+#include "app/Form1.h"
+#include "app/Random.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+[[noreturn]] void fail(const QString& text) {
+    std::fprintf(stderr, "bench_scale: %s\n", qPrintable(text));
+    std::exit(1);
+}
+
+int positiveArgument(const char* text, const char* what) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || value < 1 || value > 100'000'000)
+        fail(QStringLiteral("%1 must be a positive whole number, not %2").arg(what, text));
+    return static_cast<int>(value);
+}
+
+template <class Prepare, class Work> double medianMs(int reps, Prepare&& prepare, Work&& work) {
+    prepare();
+    work(); // warm-up
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i) {
+        prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+long peakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void typeKey(QWidget* box, char key) {
+    const auto code = static_cast<Qt::Key>(Qt::Key_0 + (key - '0'));
+    const QString text(QLatin1Char{key});
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(box, &press);
+    QCoreApplication::sendEvent(box, &release);
+    // The window shows the new list before the next key.
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3)
+        fail(QStringLiteral("usage: bench_scale TREE N|typing [REPS]"));
+    QTemporaryDir configHome;
+    if (!configHome.isValid())
+        fail(QStringLiteral("cannot make a temporary folder"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(configHome.path()));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QString root = QDir(QFile::decodeName(argv[1])).absolutePath();
+    const bool typing = qstrcmp(argv[2], "typing") == 0;
+    const int n = typing ? 0 : positiveArgument(argv[2], "N");
+    const int reps = argc > 3 ? positiveArgument(argv[3], "REPS") : 3;
+
+    QApplication app(argc, argv);
+    SilentDialogs dialogs;
+    Main::Random::setStartupSeed(1);
+    Form1 form(dialogs);
+    form.Form_Load();
+    form.show();
+    QCoreApplication::processEvents();
+    {
+        const QSignalBlocker blocker(form.Text1);
+        form.Text1->setText(QString::number(typing ? 100000 : n));
+    }
+    for (const QString& name : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        form.AddSourceFolder(root + QLatin1Char('/') + name + QLatin1Char('/'));
+    if (form.ListView1->count() == 0)
+        fail(QStringLiteral("no folders in ") + root);
+
+    auto generate = [&] {
+        form.PushButton12_Click();
+        QCoreApplication::processEvents();
+    };
+    if (typing) {
+        generate(); // the listings every keystroke then starts from
+        const double ms = medianMs(
+            reps,
+            [&] {
+                const QSignalBlocker blocker(form.Text1);
+                form.Text1->clear();
+                form.PushButton9_Click();
+                QCoreApplication::processEvents();
+            },
+            [&] {
+                for (const char key : {'1', '0', '0', '0', '0', '0'})
+                    typeKey(form.Text1, key);
+            });
+        if (form.Text1->text() != QStringLiteral("100000"))
+            fail(QStringLiteral("the box reads ") + form.Text1->text());
+        std::printf("thinwick typing 100000: %.2f ms\n", ms);
+    } else {
+        const double ms = medianMs(
+            reps, [] {}, generate);
+        std::printf("thinwick rebuild N=%d: %.2f ms\n", n, ms);
+    }
+    std::fprintf(stderr, "%d rows, %lld in the delete list, %lld summary lines\n",
+                 form.ListView1->count(), static_cast<long long>(form.ListView3->count()),
+                 static_cast<long long>(form.Text4->lineCount() - 1));
+    std::printf("thinwick peak-rss: %ld KiB\n", peakKiB());
+    if (!dialogs.asked.isEmpty()) {
+        for (const QString& text : dialogs.asked)
+            std::fprintf(stderr, "unexpected dialog: %s\n", qPrintable(text));
+        return 1;
+    }
+    return 0;
+}

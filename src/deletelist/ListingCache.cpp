@@ -1,0 +1,135 @@
+#include "ListingCache.h"
+
+#include "RandomFileList.h"
+
+#include <QFile>
+#include <algorithm>
+#include <chrono>
+
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace Delete1 {
+
+#ifdef Q_OS_WIN
+
+bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t*>(folder.utf16()),
+                              GetFileExInfoStandard, &data))
+        return false;
+    // 100-nanosecond ticks since 1601; only equality and age matter, so they go to the Unix
+    // epoch. Windows keeps no status change time: the creation time stands in for it.
+    auto split = [](FILETIME time, qint64& sec, qint64& nsec) {
+        const qint64 ticks = (static_cast<qint64>(time.dwHighDateTime) << 32 | time.dwLowDateTime) -
+                             116444736000000000LL;
+        sec = ticks / 10000000;
+        nsec = ticks % 10000000 * 100;
+    };
+    split(data.ftLastWriteTime, stamp.modifiedSec, stamp.modifiedNsec);
+    split(data.ftCreationTime, stamp.changedSec, stamp.changedNsec);
+    return true;
+}
+
+#else
+
+bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return false;
+#ifdef Q_OS_DARWIN
+    const timespec& modified = status.st_mtimespec;
+    const timespec& changed = status.st_ctimespec;
+#else
+    const timespec& modified = status.st_mtim;
+    const timespec& changed = status.st_ctim;
+#endif
+    stamp = {modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec};
+    return true;
+}
+
+#endif
+
+bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec) {
+    const qint64 newest = std::max(stamp.modifiedSec * 1'000'000'000 + stamp.modifiedNsec,
+                                   stamp.changedSec * 1'000'000'000 + stamp.changedNsec);
+    // A time in the future (another machine's clock) is as unsettled as a recent one.
+    return nowNsec - newest >= RacyWindowNsec;
+}
+
+namespace {
+
+qint64 nowNsec() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+void ListingCache::beginBuild(const QStringList& rows) {
+    m_listed = 0;
+    m_reused = 0;
+    if (rows != m_rows) {
+        m_entries.clear();
+        m_rows = rows;
+    }
+    m_entries.resize(static_cast<std::size_t>(rows.size()));
+}
+
+void ListingCache::list(qsizetype row, const QString& folder) {
+    Entry& entry = m_entries.at(static_cast<std::size_t>(row));
+    FolderStamp stamp;
+    // The stamp is read before the listing: a change made while listing moves it past what is
+    // kept, so the next pass lists again.
+    const bool stamped = readFolderStamp(folder, stamp);
+    if (entry.reusable && stamped && stamp == entry.stamp && entry.folder == folder) {
+        ++m_reused;
+        return;
+    }
+    const qint64 listedAt = nowNsec();
+    // Files still where they were keep their text from the earlier listing, so listing an
+    // unchanged folder again makes and frees nothing per file.
+    QStringList previous;
+    if (entry.folder == folder)
+        previous = std::move(entry.files);
+    entry.reusable = false;
+    entry.folder = folder;
+    entry.files = QStringList();
+    ++m_listed;
+    AppendOrdinaryFiles(folder, entry.files, &previous);
+    entry.stamp = stamp;
+    entry.reusable = stamped && settledWhenListed(stamp, listedAt);
+}
+
+const QStringList& ListingCache::files(qsizetype row) const {
+    static const QStringList none;
+    return row >= 0 && row < rowCount() ? m_entries[static_cast<std::size_t>(row)].files : none;
+}
+
+qsizetype ListingCache::fileCount() const {
+    qsizetype count = 0;
+    for (const Entry& entry : m_entries)
+        count += entry.files.size();
+    return count;
+}
+
+void ListingCache::expire() {
+    for (Entry& entry : m_entries)
+        entry.reusable = false;
+}
+
+void ListingCache::clear() {
+    m_rows = QStringList();
+    m_entries = {};
+    m_listed = 0;
+    m_reused = 0;
+}
+
+} // namespace Delete1

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+#include <vector>
+
+namespace Delete1 {
+
+// When a folder last changed, as its file system records it: the modification time (an entry
+// was added, removed or renamed) and the status change time, each to the nanosecond where the
+// file system keeps them.
+struct FolderStamp {
+    qint64 modifiedSec = 0;
+    qint64 modifiedNsec = 0;
+    qint64 changedSec = 0;
+    qint64 changedNsec = 0;
+    bool operator==(const FolderStamp&) const = default;
+};
+
+// Reads the folder's stamp; false when it cannot be read (missing, not a folder, no access).
+bool readFolderStamp(const QString& folder, FolderStamp& stamp);
+
+// A listing taken while the folder's newest time is less than this old is not reused: a change
+// within the same timestamp tick would leave the stamp as it was.
+inline constexpr qint64 RacyWindowNsec = 2'000'000'000;
+
+// True when a listing taken at nowNsec (nanoseconds since the epoch, the clock the stamps use)
+// may be reused later: both times lie at least the racy window before it.
+bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec);
+
+// The ordinary files of each source row's folder, kept between rebuilds. A row's listing is
+// reused while the folder's stamp is unchanged and was settled when the listing was taken;
+// otherwise the folder is listed again. Other source rows than last time list every folder
+// again, and so does the next pass after expire().
+class ListingCache {
+public:
+    // Starts a pass over the source rows (their texts as the list holds them).
+    void beginBuild(const QStringList& rows);
+    // Lists the folder of row (0-based), terminated by the separator, or reuses its listing.
+    // A failure to list throws Failure; the names read before it stay in files(row) but are
+    // not kept for the next pass.
+    void list(qsizetype row, const QString& folder);
+    // The files of the row's folder in listing order; none for a row not in the pass.
+    const QStringList& files(qsizetype row) const;
+    qsizetype rowCount() const { return static_cast<qsizetype>(m_entries.size()); }
+    // Total number of files over all rows.
+    qsizetype fileCount() const;
+    // Folders listed from disk, and listings reused, in the current pass.
+    int listedCount() const { return m_listed; }
+    int reusedCount() const { return m_reused; }
+    // The next pass lists every folder afresh.
+    void expire();
+    // Forgets every listing.
+    void clear();
+
+private:
+    struct Entry {
+        QString folder;
+        FolderStamp stamp;
+        bool reusable = false;
+        QStringList files;
+    };
+    QStringList m_rows;
+    std::vector<Entry> m_entries;
+    int m_listed = 0;
+    int m_reused = 0;
+};
+
+} // namespace Delete1
