@@ -46,15 +46,6 @@ std::optional<QString> fromUtf16(QByteArrayView bytes, bool bigEndian) {
     return text;
 }
 
-QString fromAnsiCodePage(QByteArrayView bytes) {
-#ifdef Q_OS_WIN
-    QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::Stateless);
-    return decoder(bytes);
-#else
-    return fromWindows1252(bytes);
-#endif
-}
-
 } // namespace
 
 std::optional<QString> decodeListFile(const QByteArray& bytes) {

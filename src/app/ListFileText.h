@@ -27,6 +27,9 @@ std::optional<QString> decodeListFile(const QByteArray& bytes);
 // leaves unassigned stay the control characters of the same value), all others as in Latin-1.
 QString fromWindows1252(QByteArrayView bytes);
 
+// The system's 8-bit code page: Windows's ANSI code page there, Windows-1252 elsewhere.
+QString fromAnsiCodePage(QByteArrayView bytes);
+
 // The message for a chosen list file that is not read: the path, two carriage returns and the
 // reason.
 QString notAddedMessage(const QString& path);

@@ -6,55 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
-
 namespace Delete1 {
-
-#ifdef Q_OS_WIN
-
-bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(reinterpret_cast<const wchar_t*>(folder.utf16()),
-                              GetFileExInfoStandard, &data))
-        return false;
-    // 100-nanosecond ticks since 1601; only equality and age matter, so they go to the Unix
-    // epoch. Windows keeps no status change time: the creation time stands in for it.
-    auto split = [](FILETIME time, qint64& sec, qint64& nsec) {
-        const qint64 ticks = (static_cast<qint64>(time.dwHighDateTime) << 32 | time.dwLowDateTime) -
-                             116444736000000000LL;
-        sec = ticks / 10000000;
-        nsec = ticks % 10000000 * 100;
-    };
-    split(data.ftLastWriteTime, stamp.modifiedSec, stamp.modifiedNsec);
-    split(data.ftCreationTime, stamp.changedSec, stamp.changedNsec);
-    return true;
-}
-
-#else
-
-bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return false;
-#ifdef Q_OS_DARWIN
-    const timespec& modified = status.st_mtimespec;
-    const timespec& changed = status.st_ctimespec;
-#else
-    const timespec& modified = status.st_mtim;
-    const timespec& changed = status.st_ctim;
-#endif
-    stamp = {modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec};
-    return true;
-}
-
-#endif
 
 bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec) {
     const qint64 newest = std::max(stamp.modifiedSec * 1'000'000'000 + stamp.modifiedNsec,

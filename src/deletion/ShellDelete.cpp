@@ -6,24 +6,7 @@
 #include <QFile>
 #include <filesystem>
 
-#ifdef Q_OS_WIN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
-
 namespace Delete1 {
-
-bool IsHiddenOrSystem(const QString& path) {
-#ifdef Q_OS_WIN
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-#else
-    return Main::FileNameOf(path).startsWith(QLatin1Char('.'));
-#endif
-}
 
 ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
     if (path.endsWith(Main::NativeSeparator()))
@@ -31,12 +14,8 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
     ShellDeleteResult result;
     if (path.isEmpty())
         return result;
-        // One look at the entry itself, not at what a link leads to.
-#ifdef Q_OS_WIN
-    const std::filesystem::path native(path.toStdWString());
-#else
-    const std::filesystem::path native(QFile::encodeName(path).toStdString());
-#endif
+    // One look at the entry itself, not at what a link leads to.
+    const std::filesystem::path native = nativePath(path);
     std::error_code error;
     const auto status = std::filesystem::symlink_status(native, error);
     if (error && error != std::errc::no_such_file_or_directory &&

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 
 class Trash;
 
@@ -28,5 +29,8 @@ inline bool LeftInPlace(const ShellDeleteResult& result) {
 
 // Whether the entry at the path is hidden or system for the platform.
 bool IsHiddenOrSystem(const QString& path);
+
+// The path as the file system takes it: UTF-16 on Windows, the file name encoding elsewhere.
+std::filesystem::path nativePath(const QString& path);
 
 } // namespace Delete1
