@@ -73,8 +73,8 @@ private slots:
         QCOMPARE(dialogs.calls()[0].text, QString("Please select folder:"));
         QCOMPARE(dialogs.messageTexts(),
                  QStringList{"There are no files in folder " + tree.folder("a/b/")});
-        QCOMPARE(pointerDuringRebuild, 11);
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         // The draw takes files from every depth of the tree.
         QCOMPARE(sorted(form.ListView3->rows()), tree.files);
 
@@ -123,7 +123,7 @@ private slots:
         form.PushButton6_Click();
         QCOMPARE(form.ListView1->rows(), QStringList{tree.folder("z/")});
         QCOMPARE(form.ListView3->rows(), QStringList{tree.folder("z/last.txt")});
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
     }
 
     void otherButtonsWhileTheWalkRuns() {
@@ -150,12 +150,12 @@ private slots:
             form.PushButton8->click();
         });
         form.PushButton6->click();
-        QCOMPARE(pointerInWalk, 11);
+        QCOMPARE(pointerInWalk, Form1::PointerBusy);
         QCOMPARE(rowsInWalk, QStringList{tree.pick + "/"});
         QStringList expected = walked(tree.pick);
         expected.insert(1, other.path() + "/");
         QCOMPARE(form.ListView1->rows(), expected);
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(dialogs.unusedAnswers(), 0);
     }
 

@@ -389,26 +389,26 @@ private slots:
                                        form.ListView1->viewport()};
         for (QWidget* button : buttons) {
             moveOver(form.Text4->viewport());
-            QCOMPARE(form.mousePointer(), 0);
+            QCOMPARE(form.mousePointer(), Form1::PointerDefault);
             moveOver(button);
-            QCOMPARE(form.mousePointer(), 99);
+            QCOMPARE(form.mousePointer(), Form1::PointerHand);
             QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         }
         for (QWidget* widget : plain) {
             moveOver(form.PushButton8);
             moveOver(widget);
-            QCOMPARE(form.mousePointer(), 0);
+            QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         }
         // Busy wins over every hover rule.
-        form.setMousePointer(11);
+        form.setMousePointer(Form1::PointerBusy);
         for (QWidget* widget : buttons + plain) {
             moveOver(widget);
-            QCOMPARE(form.mousePointer(), 11);
+            QCOMPARE(form.mousePointer(), Form1::PointerBusy);
         }
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
-        form.setMousePointer(0);
+        form.setMousePointer(Form1::PointerDefault);
         moveOver(form.PushButton2);
-        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.mousePointer(), Form1::PointerHand);
     }
 
     void missingHandImageLeavesTheArrowSilently() {
@@ -420,7 +420,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.hasHandImage());
         moveOver(form.PushButton12);
-        QCOMPARE(form.mousePointer(), 99);
+        QCOMPARE(form.mousePointer(), Form1::PointerHand);
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
         QVERIFY(dialogs.calls().empty());
     }

@@ -501,7 +501,7 @@ private slots:
         w.form.AddSourceFolder(folder);
         w.form.PushButton12_Click();
         QCOMPARE(w.form.ListView3->count(), 4);
-        QCOMPARE(w.form.mousePointer(), 0);
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
         // The pointer while the rebuild runs, seen from the message an empty folder brings up.
         w.form.AddSourceFolder(makeFolder(root, "empty", {}));
@@ -509,8 +509,8 @@ private slots:
         w.dialogs.whileOpen = [&](const auto&) { pointerDuringRebuild = w.form.mousePointer(); };
         w.dialogs.expectMessage();
         w.form.PushButton12_Click();
-        QCOMPARE(pointerDuringRebuild, 11);
-        QCOMPARE(w.form.mousePointer(), 0);
+        QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
     }
 
     void deleteKeyRemovesTheSelectedRowOnly_data() {
@@ -542,7 +542,7 @@ private slots:
         if (select > 0)
             w.form.ListView3->selectRow(select);
         if (busy)
-            w.form.setMousePointer(11);
+            w.form.setMousePointer(Form1::PointerBusy);
         QTest::keyClick(w.form.ListView3, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w.form.ListView3->rows(), after);
         // The summary keeps naming every file: only the delete list decides what goes.
@@ -568,11 +568,11 @@ private slots:
         Window w("3");
         w.form.ListView3->setRows({"p1", "p2"});
         w.form.Text4->setText(Delete1::SummaryText({"p1", "p2"}));
-        w.form.setMousePointer(11);
+        w.form.setMousePointer(Form1::PointerBusy);
         w.form.PushButton9_Click();
         QCOMPARE(w.form.ListView3->count(), 2);
         QVERIFY(!w.form.Text4->text().isEmpty());
-        w.form.setMousePointer(0);
+        w.form.setMousePointer(Form1::PointerDefault);
         w.form.PushButton9->click();
         QCOMPARE(w.form.ListView3->count(), 0);
         QVERIFY(w.form.Text4->text().isEmpty());

@@ -350,7 +350,7 @@ private slots:
         press(list, rowCenter(list, 1));
         QVERIFY(form.isDragging());
         QCOMPARE(form.draggedRow(), 1);
-        QCOMPARE(list->mousePointer(), 99);
+        QCOMPARE(list->mousePointer(), ListView::PointerCustom);
         QVERIFY(!list->hasMouseIcon()); // no drag.ico: the drag goes on without an image
         moveTo(list, rowCenter(list, 2));
         QCOMPARE(list->rows(), (QStringList{"B", "A", "C", "D"}));
@@ -362,7 +362,7 @@ private slots:
         QCOMPARE(form.draggedRow(), 3);
         release(list, rowCenter(list, 3));
         QVERIFY(!form.isDragging());
-        QCOMPARE(list->mousePointer(), 1);
+        QCOMPARE(list->mousePointer(), ListView::PointerArrow);
         QCOMPARE(form.draggedRow(), 3);
 
         // Moving with the flag clear changes nothing.
@@ -421,7 +421,7 @@ private slots:
         addRows(form, {"A", "B"});
         press(list, rowCenter(list, 1));
         QVERIFY(list->hasMouseIcon());
-        QCOMPARE(list->mousePointer(), 99);
+        QCOMPARE(list->mousePointer(), ListView::PointerCustom);
         moveTo(list, rowCenter(list, 2));
         release(list, rowCenter(list, 2));
         QCOMPARE(list->rows(), (QStringList{"B", "A"}));
@@ -491,7 +491,7 @@ private slots:
         QCOMPARE(dialogs.calls()[0].kind, ScriptedDialogs::Kind::PickFolder);
         QCOMPARE(dialogs.calls()[0].text, QString("Please select folder:"));
         QCOMPARE(dialogs.calls()[0].title, QString());
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
 
         // Cancelled: no row, but the delete list is drawn afresh from the listed folder.
         form.ListView3->setRows({"dummy"});
@@ -501,7 +501,7 @@ private slots:
         QCOMPARE(form.ListView1->rows(), QStringList{row});
         QCOMPARE(sorted(form.ListView3->rows()), files);
         QVERIFY(form.Text4->text().contains(files[0] + " will be deleted.\r\n"));
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
 
         // The rebuild runs under the busy pointer: seen from the message of an empty folder.
         const QString empty = tmp.path() + "/empty";
@@ -514,8 +514,8 @@ private slots:
         dialogs.expectFolder(empty);
         dialogs.expectMessage();
         form.PushButton8_Click();
-        QCOMPARE(pointerDuringRebuild, 11);
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(form.ListView1->rowText(2), empty + "/");
         form.ListView1->removeRow(2);
         dialogs.whileOpen = nullptr;
@@ -536,7 +536,7 @@ private slots:
         QCOMPARE(dialogs.calls().size(), size_t(1));
         QCOMPARE(dialogs.calls()[0].title, QString("/some/folder"));
         QCOMPARE(form.ListView1->count(), 0);
-        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(TestEnv::readSettingsFile(),
                  QByteArray("[Thinwick]\nLastFolderDot=/some/folder\n"));
     }

@@ -148,9 +148,9 @@ int ListView::positionOf(const QPersistentModelIndex& handle) {
 
 void ListView::setMousePointer(int value) {
     m_mousePointer = value;
-    if (value == 99 && m_mouseIcon)
+    if (value == PointerCustom && m_mouseIcon)
         viewport()->setCursor(*m_mouseIcon);
-    else if (value == 0)
+    else if (value == PointerDefault)
         viewport()->unsetCursor();
     else
         viewport()->setCursor(Qt::ArrowCursor);
@@ -158,8 +158,8 @@ void ListView::setMousePointer(int value) {
 
 void ListView::setMouseIcon(std::optional<QCursor> icon) {
     m_mouseIcon = std::move(icon);
-    if (m_mousePointer == 99)
-        setMousePointer(99);
+    if (m_mousePointer == PointerCustom)
+        setMousePointer(PointerCustom);
 }
 
 void ListView::mousePressEvent(QMouseEvent* event) {

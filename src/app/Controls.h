@@ -59,6 +59,9 @@ public:
     QPersistentModelIndex rowHandle(int position) const;
     static int positionOf(const QPersistentModelIndex& handle);
 
+    static constexpr int PointerDefault = 0;
+    static constexpr int PointerArrow = 1;
+    static constexpr int PointerCustom = 99;
     // 0 default, 1 arrow, 99 the custom pointer image (the arrow when none is set).
     void setMousePointer(int value);
     int mousePointer() const { return m_mousePointer; }

@@ -12,8 +12,7 @@ enum class MessageIcon { None, Warning };
 class Dialogs {
 public:
     Dialogs() = default;
-    Dialogs(const Dialogs&) = delete;
-    Dialogs& operator=(const Dialogs&) = delete;
+    Q_DISABLE_COPY_MOVE(Dialogs)
     virtual ~Dialogs() = default;
 
     // A message box with a single OK button.

@@ -17,8 +17,7 @@ struct TrashResult {
 class Trash {
 public:
     Trash() = default;
-    Trash(const Trash&) = delete;
-    Trash& operator=(const Trash&) = delete;
+    Q_DISABLE_COPY_MOVE(Trash)
     virtual ~Trash() = default;
     virtual TrashResult moveToTrash(const QString& path) = 0;
 };

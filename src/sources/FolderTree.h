@@ -33,8 +33,7 @@ private:
 class FolderTree {
 public:
     FolderTree() = default;
-    FolderTree(const FolderTree&) = delete;
-    FolderTree& operator=(const FolderTree&) = delete;
+    Q_DISABLE_COPY_MOVE(FolderTree)
     virtual ~FolderTree() = default;
 
     // The attribute value of an existing folder; no value when the path names no folder or cannot

@@ -36,7 +36,7 @@ void Form1::ListView1_ItemClick() {
             dragPointer = QCursor(image);
     }
     ListView1->setMouseIcon(dragPointer);
-    ListView1->setMousePointer(99);
+    ListView1->setMousePointer(ListView::PointerCustom);
     const int selected = ListView1->selectedRow();
     m_draggedRow = selected > 0 ? ListView1->rowHandle(selected) : QPersistentModelIndex();
 }
@@ -74,5 +74,5 @@ void Form1::autoScrollDuringDrag(int rowUnderPointer, QPoint point) {
 
 void Form1::ListView1_MouseUp() {
     m_dragging = false;
-    ListView1->setMousePointer(1);
+    ListView1->setMousePointer(ListView::PointerArrow);
 }
