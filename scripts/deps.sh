@@ -3,7 +3,7 @@
 # packages named as arguments are added to them.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  libglib2.0-dev fonts-liberation "$@")
+  libglib2.0-dev fonts-liberation locales "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -32,6 +32,10 @@ bool IsFolder(const QString& path);
 // path); with "/" there is no such form and a leading run is collapsed like any other pair.
 QString NormalizeFolderPath(const QString& path, QChar separator = NativeSeparator());
 
+// The terminated folder path: the path through NormalizeFolderPath, followed by a separator when
+// the path as given does not end in one.
+QString terminatedFolderPath(const QString& path, QChar separator = NativeSeparator());
+
 // Splits the text of a list file into rows: lines end at CR LF, a lone CR or a lone LF, a final
 // line without an end counts, and the text of each row is kept exactly.
 QStringList SplitListLines(const QString& text);

@@ -10,10 +10,7 @@ void Form1::AddSourceFolder(const QString& text) {
 }
 
 QString Form1::TerminatedFolderPath(const QString& path) {
-    QString terminated = Main::NormalizeFolderPath(path);
-    if (!path.endsWith(Main::NativeSeparator()))
-        terminated += Main::NativeSeparator();
-    return terminated;
+    return Main::terminatedFolderPath(path);
 }
 
 void Form1::ListView1_DblClick() {
