@@ -11,8 +11,36 @@
 #include <limits>
 #include <string>
 
+namespace {
+
+// Switches LC_NUMERIC to de_DE.UTF-8, made beside the test when the machine lacks it. Gives
+// the reason when it cannot.
+QString switchToCommaLocale(const QTemporaryDir& localeDir) {
+    if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
+        return {};
+    if (!localeDir.isValid())
+        return QStringLiteral("no temporary folder for the locale");
+    const QString made = localeDir.filePath(QStringLiteral("de_DE.UTF-8"));
+    if (!QFileInfo::exists(made))
+        QProcess::execute(QStringLiteral("localedef"),
+                          {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                           QStringLiteral("UTF-8"), made});
+    qputenv("LOCPATH", QFile::encodeName(localeDir.path()));
+    const bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    qunsetenv("LOCPATH");
+    if (!switched)
+        return QStringLiteral("de_DE.UTF-8 is not installed and localedef cannot make it "
+                              "(Debian package locales)");
+    return {};
+}
+
+} // namespace
+
 class CountValueTest : public QObject {
     Q_OBJECT
+
+    std::string m_userNumeric;
+    QTemporaryDir m_localeDir;
 
 private slots:
     void initTestCase() {
@@ -72,38 +100,13 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, value);
         auto restore = qScopeGuard([this] { std::setlocale(LC_NUMERIC, m_userNumeric.c_str()); });
-        const QString missing = switchToCommaLocale();
+        const QString missing = switchToCommaLocale(m_localeDir);
         if (!missing.isEmpty())
             QSKIP(qPrintable(missing));
         // The locale is in force: the C library now reads the decimal point differently.
         QCOMPARE(std::strtod("2.5", nullptr), 2.0);
         QCOMPARE(Main::CountValue(text), value);
     }
-
-private:
-    // Switches LC_NUMERIC to de_DE.UTF-8, made beside the test when the machine lacks it. Gives
-    // the reason when it cannot.
-    QString switchToCommaLocale() {
-        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-            return {};
-        if (!m_localeDir.isValid())
-            return QStringLiteral("no temporary folder for the locale");
-        const QString made = m_localeDir.filePath(QStringLiteral("de_DE.UTF-8"));
-        if (!QFileInfo::exists(made))
-            QProcess::execute(QStringLiteral("localedef"),
-                              {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
-                               QStringLiteral("UTF-8"), made});
-        qputenv("LOCPATH", QFile::encodeName(m_localeDir.path()));
-        const bool switched = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
-        qunsetenv("LOCPATH");
-        if (!switched)
-            return QStringLiteral("de_DE.UTF-8 is not installed and localedef cannot make it "
-                                  "(Debian package locales)");
-        return {};
-    }
-
-    std::string m_userNumeric;
-    QTemporaryDir m_localeDir;
 };
 
 QTEST_GUILESS_MAIN(CountValueTest)
