@@ -1,10 +1,13 @@
-// The folder list file: its text split into rows.
+// The folder list file: the choice of its encoding (UTF-8, UTF-16 or Windows-1252, or not text at
+// all) and its text split into rows.
 #include "FuzzCheck.h"
 
 #include "app/Paths.h"
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -37,12 +40,80 @@ void checkSplit(const QString& text) {
     FUZZ_CHECK(rows.join(QLatin1Char('\n')) == expected);
 }
 
+// The text as UTF-16 bytes again, in the given byte order.
+QByteArray utf16Bytes(const QString& text, bool bigEndian) {
+    QByteArray bytes;
+    for (QChar c : text) {
+        const auto high = static_cast<char>(c.unicode() >> 8);
+        const auto low = static_cast<char>(c.unicode() & 0xFF);
+        bytes.append(bigEndian ? high : low);
+        bytes.append(bigEndian ? low : high);
+    }
+    return bytes;
+}
+
+// A list file's bytes decode to text that encodes back to the same bytes, or are refused only
+// for what makes them no text.
+void checkDecode(const QByteArray& bytes) {
+    const std::optional<QString> text = Main::decodeListFile(bytes);
+    const bool littleMark = bytes.startsWith("\xFF\xFE");
+    const bool bigMark = bytes.startsWith("\xFE\xFF");
+    if (littleMark || bigMark) {
+        const QByteArray body = bytes.mid(2);
+        if (text) {
+            FUZZ_CHECK(!text->contains(QChar(0)) && text->isValidUtf16());
+            FUZZ_CHECK(utf16Bytes(*text, bigMark) == body);
+        } else {
+            // Refused only for an odd byte count, a NUL character or a broken surrogate pair.
+            QString naive;
+            bool nulCharacter = false;
+            for (qsizetype i = 0; i + 1 < body.size(); i += 2) {
+                const auto first = static_cast<unsigned char>(body[i]);
+                const auto second = static_cast<unsigned char>(body[i + 1]);
+                naive.append(QChar(bigMark ? first << 8 | second : second << 8 | first));
+                nulCharacter = nulCharacter || (first == 0 && second == 0);
+            }
+            FUZZ_CHECK(body.size() % 2 != 0 || nulCharacter || !naive.isValidUtf16());
+        }
+    } else if (bytes.contains('\0')) {
+        FUZZ_CHECK(!text);
+        FUZZ_CHECK(Main::listFileHeadIsText(bytes) ==
+                   (bytes.indexOf('\0') >= Main::ListFileHeadSize));
+    } else {
+        FUZZ_CHECK(text.has_value());
+        const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+        if (text->toUtf8() != body) {
+#ifndef Q_OS_WIN
+            // Not UTF-8 (valid UTF-8 would come back whole), so Windows-1252: one character per
+            // byte.
+            FUZZ_CHECK(QString::fromUtf8(body).toUtf8() != body);
+            FUZZ_CHECK(text->size() == body.size());
+            for (qsizetype i = 0; i < body.size(); ++i) {
+                const auto byte = static_cast<unsigned char>(body[i]);
+                const char16_t c = (*text)[i].unicode();
+                if (byte < 0x80 || byte >= 0xA0)
+                    FUZZ_CHECK(c == byte);
+                else
+                    FUZZ_CHECK(
+                        c == byte
+                            ? QByteArray("\x81\x8D\x8F\x90\x9D").contains(static_cast<char>(byte))
+                            : c >= 0x100);
+            }
+#endif
+        }
+    }
+    if (text) {
+        FUZZ_CHECK(
+            Main::listFileHeadIsText(bytes.first(std::min(bytes.size(), Main::ListFileHeadSize))));
+        checkSplit(*text);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const char*>(data);
-    const auto length = static_cast<qsizetype>(size);
-    checkSplit(QString::fromUtf8(bytes, length));
-    checkSplit(QString::fromLatin1(bytes, length));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    checkDecode(bytes);
+    checkSplit(QString::fromLatin1(bytes));
     return 0;
 }

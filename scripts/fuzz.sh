@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang's libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer
-# and runs each for SECONDS seconds (default 60), one job per target, as many targets at a time as
+# and runs each for SECONDS seconds (default 60), or only the targets named after it (countvalue,
+# paths, listfile, settings), one job per target, as many targets at a time as
 # there are cores (FUZZ_PARALLEL overrides). Inputs that reach new code are merged into
 # fuzz/corpus/<target>/; an input that breaks a target is kept in build-fuzz/artifacts/ and the
 # script fails. Logs: build-fuzz/logs/<target>.log.
 set -euo pipefail
 seconds="${1:-60}"
+shift || true
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="$top/build-fuzz"
 "$top/scripts/deps.sh" clang libclang-rt-14-dev locales
 
-targets=()
-for source in "$top"/fuzz/fuzz_*.cpp; do
-  name="$(basename "$source" .cpp)"
-  targets+=("${name#fuzz_}")
-done
+targets=("$@")
+if [ ${#targets[@]} -eq 0 ]; then
+  for source in "$top"/fuzz/fuzz_*.cpp; do
+    name="$(basename "$source" .cpp)"
+    targets+=("${name#fuzz_}")
+  done
+fi
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTHINWICK_FUZZ=ON -DTHINWICK_TESTS=OFF -DTHINWICK_BENCH=OFF >/dev/null

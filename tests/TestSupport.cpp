@@ -78,8 +78,8 @@ QString ScriptedDialogs::pickFolder(const QString& title, const QString& initial
     return take(m_folders, "folder picker", title);
 }
 
-QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& /*filter*/) {
-    record({Kind::PickFiles, title, {}});
+QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& filter) {
+    record({Kind::PickFiles, title, filter});
     return take(m_files, "file picker", title);
 }
 

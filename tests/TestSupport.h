@@ -18,7 +18,7 @@ public:
     struct Call {
         Kind kind;
         QString text;  // message text, prompt, or the address opened
-        QString title; // title, or the initial folder of a folder picker
+        QString title; // title, the initial folder of a folder picker, the filter of a file picker
         MessageIcon icon = MessageIcon::None;
     };
 

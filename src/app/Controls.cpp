@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,6 +32,15 @@ void RowsModel::append(const QString& text) {
     const int row = static_cast<int>(m_rows.size());
     beginInsertRows(QModelIndex(), row, row);
     m_rows.append(text);
+    endInsertRows();
+}
+
+void RowsModel::append(const QStringList& texts) {
+    if (texts.isEmpty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
+    m_rows.append(texts);
     endInsertRows();
 }
 
@@ -87,6 +97,10 @@ void ListView::setColumnWidthTwips(int twips) {
 
 void ListView::addRow(const QString& text) {
     m_model.append(text);
+}
+
+void ListView::addRows(const QStringList& texts) {
+    m_model.append(texts);
 }
 
 void ListView::setRows(QStringList rows) {
@@ -196,6 +210,38 @@ void ListView::mouseReleaseEvent(QMouseEvent* event) {
 void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     QTreeView::mouseDoubleClickEvent(event);
     emit dblClick();
+}
+
+void ListView::answerDrag(QDragMoveEvent* event) {
+    // Only the receiver decides; the view's own drag and drop of rows is not used.
+    Qt::DropAction effect = event->proposedAction();
+    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
+    if (effect == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(effect);
+    event->accept();
+}
+
+void ListView::dragEnterEvent(QDragEnterEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dragMoveEvent(QDragMoveEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dropEvent(QDropEvent* event) {
+    Qt::DropAction effect = event->proposedAction();
+    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
+    if (effect == Qt::IgnoreAction) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(effect);
+    event->accept();
+    emit oleDragDrop(event->mimeData());
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {

@@ -4,6 +4,7 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,7 @@ public:
 
     const QStringList& rows() const { return m_rows; }
     void append(const QString& text);
+    void append(const QStringList& texts);
     void setRows(QStringList rows);
     void setText(int row, const QString& text);
     void remove(int row);
@@ -43,6 +45,8 @@ public:
     void setColumnWidthTwips(int twips);
 
     void addRow(const QString& text);
+    // Adds the rows at the end in one step.
+    void addRows(const QStringList& texts);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);
     int count() const { return static_cast<int>(m_model.rows().size()); }
@@ -78,6 +82,11 @@ signals:
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
     void dblClick();
     void keyDown(int key, Qt::KeyboardModifiers shift);
+    // A drag enters or moves over the list (when drops are accepted): *effect starts as the
+    // effect the source proposes; a receiver sets it to Qt::IgnoreAction to refuse the drag.
+    void oleDragOver(const QMimeData* data, Qt::DropActions possible, Qt::DropAction* effect);
+    // Something was dropped; the data lives only while the signal is delivered.
+    void oleDragDrop(const QMimeData* data);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -85,9 +94,13 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void checkPosition(int position) const;
+    void answerDrag(QDragMoveEvent* event);
 
     RowsModel m_model;
     int m_mousePointer = 0;

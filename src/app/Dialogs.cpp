@@ -40,7 +40,11 @@ QString QtDialogs::pickFolder(const QString& title, const QString& initialFolder
 }
 
 QStringList QtDialogs::pickFiles(const QString& title, const QString& filter) {
-    QStringList files = QFileDialog::getOpenFileNames(m_owner, title, QString(), filter);
+    // "*.*" means every file on Windows; Qt matches it literally, which hides names without a dot.
+    QString shown = filter;
+    if (shown.endsWith(QLatin1String("(*.*)")))
+        shown.replace(shown.size() - 5, 5, QLatin1String("(*)"));
+    QStringList files = QFileDialog::getOpenFileNames(m_owner, title, QString(), shown);
     for (QString& file : files)
         file = QDir::toNativeSeparators(file);
     return files;

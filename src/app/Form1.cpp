@@ -212,6 +212,13 @@ void Form1::connectHandlers() {
     on(PushButton4, &QPushButton::clicked, &Form1::PushButton4_Click);
     on(PushButton8, &QPushButton::clicked, &Form1::PushButton8_Click);
     on(PushButton2, &QPushButton::clicked, &Form1::PushButton2_Click);
+    on(PushButton1, &QPushButton::clicked, &Form1::PushButton1_Click);
+    ListView1->setAcceptDrops(true);
+    connect(ListView1, &ListView::oleDragOver, this, [this](auto data, auto possible, auto effect) {
+        Main::Untrapped([&] { ListView1_OLEDragOver(data, possible, *effect); });
+    });
+    connect(ListView1, &ListView::oleDragDrop, this,
+            [this](auto data) { Main::Untrapped([&] { ListView1_OLEDragDrop(data); }); });
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
         Untrapped([&] { ListView3_KeyDown(key, shift); });
     });

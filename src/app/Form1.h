@@ -89,6 +89,13 @@ public:
     void ListView1_MouseMove(QPoint point);
     void ListView1_MouseUp();
     void PushButton8_Click();
+    void PushButton1_Click();
+    // Dropping onto the source list: only local files and folders are taken; each dropped folder
+    // adds its own row and the folders below it that hold files.
+    void ListView1_OLEDragOver(const QMimeData* data, Qt::DropActions possible,
+                               Qt::DropAction& effect);
+    void ListView1_OLEDragDrop(const QMimeData* data);
+    void addDroppedItems(const QStringList& paths, const QStringList& others);
     // The row dragged last, 0 when none.
     int draggedRow() const { return ListView::positionOf(m_draggedRow); }
     bool isDragging() const { return m_dragging; }

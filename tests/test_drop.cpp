@@ -1,0 +1,279 @@
+// Dropping files and folders onto the source list, through real drag and drop events on the list.
+#include "TestSupport.h"
+#include "app/Form1.h"
+#include "deletelist/DeleteList.h"
+#include "sources/Drop.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<QMimeData> urlsOf(const QStringList& paths) {
+    auto data = std::make_unique<QMimeData>();
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    data->setUrls(urls);
+    return data;
+}
+
+struct DragAnswer {
+    bool enterAccepted = false;
+    bool moveAccepted = false;
+    bool dropAccepted = false;
+    Qt::DropAction action = Qt::IgnoreAction;
+};
+
+// A drag enters the list, moves over it and is dropped, as the platform delivers it.
+DragAnswer sendDrag(ListView* list, const QMimeData* data,
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                    Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) {
+    QWidget* target = list->viewport();
+    const QPoint point = target->rect().center();
+    DragAnswer answer;
+    QDragEnterEvent enter(point, possible, data, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(target, &enter);
+    answer.enterAccepted = enter.isAccepted();
+    QDragMoveEvent move(point, possible, data, Qt::LeftButton, modifiers);
+    QCoreApplication::sendEvent(target, &move);
+    answer.moveAccepted = move.isAccepted();
+    QDropEvent drop(point, possible, data, Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(target, &drop);
+    answer.dropAccepted = drop.isAccepted();
+    answer.action = drop.dropAction();
+    return answer;
+}
+
+// The same drag, then the work the drop left for the event loop.
+DragAnswer
+dragAndDrop(ListView* list, const QMimeData* data, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+            Qt::DropActions possible = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) {
+    const DragAnswer answer = sendDrag(list, data, modifiers, possible);
+    QCoreApplication::sendPostedEvents();
+    return answer;
+}
+
+struct Window {
+    ScriptedDialogs dialogs;
+    Form1 form{dialogs};
+    Window() {
+        form.setWindowTitle("Thinwick");
+        form.SetAppTitle();
+        form.Text1->setText("100");
+    }
+};
+
+} // namespace
+
+class DropTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { TestEnv::removeSettings(); }
+
+    void droppedFolderAddsFoldersWithFilesInLevelOrder() {
+        QTemporaryDir tmp;
+        const QString d = tmp.path() + "/dropped folder/";
+        TestEnv::makeFile(d + "a/file.txt");
+        TestEnv::makeFile(d + "a/x/y/deep.txt"); // level 3; a/x itself holds no file
+        TestEnv::makeFile(d + "b/c/file.txt");   // level 2; b itself holds no file
+        TestEnv::makeFile(d + "h/.hidden");      // a hidden file only
+        TestEnv::makeFile(d + "target/t.txt");
+        QVERIFY(QDir().mkpath(d + "l")); // a link to a file only
+        QVERIFY(QFile::link(d + "target/t.txt", d + "l/link.txt"));
+        Window w;
+        const DragAnswer answer =
+            dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/dropped folder"}).get());
+        QVERIFY(answer.enterAccepted && answer.moveAccepted && answer.dropAccepted);
+        QCOMPARE(answer.action, Qt::CopyAction);
+        const QStringList rows = w.form.ListView1->rows();
+        // The dropped folder first, then level 1 (in listing order), then b/c, then a/x/y.
+        QCOMPARE(rows.size(), 6);
+        QCOMPARE(rows.front(), d);
+        QCOMPARE(QSet<QString>(rows.begin() + 1, rows.begin() + 4),
+                 (QSet<QString>{d + "a/", d + "target/", d + "l/"}));
+        QCOMPARE(rows.mid(4), (QStringList{d + "b/c/", d + "a/x/y/"}));
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void emptyDroppedFolderAddsItsOwnRow() {
+        QTemporaryDir tmp;
+        QVERIFY(QDir().mkpath(tmp.path() + "/empty/sub/subsub"));
+        Window w;
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/empty"}).get());
+        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/empty/"});
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void severalFoldersInDeliveryOrder() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/b/sub/f");
+        TestEnv::makeFile(tmp.path() + "/a/sub/f");
+        Window w;
+        w.form.AddSourceFolder("/kept/");
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
+        QCOMPARE(w.form.ListView1->rows(),
+                 (QStringList{"/kept/", tmp.path() + "/b/", tmp.path() + "/b/sub/",
+                              tmp.path() + "/a/", tmp.path() + "/a/sub/"}));
+    }
+
+    void linkToFolderIsARowNotWalked() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/real/sub/f");
+        QVERIFY(QFile::link(tmp.path() + "/real", tmp.path() + "/link"));
+        Window w;
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/link"}).get());
+        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/link/"});
+    }
+
+    void itemsThatAreNotFoldersAreNamedInOneMessage() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/folder/f");
+        QStringList dropped;
+        QStringList files;
+        for (int i = 0; i < 23; ++i) {
+            files.append(tmp.path() + QString("/file %1.txt").arg(i, 2, 10, QChar('0')));
+            TestEnv::makeFile(files.back());
+        }
+        // A file, the folder, the other files and a path that vanished.
+        dropped << files.front() << tmp.path() + "/folder" << files.mid(1) << tmp.path() + "/gone";
+        Window w;
+        w.dialogs.expectMessage();
+        dragAndDrop(w.form.ListView1, urlsOf(dropped).get());
+        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/folder/"});
+        QCOMPARE(w.dialogs.calls().size(), size_t(1));
+        QCOMPARE(w.dialogs.calls()[0].title, QString("Thinwick"));
+        QCOMPARE(w.dialogs.calls()[0].icon, MessageIcon::None);
+        const QString expected = "These 24 items are not folders and were not added:\n" +
+                                 files.mid(0, 20).join('\n') + "\n... and 4 more.";
+        QCOMPARE(w.dialogs.calls()[0].text, expected);
+
+        // One file alone.
+        w.dialogs.clear();
+        w.dialogs.expectMessage();
+        dragAndDrop(w.form.ListView1, urlsOf({files.front()}).get());
+        QCOMPARE(w.dialogs.messageTexts(),
+                 QStringList{"This item is not a folder and was not added:\n" + files.front()});
+        QCOMPARE(w.form.ListView1->count(), 1);
+    }
+
+    void dragsWithoutLocalFilesAreRefused_data() {
+        QTest::addColumn<bool>("withText");
+        QTest::addColumn<QList<QUrl>>("urls");
+        QTest::newRow("text") << true << QList<QUrl>{};
+        QTest::newRow("web address") << false << QList<QUrl>{QUrl("https://example.org/a/")};
+        QTest::newRow("local and web")
+            << false << QList<QUrl>{QUrl::fromLocalFile(QDir::tempPath()), QUrl("https://e.org/")};
+        QTest::newRow("text naming a folder") << true << QList<QUrl>{};
+    }
+
+    void dragsWithoutLocalFilesAreRefused() {
+        QFETCH(bool, withText);
+        QFETCH(QList<QUrl>, urls);
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/f/file");
+        QMimeData data;
+        if (withText)
+            data.setText(tmp.path() + "/f");
+        if (!urls.isEmpty())
+            data.setUrls(urls);
+        Window w;
+        const DragAnswer answer = dragAndDrop(w.form.ListView1, &data);
+        QVERIFY(!answer.enterAccepted);
+        QVERIFY(!answer.moveAccepted);
+        QVERIFY(!answer.dropAccepted);
+        QCOMPARE(w.form.ListView1->count(), 0);
+        QVERIFY(w.dialogs.calls().empty());
+    }
+
+    void aMoveIsAnsweredAsACopy() {
+        // The file manager would take a move as leave to delete the dropped folder.
+        QTemporaryDir tmp;
+        QVERIFY(QDir().mkpath(tmp.path() + "/f"));
+        Window w;
+        const auto data = urlsOf({tmp.path() + "/f"});
+        DragAnswer answer = dragAndDrop(w.form.ListView1, data.get(), Qt::ShiftModifier);
+        QVERIFY(answer.dropAccepted);
+        QCOMPARE(answer.action, Qt::CopyAction);
+        answer = dragAndDrop(w.form.ListView1, data.get(), Qt::ShiftModifier,
+                             Qt::MoveAction | Qt::LinkAction);
+        QCOMPARE(answer.action, Qt::LinkAction);
+        answer = dragAndDrop(w.form.ListView1, data.get(), Qt::NoModifier, Qt::MoveAction);
+        QVERIFY(!answer.enterAccepted && !answer.dropAccepted);
+        QCOMPARE(w.form.ListView1->count(), 2);
+        QVERIFY(QFileInfo(tmp.path() + "/f").isDir());
+    }
+
+    void dropDuringAWalk() {
+        QTemporaryDir tmp;
+        const QString a = tmp.path() + "/a/";
+        const QString b = tmp.path() + "/b/";
+        QStringList aRows{a};
+        for (int i = 0; i < 40; ++i) {
+            const QString sub = a + QString("s%1/").arg(i);
+            TestEnv::makeFile(sub + "f");
+            aRows.append(sub);
+        }
+        TestEnv::makeFile(b + "sub/f");
+        Window w;
+        ListView* list = w.form.ListView1;
+        const auto first = urlsOf({tmp.path() + "/a"});
+        const auto second = urlsOf({tmp.path() + "/b"});
+        QVERIFY(sendDrag(list, first.get()).dropAccepted);
+        // The second drag waits behind the walk of the first and arrives when that walk gives the
+        // event loop a turn.
+        int rowsWhenSecondDropArrived = -1;
+        QObject::connect(list, &ListView::oleDragDrop, list, [&](const QMimeData* data) {
+            if (data == second.get())
+                rowsWhenSecondDropArrived = list->count();
+        });
+        QTimer::singleShot(0, list, [&] { sendDrag(list, second.get()); });
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(rowsWhenSecondDropArrived, 0);
+        const QStringList rows = list->rows();
+        QCOMPARE(rows.size(), aRows.size() + 2);
+        // Each drop's rows stay together and complete, whichever finished first.
+        const qsizetype at = rows.indexOf(a);
+        QVERIFY(at == 0 || at == 2);
+        QCOMPARE(QSet<QString>(rows.begin() + at + 1, rows.begin() + at + aRows.size()),
+                 QSet<QString>(aRows.begin() + 1, aRows.end()));
+        QCOMPARE(rows.mid(at == 0 ? aRows.size() : 0, 2), (QStringList{b, b + "sub/"}));
+    }
+
+    void dropLeavesDeleteListSummaryAndPointer() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/first/1.txt");
+        TestEnv::makeFile(tmp.path() + "/second/sub/2.txt");
+        Window w;
+        w.form.AddSourceFolder(tmp.path() + "/first/");
+        Delete1::CorrelateListviewsWrapper(w.form);
+        const QStringList deleteList = w.form.ListView3->rows();
+        const QString summary = w.form.Text4->text();
+        QCOMPARE(deleteList, QStringList{tmp.path() + "/first/1.txt"});
+        w.form.setMousePointer(Form1::PointerHand);
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/second"}).get());
+        QCOMPARE(w.form.ListView1->count(), 3);
+        QCOMPARE(w.form.ListView3->rows(), deleteList);
+        QCOMPARE(w.form.Text4->text(), summary);
+        QCOMPARE(w.form.mousePointer(), Form1::PointerHand);
+        // The next rebuild takes the dropped rows into account; the dropped folder itself holds
+        // no file and is reported then.
+        w.dialogs.expectMessage();
+        w.form.PushButton12_Click();
+        QCOMPARE(w.dialogs.messageTexts(),
+                 QStringList{"There are no files in folder " + tmp.path() + "/second/"});
+        QCOMPARE(w.form.ListView3->count(), 2);
+    }
+};
+
+THINWICK_TEST_MAIN(DropTest)
+#include "test_drop.moc"

@@ -1,0 +1,270 @@
+// "1. Load List Of Folders From File" through the scripted dialogs, and reading list files into the
+// source list.
+#include "TestSupport.h"
+#include "app/ErrorReport.h"
+#include "app/Form1.h"
+#include "app/Paths.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+namespace {
+
+const QString Intro = QStringLiteral("Load a list of destination folders from a text file.");
+const QString NoFiles = QStringLiteral("There are no files in folder ");
+
+QString notAdded(const QString& path) {
+    return path + "\r\rwas not added because it has bad characters in the filename.";
+}
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+// A window with its title set, as after start-up.
+struct Window {
+    ScriptedDialogs dialogs;
+    Form1 form{dialogs};
+    Window() {
+        form.setWindowTitle("Thinwick");
+        form.SetAppTitle();
+        form.Text1->setText("100");
+    }
+};
+
+} // namespace
+
+class ListFileTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { TestEnv::removeSettings(); }
+
+    void oneFileIsUsedAsReturned() {
+        QTemporaryDir tmp;
+        const QString folder = tmp.path() + "/photos";
+        TestEnv::makeFile(folder + "/a.jpg");
+        TestEnv::makeFile(tmp.path() + "/lists/one.txt", (folder + "/\r\n").toUtf8());
+        Window w;
+        w.dialogs.expectMessage();
+        // The doubled separator stays: the one path is not normalised (the file system reads it).
+        w.dialogs.expectFiles({tmp.path() + "/lists//one.txt"});
+        w.form.PushButton1->click();
+        QCOMPARE(w.form.ListView1->rows(), QStringList{folder + "/"});
+        QCOMPARE(w.form.ListView3->rows(), QStringList{folder + "/a.jpg"});
+        QCOMPARE(w.form.Text4->text(), folder + "/a.jpg will be deleted.\r\n");
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+
+        const auto& calls = w.dialogs.calls();
+        QCOMPARE(calls.size(), size_t(2));
+        QCOMPARE(calls[0].kind, ScriptedDialogs::Kind::Message);
+        QCOMPARE(calls[0].text, Intro);
+        QCOMPARE(calls[0].title, QString("Thinwick"));
+        QCOMPARE(calls[0].icon, MessageIcon::None);
+        QCOMPARE(calls[1].kind, ScriptedDialogs::Kind::PickFiles);
+        QCOMPARE(calls[1].text, QString("Add File(s) - Hold Ctrl to select multiple files"));
+        QCOMPARE(calls[1].title, QString("All Files (*.*)"));
+
+        // A missing single file is named exactly as returned.
+        w.dialogs.clear();
+        w.dialogs.expectMessage(2);
+        w.dialogs.expectFiles({tmp.path() + "//lists//gone.txt"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.dialogs.messageTexts(),
+                 (QStringList{Intro, notAdded(tmp.path() + "//lists//gone.txt")}));
+        QCOMPARE(w.form.ListView1->rows(), QStringList{folder + "/"});
+    }
+
+    void severalFilesAreReadInOrderThenRebuiltOnce() {
+        QTemporaryDir tmp;
+        const QString lists = tmp.path() + "/my lists";
+        const QString missing = tmp.path() + "/missing";
+        const QString one = tmp.path() + "/one/";
+        TestEnv::makeFile(one + "x.txt");
+        TestEnv::makeFile(lists + "/c.txt", "c1\r\nc2");
+        TestEnv::makeFile(lists + "/a.txt", (missing + "\r\n" + one + "\r\n").toUtf8());
+        TestEnv::makeFile(lists + "/b.txt", "b1\nb2\n");
+        Window w;
+        const QStringList expected{missing, one, "b1", "b2", "c1", "c2"};
+        // Each row without files is reported once per rebuild: one message each means one
+        // rebuild, and the rows seen then show it came after all three files were read.
+        QList<QStringList> rowsAtReport;
+        QList<int> pointerAtReport;
+        w.dialogs.whileOpen = [&](const ScriptedDialogs::Call& call) {
+            if (call.kind == ScriptedDialogs::Kind::Message && call.text.startsWith(NoFiles)) {
+                rowsAtReport.append(w.form.ListView1->rows());
+                pointerAtReport.append(w.form.mousePointer());
+            }
+        };
+        w.dialogs.expectMessage(6);
+        w.dialogs.expectFiles({lists + "/a.txt", lists + "/b.txt", lists + "/c.txt"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.form.ListView1->rows(), expected);
+        QCOMPARE(w.dialogs.messageTexts(),
+                 (QStringList{Intro, NoFiles + missing + "/", NoFiles + "b1/", NoFiles + "b2/",
+                              NoFiles + "c1/", NoFiles + "c2/"}));
+        QCOMPARE(rowsAtReport, QList<QStringList>(5, expected));
+        QCOMPARE(pointerAtReport, QList<int>(5, Form1::PointerBusy));
+        QCOMPARE(w.form.ListView3->rows(), QStringList{one + "x.txt"});
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+        QCOMPARE(w.dialogs.unusedAnswers(), 0);
+    }
+
+    void severalFilesInTheRootFolderAreJoinedWithOneSeparator() {
+        // Files of the root folder, chosen together: the dialog gives "/" as their folder, and
+        // the joined "//name" is collapsed. They do not exist, so the message shows the path.
+        const QString stem = "/thinwick-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QVERIFY(!QFile::exists(stem + "-a.txt") && !QFile::exists(stem + "-b.txt"));
+        Window w;
+        w.dialogs.expectMessage(3);
+        w.dialogs.expectFiles({stem + "-a.txt", stem + "-b.txt"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.dialogs.messageTexts(),
+                 (QStringList{Intro, notAdded(stem + "-a.txt"), notAdded(stem + "-b.txt")}));
+        QCOMPARE(w.form.ListView1->count(), 0);
+    }
+
+    void rejectedFilesAreNamedAndTheOthersRead() {
+        QTemporaryDir tmp;
+        const QString binary = tmp.path() + "/photo.jpg";
+        const QString missing = tmp.path() + "/missing.txt";
+        TestEnv::makeFile(tmp.path() + "/a.txt", "a\r\n");
+        TestEnv::makeFile(binary, QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11) + "b\r\n");
+        TestEnv::makeFile(tmp.path() + "/c.txt", "c\r\n");
+        Window w;
+        w.dialogs.expectMessage(5);
+        w.dialogs.expectFiles({tmp.path() + "/a.txt", missing, binary, tmp.path() + "/c.txt"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.form.ListView1->rows(), (QStringList{"a", "c"}));
+        const QStringList texts = w.dialogs.messageTexts();
+        QCOMPARE(texts.mid(0, 3), (QStringList{Intro, notAdded(missing), notAdded(binary)}));
+        // Byte for byte: lone carriage returns, no line feed.
+        QCOMPARE(texts[1].toUtf8(), missing.toUtf8() +
+                                        "\r\rwas not added because it has bad characters in the "
+                                        "filename.");
+        QCOMPARE(w.dialogs.calls()[2].title, QString("Thinwick"));
+        QCOMPARE(w.dialogs.calls()[2].icon, MessageIcon::None);
+        // Then the rebuild: neither row is a folder.
+        QCOMPARE(texts.mid(3), (QStringList{NoFiles + "a/", NoFiles + "c/"}));
+    }
+
+    void vanishedFileIsNotFoundAndTheOthersRead() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/a.txt", "a");
+        TestEnv::makeFile(tmp.path() + "/c.txt", "c");
+        // The link was chosen; the file it leads to went away before it was read.
+        TestEnv::makeFile(tmp.path() + "/target.txt", "b");
+        QVERIFY(QFile::link(tmp.path() + "/target.txt", tmp.path() + "/b.txt"));
+        QVERIFY(QFile::remove(tmp.path() + "/target.txt"));
+        Window w;
+        w.dialogs.expectMessage(4);
+        w.dialogs.expectFiles(
+            {tmp.path() + "/a.txt", tmp.path() + "/b.txt", tmp.path() + "/c.txt"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.form.ListView1->rows(), (QStringList{"a", "c"}));
+        QCOMPARE(w.dialogs.messageTexts().mid(0, 2), (QStringList{Intro, "File not found"}));
+    }
+
+    void cancelReadsNothingAndDrawsAfresh() {
+        QTemporaryDir tmp;
+        const QString folder = tmp.path() + "/f/";
+        TestEnv::makeFile(folder + "1.txt");
+        TestEnv::makeFile(folder + "2.txt");
+        Window w;
+        w.form.AddSourceFolder(folder);
+        w.form.ListView3->setRows({folder + "1.txt"}); // pruned by hand
+        w.form.Text4->setText(folder + "1.txt will be deleted.\r\n");
+        w.dialogs.expectMessage();
+        w.dialogs.expectFiles({});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.form.ListView1->rows(), QStringList{folder});
+        QCOMPARE(sorted(w.form.ListView3->rows()),
+                 (QStringList{folder + "1.txt", folder + "2.txt"}));
+        QCOMPARE(w.form.Text4->text().count(" will be deleted.\r\n"), 2);
+        QCOMPARE(w.dialogs.messageTexts(), QStringList{Intro});
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+    }
+
+    void failureWhileReadingIsReportedAndTheRebuildRuns() {
+        QTemporaryDir tmp;
+        Window w;
+        w.form.ListView3->setRows({"stale"});
+        w.dialogs.expectMessage(2);
+        w.dialogs.expectFiles({tmp.path()}); // a folder, not a list file
+        w.form.PushButton1_Click();
+        QCOMPARE(w.dialogs.calls().size(), size_t(3));
+        const ScriptedDialogs::Call& report = w.dialogs.calls()[2];
+        QCOMPARE(report.title, QString(Main::ErrorReportTitle));
+        QCOMPARE(report.text, Main::ErrorReportText("Is a directory: " + tmp.path(),
+                                                    Location::PushButton1_Click, 120));
+        QCOMPARE(w.form.ListView1->count(), 0);
+        QCOMPARE(w.form.ListView3->count(), 0);
+        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+    }
+
+    void listFileLines_data() {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<QStringList>("rows");
+        // clang-format off
+        QTest::newRow("blanks kept") << QByteArray(" /a \r\n\t/b\t\r\n") << QStringList{" /a ", "\t/b\t"};
+        QTest::newRow("equal lines") << QByteArray("/a\r\n/a\r\n") << QStringList{"/a", "/a"};
+        QTest::newRow("missing folder") << QByteArray("/no/such/folder\r\n") << QStringList{"/no/such/folder"};
+        QTest::newRow("CR only") << QByteArray("/a\r/b\r/c") << QStringList{"/a", "/b", "/c"};
+        QTest::newRow("mixed ends") << QByteArray("/a\r\n/b\n/c\r/d") << QStringList{"/a", "/b", "/c", "/d"};
+        QTest::newRow("empty lines") << QByteArray("\r\n/a\n\n\r/b\r\n\r\n") << QStringList{"/a", "/b"};
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF/a\r\n/b") << QStringList{"/a", "/b"};
+        QTest::newRow("UTF-8") << QByteArray("/caf\xC3\xA9\r\n/m\xC3\xBCll")
+                               << QStringList{QString::fromUtf8("/café"), QString::fromUtf8("/müll")};
+        QTest::newRow("Windows-1252") << QByteArray("/caf\xE9\r\n/m\xFCll")
+                                      << QStringList{QString::fromUtf8("/café"), QString::fromUtf8("/müll")};
+        QTest::newRow("UTF-16") << QByteArray("\xFF\xFE/\0a\0\r\0\n\0/\0\xE9\0", 14)
+                                << QStringList{"/a", QString::fromUtf8("/é")};
+        QTest::newRow("empty file") << QByteArray() << QStringList{};
+        // clang-format on
+    }
+
+    void listFileLines() {
+        QFETCH(QByteArray, contents);
+        QFETCH(QStringList, rows);
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/list", contents);
+        Window w;
+        w.dialogs.expectMessage(1 + static_cast<int>(rows.size()));
+        w.dialogs.expectFiles({tmp.path() + "/list"});
+        w.form.PushButton1_Click();
+        QCOMPARE(w.form.ListView1->rows(), rows);
+        QStringList texts{Intro};
+        for (const QString& row : rows)
+            texts.append(NoFiles + row + "/");
+        QCOMPARE(w.dialogs.messageTexts(), texts);
+    }
+
+    void largeListIsAddedInOneStep() {
+        QTemporaryDir tmp;
+        QByteArray contents;
+        for (int i = 0; i < 100000; ++i)
+            contents += "/data/folder " + QByteArray::number(i) + (i % 2 != 0 ? "\r\n" : "\n");
+        TestEnv::makeFile(tmp.path() + "/big.txt", contents);
+        ScriptedDialogs dialogs;
+        ListView list;
+        list.addRow("kept");
+        list.show();
+        QSignalSpy inserted(list.model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(list.model(), &QAbstractItemModel::modelReset);
+        Main::LoadListFromFile(list, tmp.path() + "/big.txt", dialogs, "Title");
+        QCOMPARE(list.count(), 100001);
+        QCOMPARE(list.rowText(1), QString("kept"));
+        QCOMPARE(list.rowText(100001), QString("/data/folder 99999"));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(reset.count(), 0);
+        QVERIFY(dialogs.calls().empty());
+    }
+};
+
+THINWICK_TEST_MAIN(ListFileTest)
+#include "test_listfile.moc"
