@@ -137,6 +137,19 @@ private slots:
         QCOMPARE(TestEnv::readSettingsFile(), HandWritten);
     }
 
+    void linkedStoreStaysALink() {
+        // Settings kept elsewhere and linked into place, as dotfile managers do.
+        const QString target = TestEnv::root() + QStringLiteral("/dotfiles/Brindlewood.ini");
+        TestEnv::makeFile(target, "[Thinwick]\nText1=1\n");
+        QVERIFY(QFile::link(target, TestEnv::settingsFile()));
+        auto cleanup = qScopeGuard([&] { QFile::remove(target); });
+        Main::SaveSetting(App, Section, QStringLiteral("Text1"), QStringLiteral("2"));
+        QVERIFY(QFileInfo(TestEnv::settingsFile()).isSymLink());
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("[Thinwick]\nText1=2\n"));
+    }
+
     void unreadableStoreFailsAndIsLeftAlone() {
         QVERIFY(QDir().mkpath(TestEnv::settingsFile())); // a folder where the file should be
         auto cleanup = qScopeGuard([] { QDir(TestEnv::settingsFile()).removeRecursively(); });
