@@ -130,8 +130,21 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/real/sub/f");
         QVERIFY(QFile::link(tmp.path() + "/real", tmp.path() + "/link"));
         Window w;
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/link"}).get());
-        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/link/"});
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/link", tmp.path() + "/link/"}).get());
+        QCOMPARE(w.form.ListView1->rows(),
+                 (QStringList{tmp.path() + "/link/", tmp.path() + "/link/"}));
+    }
+
+    void closingTheWindowDuringTheWalkAddsNothing() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/a/sub/f");
+        Window w;
+        // The walk gives the event loop its first turn at once; the window closes then.
+        QTimer::singleShot(0, &w.form, [&] { w.form.close(); });
+        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/a"}).get());
+        QVERIFY(w.form.isUnloaded());
+        QCOMPARE(w.form.ListView1->count(), 0);
+        QVERIFY(w.dialogs.calls().empty());
     }
 
     void itemsThatAreNotFoldersAreNamedInOneMessage() {

@@ -1,5 +1,6 @@
 // Folder list files without a window: how their bytes become text, how several chosen files split
 // into folder and name, and the bad-name test.
+#include "app/ListFileText.h"
 #include "app/Paths.h"
 #include "sources/ListFile.h"
 

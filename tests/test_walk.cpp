@@ -13,6 +13,10 @@
 #include <QTimer>
 #include <functional>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 using AddFolder::FolderFailure;
 using Kind = FolderFailure::Kind;
 
@@ -102,6 +106,11 @@ bool noYield() {
     return true;
 }
 
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
 QStringList walk(AddFolder::FolderTree& tree, const QStringList& given, bool recursive = true,
                  const AddFolder::WalkYield& yield = noYield) {
     ScriptedDialogs dialogs;
@@ -126,6 +135,49 @@ QStringList listedSubfolders(const QString& folder) {
         names.append(it.fileName());
     }
     return names;
+}
+
+// The folders on disk, with a hook after each listing.
+class ObservedDiskTree : public AddFolder::FolderTree {
+public:
+    std::optional<int> attributes(const QString& folder) override {
+        return m_disk.attributes(folder);
+    }
+    bool isRoot(const QString& folder) override { return m_disk.isRoot(folder); }
+    void subFolders(const QString& folder, QStringList& names) override {
+        m_disk.subFolders(folder, names);
+        if (afterListing)
+            afterListing(folder);
+    }
+    std::function<void(const QString&)> afterListing;
+
+private:
+    AddFolder::DiskFolderTree m_disk;
+};
+
+QStringList walkDisk(const QString& folder) {
+    ScriptedDialogs dialogs;
+    QStringList folders{native(folder)};
+    AddFolder::GetSubDirectories2016(folders, true, dialogs);
+    return folders;
+}
+
+// Makes the folder from its bytes, as a program that does not speak UTF-8 would.
+bool makeRawFolder(const QByteArray& path) {
+#ifdef Q_OS_WIN
+    return QDir().mkpath(QFile::decodeName(path));
+#else
+    return ::mkdir(path.constData(), 0755) == 0;
+#endif
+}
+
+// A folder below base whose path, with its final separator, has exactly `length` characters.
+QString folderOfPathLength(const QString& base, qsizetype length) {
+    QString path = base;
+    while (length - path.size() > 201)
+        path += QString(200, 'a') + "/";
+    path += QString(length - path.size() - 1, 'b') + "/";
+    return path;
 }
 
 } // namespace
@@ -169,6 +221,122 @@ private slots:
         QStringList folders{native(a)};
         AddFolder::GetSubDirectories2016(folders, true, dialogs);
         QCOMPARE(folders, natives(expected));
+    }
+
+    void namesOnDisk_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("dot folder") << QByteArray(".hidden") << true;
+        QTest::newRow("e acute") << QByteArray("caf\xC3\xA9") << true;
+        QTest::newRow("blank") << QByteArray("with blank") << true;
+        QTest::newRow("question mark") << QByteArray("why?") << false;
+        QTest::newRow("control character") << QByteArray("tab\tin") << false;
+        QTest::newRow("outside Windows-1252") << QByteArray("\xE6\x97\xA5\xE6\x9C\xAC") << false;
+        QTest::newRow("right single quote") << QByteArray("it\xE2\x80\x99s") << false;
+        QTest::newRow("not UTF-8") << QByteArray("caf\xE9") << false;
+    }
+
+    void namesOnDisk() {
+        // A name is taken with its whole subtree, or refused with it.
+        QFETCH(QByteArray, name);
+        QFETCH(bool, taken);
+        QTemporaryDir tmp;
+        const QString a = tmp.path() + "/A/";
+        QVERIFY(QDir().mkpath(a + "plain"));
+        QVERIFY(makeRawFolder(QFile::encodeName(a) + name));
+        QVERIFY(makeRawFolder(QFile::encodeName(a) + name + "/sub"));
+        const QString named = a + QFile::decodeName(name) + "/";
+        const QStringList found = walkDisk(a);
+        if (taken) {
+            QCOMPARE(sorted(found), sorted(natives({a, a + "plain/", named, named + "sub/"})));
+        } else {
+            QCOMPARE(found, natives({a, a + "plain/"}));
+        }
+    }
+
+    void pathLengthLimit_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("searched");
+        QTest::newRow("259 searched") << 259 << true;
+        QTest::newRow("260 not searched") << 260 << false;
+    }
+
+    void pathLengthLimit() {
+        // The folder at the limit is found by its parent all the same; only its own subfolders
+        // are not.
+        QFETCH(int, length);
+        QFETCH(bool, searched);
+        QTemporaryDir tmp;
+        const QString base = tmp.path() + "/L/";
+        const QString folder = folderOfPathLength(base, length);
+        QCOMPARE(folder.size(), qsizetype(length));
+        QVERIFY(QDir().mkpath(folder + "child"));
+        const QStringList found = walkDisk(base);
+        QVERIFY(found.contains(native(folder)));
+        QCOMPARE(found.contains(native(folder + "child/")), searched);
+    }
+
+    void attributesOnDisk() {
+        QTemporaryDir tmp;
+        AddFolder::DiskFolderTree tree;
+        const QString plain = native(tmp.path() + "/plain/");
+        const QString dotted = native(tmp.path() + "/.dotted/");
+        QVERIFY(QDir().mkpath(plain));
+        QVERIFY(QDir().mkpath(dotted));
+        TestEnv::makeFile(tmp.path() + "/file");
+        QCOMPARE(tree.attributes(plain), std::optional<int>(16));
+        QCOMPARE(tree.attributes(dotted), std::optional<int>(18));
+        QVERIFY(QFile::setPermissions(dotted, QFile::ReadOwner | QFile::ExeOwner));
+        QCOMPARE(tree.attributes(dotted), std::optional<int>(19));
+        QCOMPARE(tree.attributes(native(tmp.path() + "/file")), std::nullopt);
+        QCOMPARE(tree.attributes(native(tmp.path() + "/missing/")), std::nullopt);
+        QVERIFY(tree.isRoot(QDir::rootPath()));
+        QVERIFY(!tree.isRoot(plain));
+        QVERIFY(
+            QFile::setPermissions(dotted, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
+    void linksAreNotFollowed() {
+        // A link back up the tree and a link to a sibling: neither is listed, nothing repeats.
+        QTemporaryDir tmp;
+        const QString a = tmp.path() + "/A/";
+        QVERIFY(QDir().mkpath(a + "B/D"));
+        QVERIFY(QDir().mkpath(a + "C"));
+        QVERIFY(QFile::link(a, a + "B/loop"));
+        QVERIFY(QFile::link(a + "B", a + "C/toB"));
+        const QStringList found = walkDisk(a);
+        QCOMPARE(sorted(found), sorted(natives({a, a + "B/", a + "C/", a + "B/D/"})));
+        // A chosen link is the folder it leads to.
+        QCOMPARE(walkDisk(a + "C/toB/"), natives({a + "C/toB/", a + "C/toB/D/"}));
+    }
+
+    void folderRemovedWhileTheWalkRuns_data() {
+        QTest::addColumn<QString>("removeAfterListing");
+        QTest::newRow("before it is searched") << "A/B/";
+        QTest::newRow("after it was searched") << "A/B/D/";
+    }
+
+    void folderRemovedWhileTheWalkRuns() {
+        // D goes from a timer that fires while the walk gives the message loop a turn.
+        QFETCH(QString, removeAfterListing);
+        QTemporaryDir tmp;
+        const QString a = tmp.path() + "/A/";
+        for (const char* sub : {"B/D/x", "C/E"})
+            QVERIFY(QDir().mkpath(a + sub));
+        ObservedDiskTree tree;
+        bool removed = false;
+        tree.afterListing = [&](const QString& folder) {
+            if (folder == native(tmp.path() + "/" + removeAfterListing))
+                QTimer::singleShot(0, [&] { removed = QDir(a + "B/D").removeRecursively(); });
+        };
+        ScriptedDialogs dialogs;
+        QStringList folders{native(a)};
+        AddFolder::GetSubDirectories2016(folders, true, dialogs, tree, [] {
+            QCoreApplication::processEvents();
+            return true;
+        });
+        QVERIFY(removed);
+        QCOMPARE(sorted(folders), sorted(natives({a, a + "B/", a + "C/", a + "C/E/"})));
     }
 
     void oneLevelWhenNotRecursive() {

@@ -35,7 +35,7 @@ void RowsModel::append(const QString& text) {
     endInsertRows();
 }
 
-void RowsModel::append(const QStringList& texts) {
+void RowsModel::appendRows(const QStringList& texts) {
     if (texts.isEmpty())
         return;
     const int first = static_cast<int>(m_rows.size());
@@ -100,7 +100,7 @@ void ListView::addRow(const QString& text) {
 }
 
 void ListView::addRows(const QStringList& texts) {
-    m_model.append(texts);
+    m_model.appendRows(texts);
 }
 
 void ListView::setRows(QStringList rows) {

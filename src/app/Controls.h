@@ -24,7 +24,7 @@ public:
 
     const QStringList& rows() const { return m_rows; }
     void append(const QString& text);
-    void append(const QStringList& texts);
+    void appendRows(const QStringList& texts);
     void setRows(QStringList rows);
     void setText(int row, const QString& text);
     void remove(int row);
@@ -45,7 +45,7 @@ public:
     void setColumnWidthTwips(int twips);
 
     void addRow(const QString& text);
-    // Adds the rows at the end in one step.
+    // Appends rows after the last one in one step; selection and row handles stay.
     void addRows(const QStringList& texts);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);

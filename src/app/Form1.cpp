@@ -211,6 +211,7 @@ void Form1::connectHandlers() {
     on(PushButton9, &QPushButton::clicked, &Form1::PushButton9_Click);
     on(PushButton4, &QPushButton::clicked, &Form1::PushButton4_Click);
     on(PushButton8, &QPushButton::clicked, &Form1::PushButton8_Click);
+    on(PushButton6, &QPushButton::clicked, &Form1::PushButton6_Click);
     on(PushButton2, &QPushButton::clicked, &Form1::PushButton2_Click);
     on(PushButton1, &QPushButton::clicked, &Form1::PushButton1_Click);
     ListView1->setAcceptDrops(true);

@@ -89,6 +89,9 @@ public:
     void ListView1_MouseMove(QPoint point);
     void ListView1_MouseUp();
     void PushButton8_Click();
+    void PushButton6_Click();
+    // Adds each text as a row after the last, in one step.
+    void AddSourceFolders(const QStringList& texts);
     void PushButton1_Click();
     // Dropping onto the source list: only local files and folders are taken; each dropped folder
     // adds its own row and the folders below it that hold files.

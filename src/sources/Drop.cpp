@@ -73,8 +73,12 @@ QStringList droppedFolderRows(const QString& folder, Dialogs& dialogs, FolderTre
                               const WalkYield& yield) {
     const QString own = terminated(folder);
     QStringList rows{own};
-    // As the walk treats links: the link is a folder row, what it leads to is not searched.
-    if (QFileInfo(folder).isSymLink())
+    // As the walk treats links: the link is a folder row, what it leads to is not searched. A
+    // trailing separator would make the test look through the link.
+    QString itself = folder;
+    while (itself.size() > 1 && itself.endsWith(Main::NativeSeparator()))
+        itself.chop(1);
+    if (QFileInfo(itself).isSymLink())
         return rows;
     QStringList folders{own};
     GetSubDirectories2016(folders, true, dialogs, tree, yield);

@@ -40,7 +40,7 @@ void Form1::addDroppedItems(const QStringList& paths, const QStringList& others)
         const QStringList rows = AddFolder::droppedFolderRows(path, m_dialogs, tree, yield);
         if (isUnloaded())
             return;
-        ListView1->addRows(rows);
+        AddSourceFolders(rows);
     }
     notFolders += others;
     if (!notFolders.isEmpty())

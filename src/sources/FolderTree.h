@@ -53,9 +53,18 @@ public:
 // Symbolic links to folders are neither followed nor listed.
 class DiskFolderTree : public FolderTree {
 public:
+    DiskFolderTree() = default;
+    ~DiskFolderTree() override;
     std::optional<int> attributes(const QString& folder) override;
     bool isRoot(const QString& folder) override;
     void subFolders(const QString& folder, QStringList& names) override;
+
+private:
+    // The walk asks about the folders of one parent one after the other; with the parent kept
+    // open they are reached by their names alone instead of a lookup of the whole path each time.
+    QString m_parent;
+    bool m_parentOpened = false;
+    int m_parentHandle = -1;
 };
 
 } // namespace AddFolder

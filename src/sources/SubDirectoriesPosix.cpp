@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace AddFolder {
 
@@ -48,10 +49,48 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
+DiskFolderTree::~DiskFolderTree() {
+    if (m_parentHandle >= 0)
+        ::close(m_parentHandle);
+}
+
+namespace {
+
+// Where a folder is found: its parent's open handle and its name, or the whole path from the
+// working folder when the parent cannot be opened (it may be searchable but not readable).
+struct Place {
+    int at;
+    QByteArray name;
+};
+
+Place placeOf(const QString& folder, QString& parent, bool& opened, int& handle) {
+    const QChar separator = Main::NativeSeparator();
+    qsizetype end = folder.size();
+    while (end > 0 && folder[end - 1] == separator)
+        --end;
+    const qsizetype cut = end > 0 ? folder.lastIndexOf(separator, end - 1) : -1;
+    if (cut < 0)
+        return {AT_FDCWD, QFile::encodeName(folder)};
+    const QStringView parentText = QStringView(folder).left(cut + 1);
+    if (!opened || parentText != parent) {
+        if (handle >= 0)
+            ::close(handle);
+        parent = parentText.toString();
+        handle = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        opened = true;
+    }
+    if (handle < 0)
+        return {AT_FDCWD, QFile::encodeName(folder)};
+    return {handle, QFile::encodeName(folder.mid(cut + 1, end - cut - 1))};
+}
+
+} // namespace
+
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
+    const Place place = placeOf(folder, m_parent, m_parentOpened, m_parentHandle);
     struct stat status {};
     // The path itself may be a link the user chose; it counts as the folder it leads to.
-    if (stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (fstatat(place.at, place.name.constData(), &status, 0) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
     int value = Attribute::Directory;
     if ((status.st_mode & S_IWUSR) == 0)
@@ -70,9 +109,17 @@ bool DiskFolderTree::isRoot(const QString& folder) {
 }
 
 void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
-    DIR* dir = opendir(QFile::encodeName(folder).constData());
-    if (dir == nullptr)
+    const Place place = placeOf(folder, m_parent, m_parentOpened, m_parentHandle);
+    const int handle =
+        ::openat(place.at, place.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
         throw folderFailure(errno, folder);
+    DIR* dir = fdopendir(handle);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(handle);
+        throw folderFailure(error, folder);
+    }
     const int fd = dirfd(dir);
     errno = 0;
     while (const dirent* entry = readdir(dir)) {

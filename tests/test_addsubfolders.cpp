@@ -1,0 +1,197 @@
+// "1. Add All Subfolders In Folder" in the window: rows, rebuild, cancel, and what other buttons do
+// while the walk runs.
+#include "TestSupport.h"
+#include "app/Form1.h"
+#include "sources/FolderTree.h"
+#include "sources/SubDirectories.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QStringList sorted(QStringList list) {
+    list.sort();
+    return list;
+}
+
+// A tree with files at several depths; "pick/a/b/" holds only a folder.
+struct Tree {
+    QTemporaryDir tmp;
+    QString pick = tmp.path() + "/pick";
+    QStringList files;
+
+    Tree() {
+        for (const char* file : {"/top.txt", "/a/one.txt", "/a/b/c/deep.txt", "/z/last.txt"}) {
+            TestEnv::makeFile(pick + file);
+            files.append(pick + file);
+        }
+        files.sort();
+    }
+    QString folder(const QString& relative) const { return pick + "/" + relative; }
+};
+
+// The folders the walk finds below the folder, the folder itself first.
+QStringList walked(const QString& folder) {
+    ScriptedDialogs dialogs;
+    QStringList folders{folder + "/"};
+    AddFolder::GetSubDirectories2016(folders, true, dialogs);
+    return folders;
+}
+
+} // namespace
+
+class AddSubfoldersTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { TestEnv::removeSettings(); }
+
+    void addsTheTreeAndDrawsFromAllOfIt() {
+        Tree tree;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("100");
+        dialogs.expectFolder(tree.pick);
+        // "a/b/" holds no file: the rebuild says so, under the busy pointer.
+        int pointerDuringRebuild = -1;
+        dialogs.whileOpen = [&](const ScriptedDialogs::Call& call) {
+            if (call.kind == ScriptedDialogs::Kind::Message)
+                pointerDuringRebuild = form.mousePointer();
+        };
+        dialogs.expectMessage();
+        form.PushButton6->click();
+
+        const QStringList rows = form.ListView1->rows();
+        QCOMPARE(rows, walked(tree.pick));
+        QCOMPARE(sorted(rows), sorted({tree.pick + "/", tree.folder("a/"), tree.folder("z/"),
+                                       tree.folder("a/b/"), tree.folder("a/b/c/")}));
+        QCOMPARE(dialogs.calls()[0].kind, ScriptedDialogs::Kind::PickFolder);
+        QCOMPARE(dialogs.calls()[0].text, QString("Please select folder:"));
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{"There are no files in folder " + tree.folder("a/b/")});
+        QCOMPARE(pointerDuringRebuild, 11);
+        QCOMPARE(form.mousePointer(), 0);
+        // The draw takes files from every depth of the tree.
+        QCOMPARE(sorted(form.ListView3->rows()), tree.files);
+
+        dialogs.expectMessage();
+        form.Text1->setText("2");
+        QCOMPARE(form.ListView3->count(), 2);
+        for (const QString& file : form.ListView3->rows())
+            QVERIFY(tree.files.contains(file));
+        QCOMPARE(dialogs.unusedAnswers(), 0);
+    }
+
+    void folderWithoutSubfoldersAddsOneRow() {
+        QTemporaryDir tmp;
+        TestEnv::makeFile(tmp.path() + "/only/f.txt");
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("100");
+        // A picker answer with its final separator is taken as it is.
+        dialogs.expectFolder(tmp.path() + "//only/");
+        form.PushButton6_Click();
+        QCOMPARE(form.ListView1->rows(), QStringList{tmp.path() + "/only/"});
+        QCOMPARE(form.ListView3->rows(), QStringList{tmp.path() + "/only/f.txt"});
+    }
+
+    void alreadyListedFolderAddsItsTreeAgain() {
+        Tree tree;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        dialogs.expectFolder(tree.pick);
+        dialogs.expectFolder(tree.pick);
+        dialogs.expectMessage(3); // "a/b/" once, then twice
+        form.PushButton6_Click();
+        const QStringList once = form.ListView1->rows();
+        form.PushButton6_Click();
+        QCOMPARE(form.ListView1->rows(), once + once);
+    }
+
+    void cancelAddsNothingAndRebuilds() {
+        Tree tree;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("100");
+        form.AddSourceFolder(tree.folder("z/"));
+        form.ListView3->setRows({"stale"});
+        dialogs.expectFolder(QString());
+        form.PushButton6_Click();
+        QCOMPARE(form.ListView1->rows(), QStringList{tree.folder("z/")});
+        QCOMPARE(form.ListView3->rows(), QStringList{tree.folder("z/last.txt")});
+        QCOMPARE(form.mousePointer(), 0);
+    }
+
+    void otherButtonsWhileTheWalkRuns() {
+        // The walk yields at once: a click arriving then finds the busy pointer. "Clear List" and
+        // double-click removal do nothing; "1. Add Folder(s)" adds its row at once, before the
+        // walk's rows, and its pointer changes replace the busy pointer.
+        Tree tree;
+        QTemporaryDir other;
+        TestEnv::makeFile(other.path() + "/o.txt");
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        dialogs.expectFolder(tree.pick);
+        dialogs.expectFolder(other.path());
+        dialogs.expectMessage(); // "a/b/", by the rebuild after the walk
+        int pointerInWalk = -1;
+        QStringList rowsInWalk;
+        QTimer::singleShot(0, &form, [&] {
+            pointerInWalk = form.mousePointer();
+            form.ListView1->selectRow(1);
+            form.PushButton4->click();
+            form.ListView1_DblClick();
+            rowsInWalk = form.ListView1->rows();
+            form.PushButton8->click();
+        });
+        form.PushButton6->click();
+        QCOMPARE(pointerInWalk, 11);
+        QCOMPARE(rowsInWalk, QStringList{tree.pick + "/"});
+        QStringList expected = walked(tree.pick);
+        expected.insert(1, other.path() + "/");
+        QCOMPARE(form.ListView1->rows(), expected);
+        QCOMPARE(form.mousePointer(), 0);
+        QCOMPARE(dialogs.unusedAnswers(), 0);
+    }
+
+    void closingTheWindowEndsTheWalk() {
+        // The program is ending: nothing is added and no rebuild asks anything.
+        Tree tree;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        dialogs.expectFolder(tree.pick);
+        QTimer::singleShot(0, &form, [&] { form.close(); });
+        form.PushButton6_Click();
+        QVERIFY(form.isUnloaded());
+        QCOMPARE(form.ListView1->rows(), QStringList{tree.pick + "/"});
+        QCOMPARE(dialogs.calls().size(), size_t(1));
+    }
+
+    void rowsAddedInOneBatchKeepSelectionAndDrag() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.AddSourceFolder("first/");
+        form.ListView1->selectRow(1);
+        form.ListView1_ItemClick();
+        QStringList many;
+        for (int i = 0; i < 100000; ++i)
+            many.append(QString::number(i) + "/");
+        form.AddSourceFolders(many);
+        QCOMPARE(form.ListView1->count(), 100001);
+        QCOMPARE(form.ListView1->rowText(2), QString("0/"));
+        QCOMPARE(form.ListView1->rowText(100001), QString("99999/"));
+        QCOMPARE(form.ListView1->selectedRow(), 1);
+        QCOMPARE(form.draggedRow(), 1);
+        form.AddSourceFolders({});
+        QCOMPARE(form.ListView1->count(), 100001);
+    }
+};
+
+THINWICK_TEST_MAIN(AddSubfoldersTest)
+#include "test_addsubfolders.moc"
