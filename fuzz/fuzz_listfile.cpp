@@ -2,6 +2,7 @@
 // all) and its text split into rows.
 #include "FuzzCheck.h"
 
+#include "app/ListFileText.h"
 #include "app/Paths.h"
 
 #include <QString>
