@@ -151,14 +151,14 @@ int main(int argc, char* argv[]) {
     form.show();
     QCoreApplication::processEvents();
     for (const QString& folder : sourceFolders)
-        form.AddSourceFolder(folder);
+        form.addSourceFolder(folder);
 
     // Listing alone; the first, untimed pass warms the directory cache.
     qsizetype poolSize = 0;
     auto listAll = [&] {
         QStringList pool;
         for (const QString& folder : sourceFolders)
-            Delete1::AppendOrdinaryFiles(folder, pool);
+            Delete1::appendOrdinaryFiles(folder, pool);
         poolSize = pool.size();
     };
     listAll();
@@ -168,7 +168,7 @@ int main(int argc, char* argv[]) {
 
     QStringList pool;
     for (const QString& folder : sourceFolders)
-        Delete1::AppendOrdinaryFiles(folder, pool);
+        Delete1::appendOrdinaryFiles(folder, pool);
 
     // Both controls emptied, and the window given the chance to repaint, outside the timing.
     auto emptyControls = [&] {
@@ -202,9 +202,9 @@ int main(int argc, char* argv[]) {
         report("draw-kept-listings", n, medianMs([&] { drawn = Delete1::randomFileList(form); }));
 
         // The parts of a rebuild, one by one, to show where its time goes.
-        report("sample", n, medianMs([&] { drawn = Delete1::ChooseFromPool(pool, n); }));
+        report("sample", n, medianMs([&] { drawn = Delete1::chooseFromPool(pool, n); }));
         QString summary;
-        report("summary-text", n, medianMs([&] { summary = Delete1::SummaryText(drawn); }));
+        report("summary-text", n, medianMs([&] { summary = Delete1::summaryText(drawn); }));
         report("fill-list", n, medianMs(emptyControls, [&] { form.ListView3->setRows(drawn); }));
         report("fill-summary", n, medianMs(emptyControls, [&] { form.Text4->setText(summary); }));
         report("fill-summary-lines", n, medianMs(emptyControls, [&] {

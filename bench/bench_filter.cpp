@@ -188,7 +188,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::processEvents();
 
     // The delete list and the summary box as a draw leaves them, settled outside the timing.
-    const QString drawnSummary = Delete1::SummaryText(rows);
+    const QString drawnSummary = Delete1::summaryText(rows);
     auto fillList = [&] {
         form.ListView3->setRows(rows);
         QCoreApplication::processEvents();

@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
         medianMs([] {},
                  [&] {
                      const QStringList split =
-                         Main::SplitListLines(Main::decodeListFile(bytes).value_or(QString()));
+                         Main::splitListLines(Main::decodeListFile(bytes).value_or(QString()));
                      if (split.size() != lines)
                          fail(QStringLiteral("the text did not split as expected"));
                  });

@@ -103,7 +103,7 @@ int main(int argc, char* argv[]) {
         form.Text1->setText(QString::number(typing ? 100000 : n));
     }
     for (const QString& name : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
-        form.AddSourceFolder(root + QLatin1Char('/') + name + QLatin1Char('/'));
+        form.addSourceFolder(root + QLatin1Char('/') + name + QLatin1Char('/'));
     if (form.ListView1->count() == 0)
         fail(QStringLiteral("no folders in ") + root);
 

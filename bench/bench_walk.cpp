@@ -36,7 +36,7 @@
 namespace {
 
 constexpr int Repetitions = 5;
-constexpr int DrawCount = 1000;
+constexpr int drawCount = 1000;
 
 [[noreturn]] void fail(const QString& text) {
     std::fprintf(stderr, "bench_walk: %s\n", qPrintable(text));
@@ -176,16 +176,16 @@ int main(int argc, char* argv[]) {
         form.PushButton9_Click();
         QCoreApplication::processEvents();
     };
-    report("add rows", medianMs(emptyLists, [&] { form.AddSourceFolders(all); }));
+    report("add rows", medianMs(emptyLists, [&] { form.addSourceFolders(all); }));
 
     // The rebuild over those rows.
     {
         const QSignalBlocker blocker(form.Text1);
-        form.Text1->setText(QString::number(DrawCount));
+        form.Text1->setText(QString::number(drawCount));
     }
     report("rebuild", medianMs([&] { form.PushButton9_Click(); },
                                [&] { Delete1::CorrelateListviewsWrapper(form); }));
-    if (form.ListView3->count() != std::min<qsizetype>(DrawCount, found - 1))
+    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
         fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
 
     // The whole click: picker, walk, rows, rebuild.

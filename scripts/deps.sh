@@ -3,7 +3,7 @@
 # packages named as arguments are added to them.
 set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  fonts-liberation "$@")
+  fonts-liberation locales "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||

@@ -117,7 +117,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Text1->setText("100");
-        form.AddSourceFolder(tree.folder("z/"));
+        form.addSourceFolder(tree.folder("z/"));
         form.ListView3->setRows({"stale"});
         dialogs.expectFolder(QString());
         form.PushButton6_Click();
@@ -176,19 +176,19 @@ private slots:
     void rowsAddedInOneBatchKeepSelectionAndDrag() {
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.AddSourceFolder("first/");
+        form.addSourceFolder("first/");
         form.ListView1->selectRow(1);
         form.ListView1_ItemClick();
         QStringList many;
         for (int i = 0; i < 100000; ++i)
             many.append(QString::number(i) + "/");
-        form.AddSourceFolders(many);
+        form.addSourceFolders(many);
         QCOMPARE(form.ListView1->count(), 100001);
         QCOMPARE(form.ListView1->rowText(2), QString("0/"));
         QCOMPARE(form.ListView1->rowText(100001), QString("99999/"));
         QCOMPARE(form.ListView1->selectedRow(), 1);
         QCOMPARE(form.draggedRow(), 1);
-        form.AddSourceFolders({});
+        form.addSourceFolders({});
         QCOMPARE(form.ListView1->count(), 100001);
     }
 };

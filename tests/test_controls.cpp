@@ -47,7 +47,7 @@ private slots:
             box->accept();
         });
         const QString text =
-            Main::ErrorReportText(QStringLiteral("Oops"), Location::PushButton4_Click, 104);
+            Main::errorReportText(QStringLiteral("Oops"), Location::PushButton4_Click, 104);
         dialogs.message(text, QStringLiteral("Application Error"), MessageIcon::Warning);
         QCOMPARE(shown, QString(text)
                             .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))

@@ -35,7 +35,7 @@ QString makeFolder(const QTemporaryDir& root, const QString& name, const QString
 
 QStringList listed(const QString& folder) {
     QStringList pool;
-    Delete1::AppendOrdinaryFiles(folder + QLatin1Char('/'), pool);
+    Delete1::appendOrdinaryFiles(folder + QLatin1Char('/'), pool);
     return pool;
 }
 
@@ -108,9 +108,9 @@ private slots:
         const QString a = makeFolder(root, "a", named(3, "a"));
         const QString b = makeFolder(root, "b", named(2, "b"));
         Window w("1000");
-        w.form.AddSourceFolder(b); // without the trailing separator
-        w.form.AddSourceFolder(a + "/");
-        w.form.AddSourceFolder(b + "/"); // the same folder again contributes again
+        w.form.addSourceFolder(b); // without the trailing separator
+        w.form.addSourceFolder(a + "/");
+        w.form.addSourceFolder(b + "/"); // the same folder again contributes again
         const QStringList result = Delete1::randomFileList(w.form);
         // Fewer files than the count: the whole pool in pool order.
         QCOMPARE(result, listed(b) + listed(a) + listed(b));
@@ -128,8 +128,8 @@ private slots:
         const QString missing = root.path() + "/missing";
         Window w("100");
         for (const QString& row : {empty, full, onlyHidden + "/", onlySub, missing, empty})
-            w.form.AddSourceFolder(row);
-        w.form.AddSourceFolder(QString()); // an empty row names no folder: no files, no message
+            w.form.addSourceFolder(row);
+        w.form.addSourceFolder(QString()); // an empty row names no folder: no files, no message
         w.dialogs.expectMessage(5);
         const QStringList result = Delete1::randomFileList(w.form);
         QCOMPARE(result, listed(full));
@@ -148,7 +148,7 @@ private slots:
         const QString loop = root.path() + "/loop";
         QVERIFY(QFile::link(loop, loop)); // listing it fails with a symbolic link loop
         Window w("5");
-        w.form.AddSourceFolder(loop);
+        w.form.addSourceFolder(loop);
         w.dialogs.expectMessage(2);
         QVERIFY(Delete1::randomFileList(w.form).isEmpty());
         const QStringList texts = w.dialogs.messageTexts();
@@ -170,7 +170,7 @@ private slots:
         const QList<QStringList> previous = {earlier, fresh.mid(0, 1), fresh, {}};
         for (const QStringList& before : previous) {
             QStringList pool;
-            Delete1::AppendOrdinaryFiles(folder + "/", pool, &before);
+            Delete1::appendOrdinaryFiles(folder + "/", pool, &before);
             QCOMPARE(pool, fresh);
             for (qsizetype i = 0; i < before.size(); ++i) {
                 // Equal entries share their text; others are made anew.
@@ -222,7 +222,7 @@ private slots:
         for (const Case& c : cases) {
             const QString folder = settledFolder(c.folder);
             Window w("");
-            w.form.AddSourceFolder(folder);
+            w.form.addSourceFolder(folder);
             w.form.show();
             QVERIFY(QTest::qWaitForWindowActive(&w.form));
             w.form.Text1->setFocus();
@@ -244,7 +244,7 @@ private slots:
         QTemporaryDir root;
         const QString folder = makeFolder(root, "fresh", named(5));
         Window w("");
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         for (const char* count : {"2", "20", "3"}) {
             w.form.Text1->setText(count);
             QCOMPARE(w.form.listingCache.listedCount(), 1);
@@ -255,7 +255,7 @@ private slots:
     void generateButtonAlwaysListsAfresh() {
         const QString folder = settledFolder("generate");
         Window w("2");
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         w.form.Text1->setText("3");
         w.form.Text1->setText("30");
         QCOMPARE(w.form.listingCache.reusedCount(), 1);
@@ -264,7 +264,7 @@ private slots:
         QCOMPARE(w.form.listingCache.reusedCount(), 0);
         QCOMPARE(sorted(w.form.ListView3->rows()), listed(folder));
         // Other source rows than last time list every folder again.
-        w.form.AddSourceFolder(settledFolder("twice"));
+        w.form.addSourceFolder(settledFolder("twice"));
         w.form.Text1->setText("31");
         QCOMPARE(w.form.listingCache.listedCount(), 2);
     }
@@ -272,8 +272,8 @@ private slots:
     void twoEqualSourceRowsCountTheirFilesTwice() {
         const QString folder = settledFolder("twice");
         Window w("");
-        w.form.AddSourceFolder(folder);
-        w.form.AddSourceFolder(folder + "/");
+        w.form.addSourceFolder(folder);
+        w.form.addSourceFolder(folder + "/");
         const QStringList twice = sorted(listed(folder) + listed(folder));
         w.form.Text1->setText("100");
         QCOMPARE(sorted(w.form.ListView3->rows()), twice);
@@ -289,9 +289,9 @@ private slots:
         QTemporaryDir root;
         const QString folder = makeFolder(root, "f", named(3));
         Window w("10");
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         Delete1::CorrelateListviewsWrapper(w.form);
-        const QString summary = Delete1::SummaryText(listed(folder));
+        const QString summary = Delete1::summaryText(listed(folder));
         QCOMPARE(w.form.Text4->text(), summary);
         w.form.ListView3->selectRow(2);
         QTest::keyClick(w.form.ListView3, Qt::Key_Delete);
@@ -322,7 +322,7 @@ private slots:
     void drawCountRoundsHalvesToEven() {
         QFETCH(double, count);
         QFETCH(int, draws);
-        QCOMPARE(Delete1::DrawCount(count), draws);
+        QCOMPARE(Delete1::drawCount(count), draws);
     }
 
     void choosingForTheCount_data() {
@@ -345,7 +345,7 @@ private slots:
         QFETCH(int, chosen);
         QFETCH(bool, inPoolOrder);
         const QStringList pool = named(poolSize);
-        const QStringList result = Delete1::ChooseFromPool(pool, Main::CountValue(count));
+        const QStringList result = Delete1::chooseFromPool(pool, Main::countValue(count));
         QCOMPARE(result.size(), chosen);
         QCOMPARE(QSet<QString>(result.begin(), result.end()).size(), chosen); // distinct
         for (const QString& entry : result)
@@ -358,7 +358,7 @@ private slots:
         const QStringList pool = named(8);
         QSet<QString> orders;
         for (int i = 0; i < 20; ++i) {
-            QStringList result = Delete1::ChooseFromPool(pool, 8);
+            QStringList result = Delete1::chooseFromPool(pool, 8);
             orders.insert(result.join('|'));
             result.sort();
             QStringList sorted = pool;
@@ -379,7 +379,7 @@ private slots:
         std::array<int, c> first{};
         std::array<int, c> last{};
         for (int t = 0; t < trials; ++t) {
-            const QStringList result = Delete1::ChooseFromPool(pool, k);
+            const QStringList result = Delete1::chooseFromPool(pool, k);
             QCOMPARE(result.size(), k);
             for (const QString& entry : result)
                 ++chosen[pool.indexOf(entry)];
@@ -402,7 +402,7 @@ private slots:
         const QString folder =
             makeFolder(root, "four", {"a b.txt", "c%d.jpg", QString::fromUtf8("ünï.png"), "e"});
         Window w("100");
-        w.form.AddSourceFolder(folder + "/");
+        w.form.addSourceFolder(folder + "/");
         w.form.ListView3->setRows({"stale"});
         w.form.Text4->setText("stale");
         Delete1::CorrelateListviewsWrapper(w.form);
@@ -425,7 +425,7 @@ private slots:
         Delete1::CorrelateListviewsWrapper(w.form);
         QCOMPARE(w.form.ListView3->count(), 0);
         QVERIFY(w.form.Text4->text().isEmpty());
-        w.form.AddSourceFolder(makeFolder(root, "empty", {}));
+        w.form.addSourceFolder(makeFolder(root, "empty", {}));
         w.form.ListView3->setRows({"stale"});
         w.dialogs.expectMessage();
         Delete1::CorrelateListviewsWrapper(w.form);
@@ -437,17 +437,17 @@ private slots:
         QTemporaryDir root;
         const QString empty = makeFolder(root, "empty", {});
         Window w("");
-        w.form.AddSourceFolder(empty);
+        w.form.addSourceFolder(empty);
         w.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         w.form.Text1->setFocus();
         // Each rebuild lists the empty folder once and says so: the messages count the rebuilds.
         w.dialogs.expectMessage(2);
         QTest::keyClick(w.form.Text1, '3');
-        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("3"));
+        QCOMPARE(Main::getSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("3"));
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
         QTest::keyClick(w.form.Text1, '0');
-        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"),
+        QCOMPARE(Main::getSetting("Brindlewood", "Thinwick", "Text1", "none"),
                  QStringLiteral("30"));
         QCOMPARE(w.dialogs.messageTexts(),
                  QStringList({NoFiles + empty + "/", NoFiles + empty + "/"}));
@@ -456,10 +456,10 @@ private slots:
     void aNegativeCountIsNeitherSavedNorDrawn() {
         QTemporaryDir root;
         Window w("");
-        w.form.AddSourceFolder(makeFolder(root, "f", named(3)));
-        Main::SaveSetting("Brindlewood", "Thinwick", "Text1", "8");
+        w.form.addSourceFolder(makeFolder(root, "f", named(3)));
+        Main::saveSetting("Brindlewood", "Thinwick", "Text1", "8");
         w.form.Text1->setText("-2");
-        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("8"));
+        QCOMPARE(Main::getSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("8"));
         QCOMPARE(w.form.ListView3->count(), 0);
         w.dialogs.expectMessage();
         w.form.PushButton12_Click();
@@ -476,13 +476,13 @@ private slots:
         QTemporaryDir root;
         const QString folder = makeFolder(root, "f", named(4));
         Window w("");
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         w.form.show();
         QVERIFY(QTest::qWaitForWindowActive(&w.form));
         w.form.Text1->setFocus();
         w.form.PushButton12->setFocus(); // the focus leaves the box
         QCOMPARE(w.form.Text1->text(), QStringLiteral("1"));
-        QCOMPARE(Main::GetSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("1"));
+        QCOMPARE(Main::getSetting("Brindlewood", "Thinwick", "Text1", "none"), QStringLiteral("1"));
         QCOMPARE(w.form.ListView3->count(), 1);
         QVERIFY(listed(folder).contains(w.form.ListView3->rowText(1)));
     }
@@ -498,13 +498,13 @@ private slots:
         QCOMPARE(w.form.ListView3->rows(), QStringList({"kept"}));
         QCOMPARE(w.dialogs.messageTexts().size(), 1);
         // With a source: a fresh draw under the busy pointer, the default pointer after it.
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         w.form.PushButton12_Click();
         QCOMPARE(w.form.ListView3->count(), 4);
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
         // The pointer while the rebuild runs, seen from the message an empty folder brings up.
-        w.form.AddSourceFolder(makeFolder(root, "empty", {}));
+        w.form.addSourceFolder(makeFolder(root, "empty", {}));
         int pointerDuringRebuild = -1;
         w.dialogs.whileOpen = [&](const auto&) { pointerDuringRebuild = w.form.mousePointer(); };
         w.dialogs.expectMessage();
@@ -538,7 +538,7 @@ private slots:
         QFETCH(QStringList, after);
         Window w("3");
         w.form.ListView3->setRows({"p1", "p2", "p3"});
-        w.form.Text4->setText(Delete1::SummaryText({"p1", "p2", "p3"}));
+        w.form.Text4->setText(Delete1::summaryText({"p1", "p2", "p3"}));
         if (select > 0)
             w.form.ListView3->selectRow(select);
         if (busy)
@@ -546,7 +546,7 @@ private slots:
         QTest::keyClick(w.form.ListView3, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w.form.ListView3->rows(), after);
         // The summary keeps naming every file: only the delete list decides what goes.
-        QCOMPARE(w.form.Text4->text(), Delete1::SummaryText({"p1", "p2", "p3"}));
+        QCOMPARE(w.form.Text4->text(), Delete1::summaryText({"p1", "p2", "p3"}));
     }
 
     void deleteKeyOnAnEmptyListAndDoubleClickDoNothing() {
@@ -567,7 +567,7 @@ private slots:
     void clearListUnderTheSummary() {
         Window w("3");
         w.form.ListView3->setRows({"p1", "p2"});
-        w.form.Text4->setText(Delete1::SummaryText({"p1", "p2"}));
+        w.form.Text4->setText(Delete1::summaryText({"p1", "p2"}));
         w.form.setMousePointer(Form1::PointerBusy);
         w.form.PushButton9_Click();
         QCOMPARE(w.form.ListView3->count(), 2);
@@ -586,7 +586,7 @@ private slots:
         const QString folder = makeFolder(root, "d", named(1000));
         Window w("100000");
         for (int i = 0; i < 100; ++i)
-            w.form.AddSourceFolder(folder);
+            w.form.addSourceFolder(folder);
         Delete1::CorrelateListviewsWrapper(w.form);
         QCOMPARE(w.form.ListView3->count(), 100000);
         QCOMPARE(w.form.Text4->text().count("\r\n"), 100000);

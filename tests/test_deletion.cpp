@@ -140,7 +140,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Text1->setText(QStringLiteral("4"));
-        form.AddSourceFolder(Main::TerminatedFolderPath(dir.path() + QStringLiteral("/pool")));
+        form.addSourceFolder(Main::terminatedFolderPath(dir.path() + QStringLiteral("/pool")));
         Delete1::CorrelateListviewsWrapper(form);
         const QStringList rows = form.ListView3->rows();
         QCOMPARE(rows.size(), 4);
@@ -490,9 +490,9 @@ private slots:
         QVERIFY(QFile::link(d + QStringLiteral("/loop"), d + QStringLiteral("/loop")));
         const Delete1::ShellDeleteResult looped =
             Delete1::ShellDelete(d + QStringLiteral("/loop/file"), true, trash);
-        QVERIFY(!looped.moved && Delete1::LeftInPlace(looped));
-        QVERIFY(Delete1::LeftInPlace(folder));
-        QVERIFY(!Delete1::LeftInPlace(missing) && !Delete1::LeftInPlace(dangling));
+        QVERIFY(!looped.moved && Delete1::leftInPlace(looped));
+        QVERIFY(Delete1::leftInPlace(folder));
+        QVERIFY(!Delete1::leftInPlace(missing) && !Delete1::leftInPlace(dangling));
     }
 
     // Files that left their listed path after the draw are counted, apart from those that could
@@ -551,7 +551,7 @@ private slots:
         const QString path = makeFiles(dir.path(), {QStringLiteral("keep.txt")}).first();
         RefusingTrash trash;
         const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, false, trash);
-        QVERIFY(!result.moved && Delete1::LeftInPlace(result));
+        QVERIFY(!result.moved && Delete1::leftInPlace(result));
         QVERIFY(!result.reason.isEmpty());
         QVERIFY(trash.asked.isEmpty());
         QFile kept(path);

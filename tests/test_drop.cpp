@@ -118,7 +118,7 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/b/sub/f");
         TestEnv::makeFile(tmp.path() + "/a/sub/f");
         Window w;
-        w.form.AddSourceFolder("/kept/");
+        w.form.addSourceFolder("/kept/");
         dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
         QCOMPARE(w.form.ListView1->rows(),
                  (QStringList{"/kept/", tmp.path() + "/b/", tmp.path() + "/b/sub/",
@@ -267,7 +267,7 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/first/1.txt");
         TestEnv::makeFile(tmp.path() + "/second/sub/2.txt");
         Window w;
-        w.form.AddSourceFolder(tmp.path() + "/first/");
+        w.form.addSourceFolder(tmp.path() + "/first/");
         Delete1::CorrelateListviewsWrapper(w.form);
         const QStringList deleteList = w.form.ListView3->rows();
         const QString summary = w.form.Text4->text();

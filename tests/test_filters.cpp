@@ -26,7 +26,7 @@ struct Window {
         form.setWindowTitle(QStringLiteral("Thinwick"));
         form.SetAppTitle();
         form.ListView3->setRows(rows);
-        form.Text4->setText(Delete1::SummaryText(rows));
+        form.Text4->setText(Delete1::summaryText(rows));
     }
     PushButton* button(bool containing) {
         return containing ? form.PushButton11 : form.PushButton13;
@@ -63,7 +63,7 @@ private slots:
         w.dialogs.expectInput(answer);
         w.button(containing)->click();
         QCOMPARE(w.form.ListView3->rows(), QStringList({"/t/a.jpg", "/t/b.jpg"}));
-        QCOMPARE(w.form.Text4->text(), Delete1::SummaryText({"/t/a.jpg", "/t/b.jpg"}));
+        QCOMPARE(w.form.Text4->text(), Delete1::summaryText({"/t/a.jpg", "/t/b.jpg"}));
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
     }
@@ -162,7 +162,7 @@ private slots:
         const QStringList filtered = {rows[0], rows[2]};
         Window w(rows);
         w.form.Text1->setText("100");
-        w.form.AddSourceFolder(root.path());
+        w.form.addSourceFolder(root.path());
         w.dialogs.expectInput(QStringLiteral("drop"));
         int pointerMeanwhile = -1;
         QTimer::singleShot(0, &w.form, [&] {
@@ -199,13 +199,13 @@ private slots:
             // The fresh draw wins whole: every file, the filtered ones too, and its own summary.
             QCOMPARE(QSet<QString>(after.begin(), after.end()),
                      QSet<QString>(rows.begin(), rows.end()));
-            QCOMPARE(w.form.Text4->text(), Delete1::SummaryText(after));
+            QCOMPARE(w.form.Text4->text(), Delete1::summaryText(after));
         } else if (operation == "second filter") {
             QCOMPARE(after, QStringList({rows[0], rows[1]}));
             QCOMPARE(w.form.Text4->text(), bareLines(after));
         } else if (operation == "window closed") {
             QCOMPARE(after, rows);
-            QCOMPARE(w.form.Text4->text(), Delete1::SummaryText(rows));
+            QCOMPARE(w.form.Text4->text(), Delete1::summaryText(rows));
         } else {
             // Refused while busy, or (the deletion run) working on a list of its own.
             QCOMPARE(after, filtered);

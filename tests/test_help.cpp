@@ -88,7 +88,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load();
-        form.AddSourceFolder(besideSamples() + QLatin1Char('/'));
+        form.addSourceFolder(besideSamples() + QLatin1Char('/'));
         form.PushButton12_Click();
         const State before = stateOf(form);
         QCOMPARE(before.deleteList.size(), filesIn(besideSamples()).size()); // fewer than 100
@@ -116,10 +116,10 @@ private slots:
 
         // The draw that stands is the second from the seed: the change of the box draws first.
         QStringList pool;
-        Delete1::AppendOrdinaryFiles(besideSamples() + QLatin1Char('/'), pool);
+        Delete1::appendOrdinaryFiles(besideSamples() + QLatin1Char('/'), pool);
         Main::Random::seed(42);
-        const QStringList first = Delete1::ChooseFromPool(pool, 15);
-        const QStringList second = Delete1::ChooseFromPool(pool, 15);
+        const QStringList first = Delete1::chooseFromPool(pool, 15);
+        const QStringList second = Delete1::chooseFromPool(pool, 15);
         QVERIFY(first != second);
         Main::Random::seed(42);
 

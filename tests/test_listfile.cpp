@@ -176,7 +176,7 @@ private slots:
         TestEnv::makeFile(folder + "1.txt");
         TestEnv::makeFile(folder + "2.txt");
         Window w;
-        w.form.AddSourceFolder(folder);
+        w.form.addSourceFolder(folder);
         w.form.ListView3->setRows({folder + "1.txt"}); // pruned by hand
         w.form.Text4->setText(folder + "1.txt will be deleted.\r\n");
         w.dialogs.expectMessage();
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(w.dialogs.calls().size(), size_t(3));
         const ScriptedDialogs::Call& report = w.dialogs.calls()[2];
         QCOMPARE(report.title, QString(Main::ErrorReportTitle));
-        QCOMPARE(report.text, Main::ErrorReportText("Is a directory: " + tmp.path(),
+        QCOMPARE(report.text, Main::errorReportText("Is a directory: " + tmp.path(),
                                                     Location::PushButton1_Click, 120));
         QCOMPARE(w.form.ListView1->count(), 0);
         QCOMPARE(w.form.ListView3->count(), 0);

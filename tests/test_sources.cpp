@@ -45,7 +45,7 @@ void doubleClick(ListView* list, QPoint point) {
 
 void addRows(Form1& form, const QStringList& rows) {
     for (const QString& row : rows)
-        form.AddSourceFolder(row);
+        form.addSourceFolder(row);
 }
 
 QStringList sorted(QStringList list) {
@@ -154,7 +154,7 @@ private slots:
     void splitListLines() {
         QFETCH(QString, text);
         QFETCH(QStringList, expected);
-        QCOMPARE(Main::SplitListLines(text), expected);
+        QCOMPARE(Main::splitListLines(text), expected);
     }
 
     void loadListFromFile_data() {
@@ -238,13 +238,13 @@ private slots:
     void terminatedFolderPath() {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        QCOMPARE(Main::TerminatedFolderPath(path), expected);
+        QCOMPARE(Main::terminatedFolderPath(path), expected);
     }
 
     void pickedFolderRow() {
-        QCOMPARE(AddFolder::PickedFolderRow("/"), QString("/"));
+        QCOMPARE(AddFolder::pickedFolderRow("/"), QString("/"));
         QTemporaryDir tmp;
-        QCOMPARE(AddFolder::PickedFolderRow(tmp.path()), tmp.path() + "/");
+        QCOMPARE(AddFolder::pickedFolderRow(tmp.path()), tmp.path() + "/");
     }
 
     void doubleClickRemovesSelectedRow() {
@@ -434,7 +434,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         ListView* list = form.ListView1;
         for (int i = 1; i <= 50; ++i)
-            form.AddSourceFolder(QStringLiteral("row %1").arg(i));
+            form.addSourceFolder(QStringLiteral("row %1").arg(i));
         QScrollBar* bar = list->verticalScrollBar();
         QCOMPARE(bar->value(), 0);
         // The lowest row whose centre lies within one row height of the bottom edge.

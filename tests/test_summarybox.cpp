@@ -72,7 +72,7 @@ private slots:
         // The rebuild hands the rows over with their ending; every reading of the box must be
         // the text the rows make, the same as when that text is set whole.
         const QStringList rows = paths(50) << QString::fromUtf8("/tmp/ünï \U0001F600.png");
-        const QString summary = Delete1::SummaryText(rows);
+        const QString summary = Delete1::summaryText(rows);
         SummaryBox shared;
         shared.setLines(rows, QStringLiteral(" will be deleted."));
         SummaryBox whole;
@@ -96,7 +96,7 @@ private slots:
     void mouseSelectionCopiesTheRangeWithItsLineEnds() {
         Box b;
         QVERIFY(b.ready());
-        b.box->setText(Delete1::SummaryText({"/a/one", "/a/two", "/a/three", "/a/four"}));
+        b.box->setText(Delete1::summaryText({"/a/one", "/a/two", "/a/three", "/a/four"}));
         const qsizetype line1 = b.box->lineStart(1);
         const qsizetype line3 = b.box->lineStart(3);
         // From the first character of the second line to the first of the fourth.
@@ -123,18 +123,18 @@ private slots:
         // Shift+Down twice from the start selects the first two lines, line ends included.
         QTest::keyClick(b.box, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(b.box, Qt::Key_Down, Qt::ShiftModifier);
-        QCOMPARE(b.box->selectedText(), Delete1::SummaryText(rows.mid(0, 2)));
+        QCOMPARE(b.box->selectedText(), Delete1::summaryText(rows.mid(0, 2)));
         QTest::keyClick(b.box, Qt::Key_End, Qt::ShiftModifier);
         QCOMPARE(b.box->selectedText(),
-                 Delete1::SummaryText(rows.mid(0, 2)) + rows[2] + " will be deleted.");
+                 Delete1::summaryText(rows.mid(0, 2)) + rows[2] + " will be deleted.");
         QTest::keyClick(b.box, Qt::Key_Left); // no Shift: the selection goes
         QVERIFY(!b.box->hasSelection());
         QApplication::clipboard()->clear();
         QTest::keyClick(b.box, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(b.box, Qt::Key_C, Qt::ControlModifier);
         const QString copied = QApplication::clipboard()->text();
-        QCOMPARE(copied.size(), Delete1::SummaryText(rows).size());
-        QVERIFY(copied == Delete1::SummaryText(rows)); // byte for byte, CR LF included
+        QCOMPARE(copied.size(), Delete1::summaryText(rows).size());
+        QVERIFY(copied == Delete1::summaryText(rows)); // byte for byte, CR LF included
         QCOMPARE(copied.count(QStringLiteral("\r\n")), 1000);
     }
 
@@ -169,7 +169,7 @@ private slots:
     void assistiveTechnologyReadsTheText() {
         Box b;
         QVERIFY(b.ready());
-        const QString text = Delete1::SummaryText({"/a/one", "/a/two", "/a/three"});
+        const QString text = Delete1::summaryText({"/a/one", "/a/two", "/a/three"});
         b.box->setLines({"/a/one", "/a/two", "/a/three"}, QStringLiteral(" will be deleted."));
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(b.box);
         QVERIFY(accessible != nullptr);

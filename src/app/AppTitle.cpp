@@ -2,7 +2,7 @@
 
 namespace Main {
 
-QString AppTitleFrom(const QString& productTitle) {
+QString appTitleFrom(const QString& productTitle) {
     QString title = productTitle;
     do {
         const qsizetype space = title.lastIndexOf(QLatin1Char(' '));

@@ -1,7 +1,9 @@
 #include "CountValue.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
-#include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace Main {
@@ -42,7 +44,7 @@ double radixValue(const std::string& digits, int radix) {
 
 } // namespace
 
-double CountValue(const QString& text) {
+double countValue(const QString& text) {
     std::string s;
     s.reserve(static_cast<std::size_t>(text.size()));
     for (QChar c : text) {
@@ -58,19 +60,33 @@ double CountValue(const QString& text) {
             return radixValue(s.substr(2), 8);
         return 0.0;
     }
-    // Take the longest prefix of the form [sign] digits [. digits] [(E|D) [sign] digits].
+    // Take the longest prefix of the form [sign] digits [. digits] [(E|D) [sign] digits]. The
+    // number text is built in the form std::from_chars reads: no "+", "e" for the exponent.
     std::size_t i = 0;
     std::string number;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        number.push_back(s[i++]);
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        if (s[i] == '-')
+            number.push_back('-');
+        ++i;
+    }
+    // Where the first significant digit stands relative to the decimal point: decides, when the
+    // value is out of range, whether it overflowed or underflowed.
+    std::int64_t magnitude = 0;
+    bool significant = false;
     std::size_t mantissaDigits = 0;
     while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        significant = significant || s[i] != '0';
+        if (significant)
+            ++magnitude;
         number.push_back(s[i++]);
         ++mantissaDigits;
     }
     if (i < s.size() && s[i] == '.') {
         number.push_back(s[i++]);
         while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            if (!significant && s[i] == '0')
+                --magnitude;
+            significant = significant || s[i] != '0';
             number.push_back(s[i++]);
             ++mantissaDigits;
         }
@@ -80,15 +96,33 @@ double CountValue(const QString& text) {
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
         std::size_t j = i + 1;
         std::string exponent = "e";
-        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+        bool negative = false;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+            negative = s[j] == '-';
             exponent.push_back(s[j++]);
+        }
         const std::size_t exponentStart = j;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+        std::int64_t exponentValue = 0;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+            // Saturates far beyond any representable magnitude; only the side of the range counts.
+            exponentValue =
+                std::min<std::int64_t>(exponentValue * 10 + (s[j] - '0'), 1'000'000'000);
             exponent.push_back(s[j++]);
-        if (j > exponentStart)
+        }
+        if (j > exponentStart) {
             number += exponent;
+            magnitude += negative ? -exponentValue : exponentValue;
+        }
     }
-    return std::strtod(number.c_str(), nullptr);
+    // from_chars reads "." as the decimal point whatever the C locale says; strtod would follow
+    // the user's locale, which QApplication installs, and read "2.5" as 2 under a German one.
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error == std::errc::result_out_of_range) {
+        const double huge = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+        return number.front() == '-' ? -huge : huge;
+    }
+    return value;
 }
 
 } // namespace Main

@@ -4,7 +4,7 @@
 
 namespace Main {
 
-QString ErrorReportText(const QString& description, const char* location, int label) {
+QString errorReportText(const QString& description, const char* location, int label) {
     return description + QStringLiteral("\r\n") + QString::fromUtf8(location) +
            QStringLiteral("at line ") + QString::number(label) + QStringLiteral("\r\r") +
            QStringLiteral("Please email screenshot of this message to ") +
@@ -12,7 +12,7 @@ QString ErrorReportText(const QString& description, const char* location, int la
 }
 
 void ErrorTrap::report(const std::exception& failure, int label) {
-    m_dialogs.message(ErrorReportText(QString::fromUtf8(failure.what()), m_location, label),
+    m_dialogs.message(errorReportText(QString::fromUtf8(failure.what()), m_location, label),
                       QString::fromUtf8(ErrorReportTitle), MessageIcon::Warning);
 }
 

@@ -46,7 +46,7 @@ inline constexpr const char* ErrorReportTitle = "Application Error";
 
 // The text of the error report: description, CR LF, location, "at line ", label, CR CR and the
 // support sentence.
-QString ErrorReportText(const QString& description, const char* location, int label);
+QString errorReportText(const QString& description, const char* location, int label);
 
 // Runs the numbered statements of one reporting procedure. A statement that throws shows the
 // error report with the procedure's location and the statement's label; the procedure then goes
@@ -93,7 +93,7 @@ private:
 
 // For event handlers without a report of their own: a failure must not escape into the toolkit
 // (that would end the program), so it is dropped here.
-template <class Handler> void Untrapped(Handler&& handler) noexcept {
+template <class Handler> void untrapped(Handler&& handler) noexcept {
     try {
         handler();
     } catch (const std::exception& failure) {

@@ -93,12 +93,12 @@ void Form1::styleControls() {
 }
 
 void Form1::connectHandlers() {
-    using Main::Untrapped;
+    using Main::untrapped;
     auto on = [this](auto* sender, auto signal, auto handler) {
         connect(sender, signal, this,
-                [this, handler](auto&&...) { Untrapped([this, handler] { (this->*handler)(); }); });
+                [this, handler](auto&&...) { untrapped([this, handler] { (this->*handler)(); }); });
     };
-    connect(Text1, &TextBox::change, this, [this] { Untrapped([this] { Text1_Change(); }); });
+    connect(Text1, &TextBox::change, this, [this] { untrapped([this] { Text1_Change(); }); });
     on(Text1, &TextBox::validate, &Form1::Text1_Validate);
     on(PushButton12, &QPushButton::clicked, &Form1::PushButton12_Click);
     on(PushButton9, &QPushButton::clicked, &Form1::PushButton9_Click);
@@ -112,14 +112,14 @@ void Form1::connectHandlers() {
     on(PushButton1, &QPushButton::clicked, &Form1::PushButton1_Click);
     ListView1->setAcceptDrops(true);
     connect(ListView1, &ListView::oleDragOver, this, [this](auto data, auto possible, auto effect) {
-        Main::Untrapped([&] { ListView1_OLEDragOver(data, possible, *effect); });
+        Main::untrapped([&] { ListView1_OLEDragOver(data, possible, *effect); });
     });
     connect(ListView1, &ListView::oleDragDrop, this,
-            [this](auto data) { Main::Untrapped([&] { ListView1_OLEDragDrop(data); }); });
+            [this](auto data) { Main::untrapped([&] { ListView1_OLEDragDrop(data); }); });
     on(PushButton11, &QPushButton::clicked, &Form1::PushButton11_Click);
     on(PushButton13, &QPushButton::clicked, &Form1::PushButton13_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
-        Untrapped([&] { ListView3_KeyDown(key, shift); });
+        untrapped([&] { ListView3_KeyDown(key, shift); });
     });
     on(ListView1, &ListView::dblClick, &Form1::ListView1_DblClick);
     on(ListView1, &ListView::mouseDown, &Form1::ListView1_MouseDown);
@@ -127,7 +127,7 @@ void Form1::connectHandlers() {
     on(ListView1, &ListView::mouseUp, &Form1::ListView1_MouseUp);
     connect(ListView1, &ListView::mouseMove, this,
             [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPoint point) {
-                Untrapped([&] { ListView1_MouseMove(point); });
+                untrapped([&] { ListView1_MouseMove(point); });
             });
 }
 
@@ -168,7 +168,7 @@ void Form1::Form_Load() {
     }
     trap.run(108, [&] { StartupRandomize(); });
     trap.run(128, [&] {
-        Text1->setText(Main::GetSetting(QString::fromUtf8(Product::SettingsApp),
+        Text1->setText(Main::getSetting(QString::fromUtf8(Product::SettingsApp),
                                         QString::fromUtf8(Product::SettingsSection),
                                         QStringLiteral("Text1"), QStringLiteral("100")));
     });
@@ -203,7 +203,7 @@ void Form1::ApplySkin() {
 }
 
 void Form1::SetAppTitle() {
-    m_appTitle = Main::AppTitleFrom(windowTitle());
+    m_appTitle = Main::appTitleFrom(windowTitle());
 }
 
 void Form1::StartupRandomize() {
@@ -230,16 +230,16 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     // the pointer applies its rule.
     if (event->type() == QEvent::MouseMove && !cameFromChild(watched, event)) {
         if (qobject_cast<PushButton*>(watched) != nullptr)
-            Main::Untrapped([this] { PushButton_MouseMove(); });
+            Main::untrapped([this] { PushButton_MouseMove(); });
         else
-            Main::Untrapped([this] { Form_MouseMove(); });
+            Main::untrapped([this] { Form_MouseMove(); });
     }
     return QWidget::eventFilter(watched, event);
 }
 
 void Form1::mouseMoveEvent(QMouseEvent* event) {
     if (!cameFromChild(this, event))
-        Main::Untrapped([this] { Form_MouseMove(); });
+        Main::untrapped([this] { Form_MouseMove(); });
     QWidget::mouseMoveEvent(event);
 }
 

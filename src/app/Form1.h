@@ -63,7 +63,7 @@ public:
     void ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
 
     // Source folder list.
-    void AddSourceFolder(const QString& text);
+    void addSourceFolder(const QString& text);
     void ListView1_DblClick();
     void PushButton4_Click();
     void ListView1_MouseDown();
@@ -73,7 +73,7 @@ public:
     void PushButton8_Click();
     void PushButton6_Click();
     // Adds each text as a row after the last, in one step.
-    void AddSourceFolders(const QStringList& texts);
+    void addSourceFolders(const QStringList& texts);
     void PushButton1_Click();
     // Dropping onto the source list: only local files and folders are taken; each dropped folder
     // adds its own row and the folders below it that hold files.

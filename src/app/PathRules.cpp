@@ -47,14 +47,14 @@ QString NormalizeFolderPath(const QString& path, QChar separator) {
     return QString(2, separator) + collapseDoubled(QStringView(path).mid(k), separator);
 }
 
-QString TerminatedFolderPath(const QString& path, QChar separator) {
+QString terminatedFolderPath(const QString& path, QChar separator) {
     QString terminated = NormalizeFolderPath(path, separator);
     if (!path.endsWith(separator))
         terminated += separator;
     return terminated;
 }
 
-QStringList SplitListLines(const QString& text) {
+QStringList splitListLines(const QString& text) {
     QStringList rows;
     qsizetype start = 0;
     const qsizetype size = text.size();

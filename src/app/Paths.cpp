@@ -42,7 +42,7 @@ void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
     }
     // An empty line would become an empty source row, which stands for no folder at all; it is
     // left out rather than shown as a blank row that never contributes a file.
-    QStringList rows = SplitListLines(*text);
+    QStringList rows = splitListLines(*text);
     rows.removeIf([](const QString& row) { return row.isEmpty(); });
     list.addRows(rows);
 }

@@ -9,7 +9,7 @@
 
 namespace Delete1 {
 
-QString SummaryText(const QStringList& paths) {
+QString summaryText(const QStringList& paths) {
     static const QString ending = QStringLiteral(" will be deleted.\r\n");
     qsizetype size = 0;
     for (const QString& path : paths)
@@ -43,9 +43,9 @@ void CorrelateListviewsWrapper(Form1& form) {
 } // namespace Delete1
 
 void Form1::Text1_Change() {
-    if (Main::CountValue(Text1->text()) > 0) {
+    if (Main::countValue(Text1->text()) > 0) {
         try {
-            Main::SaveSetting(QString::fromUtf8(Product::SettingsApp),
+            Main::saveSetting(QString::fromUtf8(Product::SettingsApp),
                               QString::fromUtf8(Product::SettingsSection), QStringLiteral("Text1"),
                               Text1->text());
         } catch (const std::exception& failure) {
@@ -59,14 +59,14 @@ void Form1::Text1_Change() {
 }
 
 void Form1::Text1_Validate() {
-    if (Main::CountValue(Text1->text()) == 0)
+    if (Main::countValue(Text1->text()) == 0)
         Text1->setText(QStringLiteral("1"));
 }
 
 void Form1::PushButton12_Click() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton12_Click);
     if (trap.test(100,
-                  [&] { return Main::CountValue(Text1->text()) > 0 && ListView1->count() > 0; })) {
+                  [&] { return Main::countValue(Text1->text()) > 0 && ListView1->count() > 0; })) {
         trap.run(102, [&] { setMousePointer(PointerBusy); });
         trap.run(104, [&] {
             // An explicit redraw lists every folder afresh.

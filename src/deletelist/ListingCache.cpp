@@ -55,7 +55,7 @@ void ListingCache::list(qsizetype row, const QString& folder) {
     entry.folder = folder;
     entry.files = QStringList();
     ++m_listed;
-    AppendOrdinaryFiles(folder, entry.files, &previous);
+    appendOrdinaryFiles(folder, entry.files, &previous);
     entry.stamp = stamp;
     entry.reusable = stamped && settledWhenListed(stamp, listedAt);
 }

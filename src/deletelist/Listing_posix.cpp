@@ -38,7 +38,7 @@ bool sameName(QStringView text, const char* name, std::size_t length, bool ascii
 
 } // namespace
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
+void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = opendir(encoded.constData());
     if (dir == nullptr) {

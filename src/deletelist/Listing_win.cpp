@@ -10,7 +10,7 @@
 
 namespace Delete1 {
 
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+void appendOrdinaryFiles(const QString& folder, QStringList& pool,
                          const QStringList* /*previous*/) {
     const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
     WIN32_FIND_DATAW data;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 class Form1;
 
@@ -14,18 +15,23 @@ namespace Delete1 {
 // throws Failure (entries found before it stay). An entry equal to the one at the same place of
 // previous (an earlier listing of the same folder) is taken from it, sharing its text, instead of
 // being made again.
-void AppendOrdinaryFiles(const QString& folder, QStringList& pool,
+void appendOrdinaryFiles(const QString& folder, QStringList& pool,
                          const QStringList* previous = nullptr);
 
 // The number of draws for a count value of at least 0.5: the count less one, rounded to the
 // nearest whole number with halves going to the even neighbour, plus one.
-qsizetype DrawCount(double count);
+qsizetype drawCount(double count);
 
 // Chooses from the pool for the count value: nothing from an empty pool or for a count below 0.5;
-// a uniformly random sample of DrawCount(count) distinct entries in draw order when the pool holds
+// a uniformly random sample of drawCount(count) distinct entries in draw order when the pool holds
 // at least count entries; otherwise the whole pool in pool order. Every ordered sample is equally
 // likely, and the cost is linear in the pool size.
-QStringList ChooseFromPool(const QStringList& pool, double count);
+QStringList chooseFromPool(const QStringList& pool, double count);
+
+// Draws k entries from items (k at most its size) into result: a partial Fisher-Yates shuffle in
+// place, where slot i takes a uniformly chosen entry among those not drawn yet, which gives every
+// ordered sample the same chance. label follows the step under way, for a failure report.
+void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& result, int& label);
 
 // Pools the ordinary files of every source row of the window and draws from them for the count
 // in the number box; shows "There are no files in folder " for each row that yields none. Each

@@ -90,7 +90,7 @@ void Form1::PushButton2_Click() {
         });
         trap.run(122, [&] {
             const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
-            if (Delete1::LeftInPlace(result))
+            if (Delete1::leftInPlace(result))
                 leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
             else if (result.gone)
                 ++gone;

@@ -9,7 +9,7 @@
 namespace Delete1 {
 
 ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
-    if (path.endsWith(Main::NativeSeparator()))
+    if (path.endsWith(Main::nativeSeparator()))
         path.chop(1);
     ShellDeleteResult result;
     if (path.isEmpty())
@@ -29,7 +29,7 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
         result.gone = true;
         return result;
     }
-    if (IsHiddenOrSystem(path))
+    if (isHiddenOrSystem(path))
         return result;
     if (std::filesystem::is_directory(status)) {
         result.isFolder = true;

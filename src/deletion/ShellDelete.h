@@ -23,12 +23,12 @@ struct ShellDeleteResult {
 ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash);
 
 // True when the entry was meant to go but is still there; false when it went or was gone already.
-inline bool LeftInPlace(const ShellDeleteResult& result) {
+inline bool leftInPlace(const ShellDeleteResult& result) {
     return !result.moved && !result.reason.isEmpty();
 }
 
 // Whether the entry at the path is hidden or system for the platform.
-bool IsHiddenOrSystem(const QString& path);
+bool isHiddenOrSystem(const QString& path);
 
 // The path as the file system takes it: UTF-16 on Windows, the file name encoding elsewhere.
 std::filesystem::path nativePath(const QString& path);

@@ -5,7 +5,7 @@
 
 namespace Delete1 {
 
-bool IsHiddenOrSystem(const QString& path) {
+bool isHiddenOrSystem(const QString& path) {
     // Unix has no hidden or system attribute: a name starting with "." is hidden.
     return Main::FileNameOf(path).startsWith(QLatin1Char('.'));
 }

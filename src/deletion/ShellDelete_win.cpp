@@ -7,7 +7,7 @@
 
 namespace Delete1 {
 
-bool IsHiddenOrSystem(const QString& path) {
+bool isHiddenOrSystem(const QString& path) {
     const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;

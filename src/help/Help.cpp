@@ -40,7 +40,7 @@ void Form1::PushButton16_Click() {
         trap.run(100, [&] {
             ProgramFolder::refreshSampleCopy(where.folder + QStringLiteral("/Samples"), samples);
         });
-    trap.run(100, [&] { AddSourceFolder(Main::TerminatedFolderPath(samples)); });
+    trap.run(100, [&] { addSourceFolder(Main::terminatedFolderPath(samples)); });
     // A change of the box: its handler saves the setting and rebuilds the delete list.
     trap.run(102, [&] { Text1->setText(QStringLiteral("15")); });
     trap.run(104, [&] { setMousePointer(PointerBusy); });

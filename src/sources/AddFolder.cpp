@@ -11,18 +11,18 @@
 
 namespace AddFolder {
 
-QString BrowseForFolder(Dialogs& dialogs, const QString& title, const QString& initialFolder) {
+QString browseForFolder(Dialogs& dialogs, const QString& title, const QString& initialFolder) {
     return dialogs.pickFolder(title, initialFolder);
 }
 
-QString PickedFolderRow(const QString& chosen) {
+QString pickedFolderRow(const QString& chosen) {
     if (QDir(chosen).isRoot()) {
         QString root = chosen;
-        if (!root.endsWith(Main::NativeSeparator()))
-            root += Main::NativeSeparator();
+        if (!root.endsWith(Main::nativeSeparator()))
+            root += Main::nativeSeparator();
         return root;
     }
-    return Main::TerminatedFolderPath(chosen);
+    return Main::terminatedFolderPath(chosen);
 }
 
 } // namespace AddFolder
@@ -31,15 +31,15 @@ void Form1::PushButton8_Click() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton8_Click);
     QString chosen;
     trap.run(100, [&] {
-        const QString start = Main::GetSetting(QString::fromUtf8(Product::SettingsApp),
+        const QString start = Main::getSetting(QString::fromUtf8(Product::SettingsApp),
                                                QString::fromUtf8(Product::SettingsSection),
                                                QStringLiteral("LastFolderDot"), QString());
         chosen =
-            AddFolder::BrowseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
+            AddFolder::browseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
     });
     if (!trap.test(102, [&] { return chosen.isEmpty(); })) {
         trap.run(104, [&] { setMousePointer(PointerBusy); });
-        trap.run(106, [&] { AddSourceFolder(AddFolder::PickedFolderRow(chosen)); });
+        trap.run(106, [&] { addSourceFolder(AddFolder::pickedFolderRow(chosen)); });
         trap.run(112, [&] { setMousePointer(PointerDefault); });
     }
     trap.run(114, [&] { setMousePointer(PointerBusy); });

@@ -8,7 +8,7 @@
 #include "FolderTree.h"
 #include "SubDirectories.h"
 
-void Form1::AddSourceFolders(const QStringList& texts) {
+void Form1::addSourceFolders(const QStringList& texts) {
     ListView1->addRows(texts);
 }
 
@@ -17,24 +17,24 @@ void Form1::PushButton6_Click() {
     QString chosen;
     trap.run(100, [&] {
         const QString start =
-            Main::GetSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
+            Main::getSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
                              QStringLiteral("LastFolderDot"), QString());
         chosen =
-            AddFolder::BrowseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
+            AddFolder::browseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
     });
     if (!trap.test(102, [&] { return chosen.isEmpty(); })) {
         trap.run(104, [&] { setMousePointer(PointerBusy); });
         // The walk starts from the path as chosen; the row holds its normalised form.
-        const QChar separator = Main::NativeSeparator();
+        const QChar separator = Main::nativeSeparator();
         QStringList folders;
         QString own;
         if (trap.test(108, [&] { return chosen.endsWith(separator); })) {
             trap.run(110, [&] { own = chosen; });
-            trap.run(112, [&] { AddSourceFolder(Main::NormalizeFolderPath(chosen)); });
+            trap.run(112, [&] { addSourceFolder(Main::NormalizeFolderPath(chosen)); });
         } else {
             trap.run(114, [&] {
                 own = chosen + separator;
-                AddSourceFolder(Main::NormalizeFolderPath(chosen) + separator);
+                addSourceFolder(Main::NormalizeFolderPath(chosen) + separator);
             });
         }
         folders.append(own);
@@ -51,7 +51,7 @@ void Form1::PushButton6_Click() {
         // row is there already.
         trap.run(118, [&] {
             const qsizetype skip = !folders.isEmpty() && folders.first() == own ? 1 : 0;
-            AddSourceFolders(folders.mid(skip));
+            addSourceFolders(folders.mid(skip));
         });
         trap.run(126, [&] { setMousePointer(PointerDefault); });
     }

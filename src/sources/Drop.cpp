@@ -18,15 +18,15 @@ constexpr qsizetype NamedItems = 20;
 
 QString terminated(const QString& path) {
     QString row = Main::NormalizeFolderPath(path);
-    if (!row.endsWith(Main::NativeSeparator()))
-        row += Main::NativeSeparator();
+    if (!row.endsWith(Main::nativeSeparator()))
+        row += Main::nativeSeparator();
     return row;
 }
 
 bool holdsOrdinaryFile(const QString& folder) {
     QStringList files;
     try {
-        Delete1::AppendOrdinaryFiles(folder, files);
+        Delete1::appendOrdinaryFiles(folder, files);
     } catch (const Failure&) { // NOLINT(bugprone-empty-catch)
         // A folder that cannot be listed to the end counts by what was found in it.
     }
@@ -76,7 +76,7 @@ QStringList droppedFolderRows(const QString& folder, Dialogs& dialogs, FolderTre
     // As the walk treats links: the link is a folder row, what it leads to is not searched. A
     // trailing separator would make the test look through the link.
     QString itself = folder;
-    while (itself.size() > 1 && itself.endsWith(Main::NativeSeparator()))
+    while (itself.size() > 1 && itself.endsWith(Main::nativeSeparator()))
         itself.chop(1);
     if (QFileInfo(itself).isSymLink())
         return rows;

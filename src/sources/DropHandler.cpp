@@ -19,7 +19,7 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     QMetaObject::invokeMethod(
         this,
         [this, items = std::move(items)] {
-            Main::Untrapped([&] { addDroppedItems(items.paths, items.others); });
+            Main::untrapped([&] { addDroppedItems(items.paths, items.others); });
         },
         Qt::QueuedConnection);
 }
@@ -40,7 +40,7 @@ void Form1::addDroppedItems(const QStringList& paths, const QStringList& others)
         const QStringList rows = AddFolder::droppedFolderRows(path, m_dialogs, tree, yield);
         if (isUnloaded())
             return;
-        AddSourceFolders(rows);
+        addSourceFolders(rows);
     }
     notFolders += others;
     if (!notFolders.isEmpty())

@@ -26,6 +26,6 @@ struct ChosenFile {
 // Several chosen files as a folder and a name each. The folder is the text before the last
 // separator; a root folder keeps its separator ("/" or "C:\"), as file dialogs give it, so joining
 // it with a separator and the name doubles the separator, which NormalizeFolderPath collapses.
-QList<ChosenFile> splitChosenFiles(const QStringList& paths, QChar separator = NativeSeparator());
+QList<ChosenFile> splitChosenFiles(const QStringList& paths, QChar separator = nativeSeparator());
 
 } // namespace Main

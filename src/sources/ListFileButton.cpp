@@ -38,7 +38,7 @@ void Form1::PushButton1_Click() {
         trap.run(126, [&] { parts = Main::splitChosenFiles(picked); });
         for (const Main::ChosenFile& part : parts) {
             QString path;
-            trap.run(132, [&] { path = part.folder + Main::NativeSeparator() + part.name; });
+            trap.run(132, [&] { path = part.folder + Main::nativeSeparator() + part.name; });
             // A root folder already ends in the separator; the doubled one is collapsed here.
             trap.run(134, [&] { path = Main::NormalizeFolderPath(path); });
             if (trap.test(136, [&] { return !AddFolder::IsBadFileName(path); })) {

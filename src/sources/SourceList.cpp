@@ -5,7 +5,7 @@
 
 #include <QFileInfo>
 
-void Form1::AddSourceFolder(const QString& text) {
+void Form1::addSourceFolder(const QString& text) {
     ListView1->addRow(text);
 }
 

@@ -61,7 +61,7 @@ class Walk {
 public:
     Walk(Dialogs& dialogs, FolderTree& tree, const WalkYield& yield)
         : m_trap(dialogs, Location::GetSubDirectories2016), m_tree(tree), m_yield(yield),
-          m_separator(Main::NativeSeparator()) {}
+          m_separator(Main::nativeSeparator()) {}
 
     // Searches each folder of the level and gathers the subfolders it takes into next.
     void searchLevel(Level& level, Level& next) {

@@ -64,7 +64,7 @@ struct Place {
 };
 
 Place placeOf(const QString& folder, QString& parent, bool& opened, int& handle) {
-    const QChar separator = Main::NativeSeparator();
+    const QChar separator = Main::nativeSeparator();
     qsizetype end = folder.size();
     while (end > 0 && folder[end - 1] == separator)
         --end;
@@ -96,9 +96,9 @@ std::optional<int> DiskFolderTree::attributes(const QString& folder) {
     if ((status.st_mode & S_IWUSR) == 0)
         value |= Attribute::ReadOnly;
     QStringView name(folder);
-    while (name.endsWith(Main::NativeSeparator()))
+    while (name.endsWith(Main::nativeSeparator()))
         name.chop(1);
-    name = name.mid(name.lastIndexOf(Main::NativeSeparator()) + 1);
+    name = name.mid(name.lastIndexOf(Main::nativeSeparator()) + 1);
     if (name.startsWith(QLatin1Char('.')))
         value |= Attribute::Hidden;
     return value;
