@@ -6,8 +6,10 @@
 set -euo pipefail
 build="$1"
 source="$2"
-work="$(mktemp -d /tmp/thinwick-install.XXXXXX)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-install.XXXXXX")"
 trap 'rm -rf -- "$work"' EXIT
+mkdir "$work/tmp"
+export TMPDIR="$work/tmp"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr >/dev/null

@@ -9,8 +9,11 @@ build="$1"
 for tool in cpack dpkg-deb dpkg-shlibdeps file; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
-work="$(mktemp -d /tmp/thinwick-package.XXXXXX)"
+work="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-package.XXXXXX")"
 trap 'rm -rf -- "$work"' EXIT
+# The tools' own temporary files (lintian leaves some) go into the work folder and with it.
+mkdir "$work/tmp"
+export TMPDIR="$work/tmp"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 (cd "$build" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) || {

@@ -5,6 +5,7 @@
 #include "CursorFile.h"
 #include "Dialogs.h"
 #include "ErrorReport.h"
+#include "FileRead.h"
 #include "Paths.h"
 #include "ProgramFolder.h"
 #include "Random.h"
@@ -193,13 +194,7 @@ void Form1::ApplySkin() {
         framePalette.setColor(QPalette::Window, buttonFace);
         frame->setPalette(framePalette);
     }
-    QFile file(skinPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw Failure(file.errorString());
-    const QByteArray sheet = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(file.errorString());
-    setStyleSheet(QString::fromUtf8(sheet));
+    setStyleSheet(QString::fromUtf8(Main::readWholeFile(skinPath)));
 }
 
 void Form1::SetAppTitle() {

@@ -5,6 +5,7 @@
 #include "Settings.h"
 
 #include "ErrorReport.h"
+#include "FileRead.h"
 #include "IniText.h"
 
 #include <QDir>
@@ -28,15 +29,7 @@ std::optional<QByteArray> readStore(const QString& path) {
     const QFileInfo info(path);
     if (!info.exists())
         return std::nullopt;
-    if (info.isDir())
-        throw Failure(QStringLiteral("Is a directory: ") + path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(file.errorString() + QStringLiteral(": ") + path);
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(file.errorString() + QStringLiteral(": ") + path);
-    return bytes;
+    return readWholeFile(path);
 }
 
 } // namespace
