@@ -9,20 +9,6 @@
 
 namespace Delete1 {
 
-QString summaryText(const QStringList& paths) {
-    static const QString ending = QStringLiteral(" will be deleted.\r\n");
-    qsizetype size = 0;
-    for (const QString& path : paths)
-        size += path.size() + ending.size();
-    QString text;
-    text.reserve(size);
-    for (const QString& path : paths) {
-        text.append(path);
-        text.append(ending);
-    }
-    return text;
-}
-
 void CorrelateListviewsWrapper(Form1& form) {
     Main::ErrorTrap trap(form.dialogs(), Location::CorrelateListviewsWrapper);
     trap.run(100, [&] { form.ListView3->clearRows(); });

@@ -1,5 +1,7 @@
 #include "NameFilter.h"
 
+#include "SummaryText.h"
+
 #include <bit>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -145,17 +147,7 @@ std::optional<QStringList> keptRows(const QStringList& rows, const QString& text
 }
 
 QString plainSummaryText(const QStringList& paths) {
-    static const QString ending = QStringLiteral("\r\n");
-    qsizetype size = 0;
-    for (const QString& path : paths)
-        size += path.size() + ending.size();
-    QString text;
-    text.reserve(size);
-    for (const QString& path : paths) {
-        text.append(path);
-        text.append(ending);
-    }
-    return text;
+    return Delete1::joinedLines(paths, QStringLiteral("\r\n"));
 }
 
 } // namespace Main
