@@ -5,10 +5,9 @@
 // an existing TREE is reused as it is, each of its subfolders becoming one source row.
 // Every figure is the median of several runs and goes to standard output, one line each.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/Form1.h"
-#include "app/QtDialogs.h"
-#include "app/Random.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/RandomFileList.h"
 
@@ -34,18 +33,7 @@ namespace {
 constexpr int Repetitions = 5;
 const std::vector<int> Counts = {1000, 100000, 199000};
 
-[[noreturn]] void fail(const QString& text) {
-    std::fprintf(stderr, "bench_draw: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-int positiveArgument(const char* text, const char* what) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > 10'000'000)
-        fail(QStringLiteral("%1 must be a positive whole number, not %2").arg(what, text));
-    return static_cast<int>(value);
-}
+using Bench::fail;
 
 // Empty files, made with plain system calls: the tree is only the stage, not what is measured.
 void makeTree(const QString& root, int folders, int files) {
@@ -103,18 +91,11 @@ void setCount(Form1& form, int n) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The window's settings go to a throwaway folder, never to the user's own file.
-    QTemporaryDir configHome;
-    if (!configHome.isValid())
-        fail(QStringLiteral("cannot make a temporary folder"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setProgram("bench_draw", "bench_draw [FOLDERS [FILES_PER_FOLDER [TREE]]]");
+    const Bench::PrivateEnvironment environment;
 
-    const int folders = argc > 1 ? positiveArgument(argv[1], "FOLDERS") : 2000;
-    const int files = argc > 2 ? positiveArgument(argv[2], "FILES_PER_FOLDER") : 100;
+    const int folders = argc > 1 ? Bench::positiveArgument(argv[1], "FOLDERS") : 2000;
+    const int files = argc > 2 ? Bench::positiveArgument(argv[2], "FILES_PER_FOLDER") : 100;
 
     QApplication app(argc, argv);
 
@@ -144,12 +125,8 @@ int main(int argc, char* argv[]) {
         fail(QStringLiteral("no folders in ") + root);
 
     SilentDialogs dialogs;
-    // A fixed start-up seed keeps start-up from ever opening the vendor's page.
-    Main::Random::setStartupSeed(1);
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
-    QCoreApplication::processEvents();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
     for (const QString& folder : sourceFolders)
         form.addSourceFolder(folder);
 

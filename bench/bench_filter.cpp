@@ -9,10 +9,10 @@
 // each the median of several runs on a freshly filled list. Every figure goes to standard output,
 // one line each, with the number of rows kept so a caller can check them.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/ErrorReport.h"
 #include "app/Form1.h"
-#include "app/Random.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/NameFilters.h"
 
@@ -20,7 +20,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,18 +30,7 @@ namespace {
 
 constexpr int Repetitions = 5;
 
-[[noreturn]] void fail(const QString& text) {
-    std::fprintf(stderr, "bench_filter: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-int positiveArgument(const char* text, const char* what) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > 50'000'000)
-        fail(QStringLiteral("%1 must be a positive whole number, not %2").arg(what, text));
-    return static_cast<int>(value);
-}
+using Bench::fail;
 
 // Answers the filters' input box with the search text; any other dialog is kept as unexpected.
 class AnsweringDialogs : public SilentDialogs {
@@ -155,17 +143,10 @@ void report(const char* what, double ms, qsizetype kept) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The window's settings go to a throwaway folder, never to the user's own file.
-    QTemporaryDir configHome;
-    if (!configHome.isValid())
-        fail(QStringLiteral("cannot make a temporary folder"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setProgram("bench_filter", "bench_filter [ROWS [LINES_FILE [TEXT]]]");
+    const Bench::PrivateEnvironment environment;
 
-    const int count = argc > 1 ? positiveArgument(argv[1], "ROWS") : 1'000'000;
+    const int count = argc > 1 ? Bench::positiveArgument(argv[1], "ROWS", 50'000'000) : 1'000'000;
     QApplication app(argc, argv);
     const QString text = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QStringLiteral("urlaub");
 
@@ -180,12 +161,8 @@ int main(int argc, char* argv[]) {
 
     AnsweringDialogs dialogs;
     dialogs.answer = text;
-    // A fixed start-up seed keeps start-up from ever opening the vendor's page.
-    Main::Random::setStartupSeed(1);
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
-    QCoreApplication::processEvents();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
 
     // The delete list and the summary box as a draw leaves them, settled outside the timing.
     const QString drawnSummary = Delete1::summaryText(rows);

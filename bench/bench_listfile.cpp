@@ -6,6 +6,7 @@
 // the same rows are also added one by one, as a loader without a batch step would add them. Every
 // figure is the median of several runs and goes to standard output, one line each.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/Form1.h"
 #include "app/Paths.h"
@@ -24,10 +25,7 @@ namespace {
 
 constexpr int Repetitions = 5;
 
-[[noreturn]] void fail(const QString& text) {
-    std::fprintf(stderr, "bench_listfile: %s\n", qPrintable(text));
-    std::exit(1);
-}
+using Bench::fail;
 
 template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& work) {
     std::vector<double> times;
@@ -61,24 +59,16 @@ void write(const QString& path, const QByteArray& contents) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setProgram("bench_listfile", "bench_listfile [LINES]");
+    const Bench::PrivateEnvironment environment;
+    const int lines = argc > 1 ? Bench::positiveArgument(argv[1], "LINES") : 100000;
     QApplication app(argc, argv);
-    int lines = 100000;
-    if (argc > 1) {
-        char* end = nullptr;
-        const long value = std::strtol(argv[1], &end, 10);
-        if (end == argv[1] || *end != '\0' || value < 1 || value > 10'000'000)
-            fail(QStringLiteral("LINES must be a positive whole number, not %1").arg(argv[1]));
-        lines = static_cast<int>(value);
-    }
     QTemporaryDir tmp;
     if (!tmp.isValid())
         fail(QStringLiteral("no temporary folder"));
     SilentDialogs dialogs;
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
     ListView& list = *form.ListView1;
     const auto empty = [&] {
         list.clearRows();

@@ -8,9 +8,9 @@
 // is the median of REPS runs (default 3) after one untimed run; the process's peak resident
 // memory follows it.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/Form1.h"
-#include "app/Random.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +18,6 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalBlocker>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,18 +27,7 @@
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    std::fprintf(stderr, "bench_scale: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-int positiveArgument(const char* text, const char* what) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > 100'000'000)
-        fail(QStringLiteral("%1 must be a positive whole number, not %2").arg(what, text));
-    return static_cast<int>(value);
-}
+using Bench::fail;
 
 template <class Prepare, class Work> double medianMs(int reps, Prepare&& prepare, Work&& work) {
     prepare();
@@ -76,28 +64,20 @@ void typeKey(QWidget* box, char key) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const char* const usage = "bench_scale TREE N|typing [REPS]";
+    Bench::setProgram("bench_scale", usage);
     if (argc < 3)
-        fail(QStringLiteral("usage: bench_scale TREE N|typing [REPS]"));
-    QTemporaryDir configHome;
-    if (!configHome.isValid())
-        fail(QStringLiteral("cannot make a temporary folder"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        fail(QStringLiteral("usage: ") + QLatin1String(usage));
+    const Bench::PrivateEnvironment environment;
     const QString root = QDir(QFile::decodeName(argv[1])).absolutePath();
     const bool typing = qstrcmp(argv[2], "typing") == 0;
-    const int n = typing ? 0 : positiveArgument(argv[2], "N");
-    const int reps = argc > 3 ? positiveArgument(argv[3], "REPS") : 3;
+    const int n = typing ? 0 : Bench::positiveArgument(argv[2], "N", 100'000'000);
+    const int reps = argc > 3 ? Bench::positiveArgument(argv[3], "REPS", 100'000'000) : 3;
 
     QApplication app(argc, argv);
     SilentDialogs dialogs;
-    Main::Random::setStartupSeed(1);
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
-    QCoreApplication::processEvents();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
     {
         const QSignalBlocker blocker(form.Text1);
         form.Text1->setText(QString::number(typing ? 100000 : n));

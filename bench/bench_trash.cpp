@@ -7,10 +7,9 @@
 // kept; without it a temporary folder is used and removed at the end. Prints "thinwick trash
 // M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/Form1.h"
-#include "app/QtDialogs.h"
-#include "app/Random.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,8 +29,7 @@
 namespace {
 
 [[noreturn]] void fail(const std::string& text) {
-    std::fprintf(stderr, "bench_trash: %s\n", text.c_str());
-    std::exit(1);
+    Bench::fail(QString::fromStdString(text));
 }
 
 void makeFolder(const std::string& path) {
@@ -53,18 +51,10 @@ int entryCount(const QString& folder) {
 
 int main(int argc, char* argv[]) {
     // The environment first, before Qt reads it and keeps what it saw.
-    int count = 2000;
+    Bench::setProgram("bench_trash", "bench_trash [--same-name] [FILES [ROOT]]");
     int first = 1;
-    const bool sameName = argc > 1 && std::strcmp(argv[1], "--same-name") == 0;
-    if (sameName)
-        ++first;
-    if (argc > first) {
-        char* end = nullptr;
-        const long value = std::strtol(argv[first], &end, 10);
-        if (end == argv[first] || *end != '\0' || value < 1 || value > 10'000'000)
-            fail(std::string("FILES must be a positive whole number, not ") + argv[first]);
-        count = static_cast<int>(value);
-    }
+    const bool sameName = Bench::takeFlag(argc, argv, first, "--same-name");
+    const int count = argc > first ? Bench::positiveArgument(argv[first], "FILES") : 2000;
     std::string root;
     bool ownRoot = false;
     if (argc > first + 1) {
@@ -100,8 +90,7 @@ int main(int argc, char* argv[]) {
     ::setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", (home + "/.cache").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", (home + "/runtime").c_str(), 1);
-    if (const char* platform = std::getenv("QT_QPA_PLATFORM"); platform == nullptr || !*platform)
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    Bench::useOffscreenUnlessSet();
 
     QApplication app(argc, argv);
 
@@ -128,12 +117,8 @@ int main(int argc, char* argv[]) {
     }
 
     SilentDialogs dialogs;
-    // A fixed start-up seed keeps start-up from ever opening the vendor's page.
-    Main::Random::setStartupSeed(1);
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
-    QCoreApplication::processEvents();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
     form.ListView3->setRows(paths);
     QCoreApplication::processEvents();
 

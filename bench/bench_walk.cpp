@@ -6,9 +6,9 @@
 // existing TREE is used as it is. Every figure is the median of several runs after one untimed
 // run, one line each on standard output.
 
+#include "BenchSupport.h"
 #include "SilentDialogs.h"
 #include "app/Form1.h"
-#include "app/Random.h"
 #include "deletelist/DeleteList.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
@@ -38,18 +38,7 @@ namespace {
 constexpr int Repetitions = 5;
 constexpr int drawCount = 1000;
 
-[[noreturn]] void fail(const QString& text) {
-    std::fprintf(stderr, "bench_walk: %s\n", qPrintable(text));
-    std::exit(1);
-}
-
-int positiveArgument(const char* text, const char* what) {
-    char* end = nullptr;
-    const long value = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || value < 1 || value > 10'000'000)
-        fail(QStringLiteral("%1 must be a positive whole number, not %2").arg(what, text));
-    return static_cast<int>(value);
-}
+using Bench::fail;
 
 // Level by level, so the upper levels are full and only the deepest one is cut short.
 void makeTree(const QByteArray& root, int folders) {
@@ -114,17 +103,10 @@ public:
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // The window's settings go to a throwaway folder, never to the user's own file.
-    QTemporaryDir configHome;
-    if (!configHome.isValid())
-        fail(QStringLiteral("cannot make a temporary folder"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(configHome.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::setProgram("bench_walk", "bench_walk [FOLDERS [TREE]]");
+    const Bench::PrivateEnvironment environment;
 
-    const int folders = argc > 1 ? positiveArgument(argv[1], "FOLDERS") : 20000;
+    const int folders = argc > 1 ? Bench::positiveArgument(argv[1], "FOLDERS") : 20000;
     QApplication app(argc, argv);
 
     std::optional<QTemporaryDir> ownTree;
@@ -150,11 +132,8 @@ int main(int argc, char* argv[]) {
 
     PickingDialogs dialogs;
     dialogs.folder = root;
-    Main::Random::setStartupSeed(1);
-    Form1 form(dialogs);
-    form.Form_Load();
-    form.show();
-    QCoreApplication::processEvents();
+    const auto window = Bench::startWindow(dialogs);
+    Form1& form = *window;
 
     // The walk alone, yielding to the window's message loop as in the click.
     qsizetype found = 0;

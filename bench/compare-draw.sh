@@ -5,7 +5,7 @@
 #   find DIRS -maxdepth 1 -type f ! -name '.*' | shuf -n N
 #   fdfind --type f --max-depth 1 --no-ignore . DIRS | shuf -n N
 # all work on that same tree, warm, for N = 1000, 100000 and 199000. Each pipeline figure is the
-# median of REPS runs (default 5) after one untimed run. The ratios compare bench_draw's draw
+# median of REPS runs (default 5) after one untimed run, timed by hyperfine. The ratios compare bench_draw's draw
 # (listing and sampling) with each pipeline; the last line is the largest of them.
 # BUILD_DIR names a build folder holding bench_draw; without it one is configured and built in
 # build-bench beside the sources.
@@ -22,6 +22,7 @@ for value in "$folders" "$per_folder" "$reps"; do
         exit 2
     fi
 done
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_draw "fd-find" find fdfind shuf awk xargs
 
@@ -41,11 +42,11 @@ awk -v root="$tree" -v n="$folders" -v p="$per_folder" -v w="$folder_digits" -v 
     'BEGIN { for (f = 0; f < n; f++) for (i = 0; i < p; i++)
                  printf "%s/album%0*d/photo_%0*d.jpg\n", root, w, f, v, i }' | xargs -d '\n' touch
 
-dirs=("$tree"/*)
 total=$((folders * per_folder))
 
-find_files() { find "${dirs[@]}" -maxdepth 1 -type f ! -name '.*'; }
-fd_files() { fdfind --type f --max-depth 1 --no-ignore . "${dirs[@]}"; }
+# Every folder of the tree named on the command line, as a user would type it.
+find_files() { find "$tree"/* -maxdepth 1 -type f ! -name '.*'; }
+fd_files() { fdfind --type f --max-depth 1 --no-ignore . "$tree"/*; }
 
 # Both listings must hold exactly the files of the tree, or the comparison means nothing.
 find_files | sort >"$work/find.list"
@@ -63,29 +64,19 @@ rm "$work/find.list" "$work/fd.list"
 
 "$bench" "$folders" "$per_folder" "$tree" | tee "$work/bench.out"
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
-
-# The median time in ms of REPS runs of a pipeline, after one untimed run.
-median_ms() {
-    local times=() start end
-    "$@" >/dev/null
-    for ((i = 0; i < reps; i++)); do
-        start=$(now_us)
-        "$@" >/dev/null
-        end=$(now_us)
-        times+=($((end - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
-}
+# The median time in ms of REPS runs of a command line, after one untimed run.
+median_ms() { hyperfine_ms --warmup 1 --runs "$reps" "$1"; }
 
 find_pipeline() { find_files | shuf -n "$1"; }
 fd_pipeline() { fd_files | shuf -n "$1"; }
+export tree
+export -f find_files fd_files find_pipeline fd_pipeline
 
 declare -A find_ms fd_ms
 for n in "${counts[@]}"; do
-    find_ms[$n]=$(median_ms find_pipeline "$n")
+    find_ms[$n]=$(median_ms "find_pipeline $n")
     echo "find|shuf N=$n: ${find_ms[$n]} ms"
-    fd_ms[$n]=$(median_ms fd_pipeline "$n")
+    fd_ms[$n]=$(median_ms "fd_pipeline $n")
     echo "fd|shuf N=$n: ${fd_ms[$n]} ms"
 done
 

@@ -9,7 +9,8 @@
 #   grep -viF TEXT   keeps what "Remove Filenames Containing X" keeps
 #   grep -iF TEXT    keeps what "Remove Filenames Not Cont. X" keeps
 # grep runs in the C.UTF-8 locale, so it folds case beyond ASCII as the filters do. Each grep
-# figure is the median of REPS runs (default 5, at least 5) after one untimed run; bench_filter
+# figure is the median of REPS runs (default 5, at least 5) after one untimed run, timed by
+# hyperfine; bench_filter
 # takes the median of 5 itself. The kept line counts must agree, or the comparison means nothing.
 # The ratios compare the filter procedures (without the summary box's layout) with grep; the last
 # line is the larger of the two. TEXT is "urlaub" unless FILTER_TEXT says otherwise.
@@ -24,6 +25,7 @@ if (( $# > 1 )) || ! [[ $rows =~ ^[1-9][0-9]*$ && $reps =~ ^[1-9][0-9]*$ ]] || (
     echo "usage: $0 [ROWS]  (a whole number above 0; REPS at least 5)" >&2
     exit 2
 fi
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_filter "grep" grep awk sort
 export LC_ALL=C.UTF-8
@@ -34,19 +36,13 @@ lines=$work/lines.txt
 
 "$bench" "$rows" "$lines" "$text" | tee "$work/bench.out"
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
-
-# The median time in ms of REPS runs of a command writing to $work/out, after one untimed run.
-median_ms() {
-    local times=() start end
-    "$@" >"$work/out"
-    for ((i = 0; i < reps; i++)); do
-        start=$(now_us)
-        "$@" >"$work/out"
-        end=$(now_us)
-        times+=($((end - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
+# The median time in ms of REPS runs of grep OPTION TEXT on the lines, after one untimed run. The
+# output goes to a file: GNU grep stops at the first match when it writes to /dev/null. A grep that
+# keeps nothing exits with 1, which is no failure here.
+export text lines work
+grep_ms() {
+    hyperfine_ms --warmup 1 --runs "$reps" --ignore-failure \
+        "grep $1 -- \"\$text\" \"\$lines\" >\"\$work/out\""
 }
 
 # The figure and the kept count that bench_filter printed for one measurement.
@@ -57,7 +53,7 @@ worst=0
 for pair in "RemoveItemsWith|-viF|click Remove Filenames Containing X" \
             "RemoveItemsWithout|-iF|click Remove Filenames Not Cont. X"; do
     IFS='|' read -r procedure option click <<<"$pair"
-    ms=$(median_ms grep "$option" -- "$text" "$lines")
+    ms=$(grep_ms "$option")
     grep_kept=$(grep -c "$option" -- "$text" "$lines" || true)
     echo "grep $option $text: $ms ms, $grep_kept lines kept"
     ours=$(figure "$procedure")

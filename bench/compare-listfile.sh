@@ -4,7 +4,7 @@
 # The same two list files bench_listfile loads (UTF-8, and Windows-1252 with accented names, CR LF
 # line ends) are written to a temporary folder, and
 #   iconv -f UTF-8 -t UTF-8 FILE | wc -l          and   iconv -f WINDOWS-1252 -t UTF-8 FILE | wc -l
-# read them; each figure is the median of REPS runs (default 5) after one untimed run.
+# read them; each figure is the median of REPS runs (default 5) after one untimed run, timed by hyperfine.
 # BUILD_DIR names a build folder holding bench_listfile; without it one is configured and built in
 # build-bench beside the sources.
 set -euo pipefail
@@ -17,6 +17,7 @@ for value in "$lines" "$reps"; do
         exit 2
     fi
 done
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_listfile "" iconv wc awk
 
@@ -30,19 +31,11 @@ awk -v n="$lines" 'BEGIN { for (i = 0; i < n; i++)
 
 "$bench" "$lines"
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
-median_ms() {
-    local times=() start end
-    "$@" >/dev/null
-    for ((i = 0; i < reps; i++)); do
-        start=$(now_us)
-        "$@" >/dev/null
-        end=$(now_us)
-        times+=($((end - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
-}
+# The median time in ms of REPS runs of a command line, after one untimed run.
+median_ms() { hyperfine_ms --warmup 1 --runs "$reps" "$1"; }
 read_utf8() { iconv -f UTF-8 -t UTF-8 "$work/utf8.txt" | wc -l; }
 read_ansi() { iconv -f WINDOWS-1252 -t UTF-8 "$work/ansi.txt" | wc -l; }
+export work
+export -f read_utf8 read_ansi
 echo "iconv|wc UTF-8 list, $lines lines: $(median_ms read_utf8) ms"
 echo "iconv|wc Windows-1252 list, $lines lines: $(median_ms read_ansi) ms"

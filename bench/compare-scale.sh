@@ -9,7 +9,8 @@
 #                                      controls filled and painted, offscreen
 #   find TREE -mindepth 2 -maxdepth 2 -type f ! -name '.*' | shuf -n N
 #   fdfind --type f --min-depth 2 --max-depth 2 --no-ignore . TREE | shuf -n N
-# Each time is the median of REPS runs (default 3) after one untimed run, each with its peak
+# Each time is the median of REPS runs (default 3) after one untimed run (the commands timed by
+# hyperfine), each with its peak
 # resident memory (the largest process of a pipeline). Then "100000" is typed into the number box
 # key by key (six rebuilds). The last lines are the typing time and the worst ratio of a
 # Thinwick rebuild to find | shuf. BUILD_DIR names a build folder holding bench_scale; without it
@@ -27,6 +28,7 @@ for value in "$folders" "$per_folder" "$reps"; do
         exit 2
     fi
 done
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_scale "fd-find time" find fdfind shuf awk xargs /usr/bin/time
 
@@ -67,20 +69,8 @@ if ((listed != total)); then
     exit 1
 fi
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
-
-# The median time in ms of REPS runs of a pipeline, after one untimed run.
-median_ms() {
-    local times=() start end
-    "$@" >/dev/null
-    for ((i = 0; i < reps; i++)); do
-        start=$(now_us)
-        "$@" >/dev/null
-        end=$(now_us)
-        times+=($((end - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
-}
+# The median time in ms of REPS runs of a command line, after one untimed run.
+median_ms() { hyperfine_ms --warmup 1 --runs "$reps" "$1"; }
 
 # The peak resident memory in KiB of the largest process of a pipeline.
 peak_kib() {
@@ -91,7 +81,10 @@ peak_kib() {
 find_pipeline() { find_files | shuf -n "$1"; }
 fd_pipeline() { fd_files | shuf -n "$1"; }
 export tree
+export -f find_files fd_files find_pipeline fd_pipeline
+# shellcheck disable=SC2016 # $tree expands in the shell of peak_kib
 find_command='find "$tree" -mindepth 2 -maxdepth 2 -type f ! -name ".*" | shuf -n'
+# shellcheck disable=SC2016
 fd_command='fdfind --type f --min-depth 2 --max-depth 2 --no-ignore . "$tree" | shuf -n'
 
 value_of() { awk -v key="$1" 'index($0, key) == 1 { print $(NF - 1) }' "$2"; }
@@ -109,8 +102,8 @@ for n in "${counts[@]}"; do
     tw_ms=$(value_of "thinwick rebuild N=$n:" "$work/bench.out")
     tw_kib=$(value_of "thinwick peak-rss:" "$work/bench.out")
     [[ -n $tw_ms && -n $tw_kib ]] || { echo "$0: bench_scale printed no figures for N=$n" >&2; exit 1; }
-    find_ms=$(median_ms find_pipeline "$n")
-    fd_ms=$(median_ms fd_pipeline "$n")
+    find_ms=$(median_ms "find_pipeline $n")
+    fd_ms=$(median_ms "fd_pipeline $n")
     find_kib=$(peak_kib "$find_command $n")
     fd_kib=$(peak_kib "$fd_command $n")
     to_find=$(ratio "$tw_ms" "$find_ms")

@@ -8,10 +8,10 @@
 # Every tool runs with HOME and XDG_DATA_HOME (and the other XDG folders) inside one temporary
 # folder, which also holds the files: the user's own trash is never touched, and the files share
 # the file system of that home trash, so all tools use it.
-# gio and trash-put get all the files in one call (from inside the files' folder, so the names
-# are short); only a list too long for one command line is split with xargs, noted on stderr.
+# gio and trash-put get all the files in one call through xargs (from inside the files' folder, so
+# the names are short); only a list too long for one command line is split, noted on stderr.
 # bench_trash times the click on "Start Deleting Files" inside the program; the commands are timed
-# whole, start-up included.
+# whole, start-up included, by hyperfine, which makes their fresh files before each run.
 # The last lines give the ratios: thinwick/gio and thinwick/trash-put per set, thinwick's time for
 # one name against distinct names of the same count, and the worst thinwick/gio over the distinct
 # sets.
@@ -33,18 +33,26 @@ if (( $# == 1 )); then
 else
     sets=("distinct 2000" "distinct 20000" "same 2000")
 fi
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_trash "libglib2.0-bin trash-cli" gio trash-put awk xargs
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
+# The tools below make and move files: they refuse any folder outside this script's own.
+inside_work() {
+    if [[ $1 != "$work"/?* || $1 == *"/.."* ]]; then
+        echo "$0: refusing $1: not inside $work" >&2
+        exit 1
+    fi
+}
 
 # A home of its own under $1: home/ with its XDG folders, and files/ holding $2 small files with
 # the names and contents bench_trash makes: file_N.txt, or with $3 = same, album_N/cover.jpg.
 prepare() {
     local root=$1 count=$2 kind=$3
+    inside_work "$root"
     mkdir -p "$root/files" "$root/home/.local/share" "$root/home/.config" "$root/home/.cache" \
         "$root/home/runtime"
     chmod 700 "$root/home/runtime"
@@ -63,12 +71,19 @@ prepare() {
             close(name)
         }
     }')
+    # The names for the commands, one a line, beside the files.
+    (cd "$root/files" && if [[ $kind == same ]]; then
+        printf '%s\n' */cover.jpg
+    else
+        printf '%s\n' *
+    fi) >"$root/names.txt"
 }
 
 # Runs a command in the home under $1, from inside its files folder.
 in_home() {
     local root=$1
     shift
+    inside_work "$root"
     (cd "$root/files" && env HOME="$root/home" XDG_DATA_HOME="$root/home/.local/share" \
         XDG_CONFIG_HOME="$root/home/.config" XDG_CACHE_HOME="$root/home/.cache" \
         XDG_RUNTIME_DIR="$root/home/runtime" "$@")
@@ -90,30 +105,24 @@ check() {
     fi
 }
 
-# Times one command given every file of $root/files; prints the milliseconds.
+# Times one command given every file of $root/files, $count files of kind $kind made fresh just
+# before; prints the milliseconds. A command that fails is not stopped: check tells what it left.
 time_tool() {
-    local root=$1 count=$2
-    shift 2
-    local names start end bytes limit
-    names=$(cd "$root/files" && if [[ -d album_$(printf "%0${#count}d" 1) ]]; then
-        printf '%s\n' */cover.jpg
-    else
-        printf '%s\n' *
-    fi)
-    bytes=$(( ${#names} + count ))
+    local root=$1 count=$2 kind=$3
+    shift 3
+    local limit ms bytes line
     limit=$(( $(getconf ARG_MAX) / 2 ))
-    start=$(now_us)
-    if (( bytes < limit )); then
-        mapfile -t list <<<"$names"
-        in_home "$root" "$@" "${list[@]}" || echo "note: $1 M=$count exited with status $?" >&2
-    else
+    printf -v line '%q ' in_home "$root" xargs -d '\n' -s "$limit" -a "$root/names.txt" "$@"
+    ms=$(hyperfine_ms --runs 1 --ignore-failure \
+        --prepare "$(printf '%q ' prepare "$root" "$count" "$kind")" "$line") || return 1
+    bytes=$(wc -c <"$root/names.txt")
+    if (( bytes >= limit )); then
         echo "note: $1 M=$count: the names do not fit one command line; split with xargs" >&2
-        in_home "$root" xargs -d '\n' "$@" <<<"$names" ||
-            echo "note: $1 M=$count exited with status $?" >&2
     fi
-    end=$(now_us)
-    awk -v us=$((end - start)) 'BEGIN { printf "%.2f", us / 1000 }'
+    echo "$ms"
 }
+export work
+export -f inside_work prepare in_home
 
 # One timed run of one tool on fresh files and a fresh trash under $1, $2 files of kind $3;
 # prints the milliseconds.
@@ -130,15 +139,13 @@ run_thinwick() {
 }
 run_gio() {
     local ms
-    prepare "$1" "$2" "$3"
-    ms=$(time_tool "$1" "$2" gio trash)
+    ms=$(time_tool "$1" "$2" "$3" gio trash) || return 1
     check "$1" "$2" "gio trash"
     echo "$ms"
 }
 run_put() {
     local ms
-    prepare "$1" "$2" "$3"
-    ms=$(time_tool "$1" "$2" trash-put)
+    ms=$(time_tool "$1" "$2" "$3" trash-put) || return 1
     check "$1" "$2" "trash-put"
     echo "$ms"
 }

@@ -7,7 +7,7 @@
 #   find TREE -type d
 #   fdfind --type d --unrestricted . TREE
 # run on the same tree, warm. Each figure is the median of REPS runs (default 5) after one untimed
-# run. The last line is the walk's ratio to find.
+# run, the commands timed by hyperfine. The last line is the walk's ratio to find.
 # BUILD_DIR names a build folder holding bench_walk; without it one is configured and built in
 # build-bench beside the sources.
 set -euo pipefail
@@ -20,6 +20,7 @@ for value in "$folders" "$reps"; do
         exit 2
     fi
 done
+# shellcheck source=bench/common.sh
 source "$(dirname "$0")/common.sh"
 prepare_bench bench_walk "fd-find" find fdfind awk
 
@@ -33,29 +34,20 @@ tree=$work/tree
 found=$(awk -F': ' '/^folders found:/ { print $2 }' "$work/bench.out")
 by_find=$(find "$tree" -type d | wc -l)
 by_fd=$(( $(fdfind --type d --unrestricted . "$tree" | wc -l) + 1 )) # fdfind leaves out the top
+# shellcheck disable=SC2055 # either count differing is a failure
 if [[ $found != "$by_find" || $found != "$by_fd" ]]; then
     echo "$0: folders found: thinwick $found, find $by_find, fdfind $by_fd" >&2
     exit 1
 fi
 
-now_us() { echo "${EPOCHREALTIME/./}"; }
-
-# The median time in ms of REPS runs of a command, after one untimed run.
-median_ms() {
-    local times=() start end
-    "$@" >/dev/null
-    for ((i = 0; i < reps; i++)); do
-        start=$(now_us)
-        "$@" >/dev/null
-        end=$(now_us)
-        times+=($((end - start)))
-    done
-    printf '%s\n' "${times[@]}" | sort -n | awk -v m=$((reps / 2)) 'NR == m + 1 { printf "%.2f", $1 / 1000 }'
-}
-
-find_ms=$(median_ms find "$tree" -type d)
+# The median time in ms of REPS runs of a command line, after one untimed run.
+median_ms() { hyperfine_ms --warmup 1 --runs "$reps" "$1"; }
+export tree
+# shellcheck disable=SC2016 # $tree expands in hyperfine's shell
+find_ms=$(median_ms 'find "$tree" -type d')
 echo "find -type d: $find_ms ms"
-fd_ms=$(median_ms fdfind --type d --unrestricted . "$tree")
+# shellcheck disable=SC2016
+fd_ms=$(median_ms 'fdfind --type d --unrestricted . "$tree"')
 echo "fdfind --type d: $fd_ms ms"
 
 figure() { awk -v key="thinwick $1:" 'index($0, key) == 1 { print $(NF - 1) }' "$work/bench.out"; }
