@@ -163,7 +163,8 @@ private slots:
         Window w(rows);
         w.form.Text1->setText("100");
         w.form.addSourceFolder(root.path());
-        w.dialogs.expectInput(QStringLiteral("drop"));
+        // Texts that cannot occur in the random part of a temporary folder's name.
+        w.dialogs.expectInput(QStringLiteral("/drop"));
         int pointerMeanwhile = -1;
         QTimer::singleShot(0, &w.form, [&] {
             pointerMeanwhile = w.form.mousePointer();
@@ -184,7 +185,7 @@ private slots:
                     w.form.PushButton2->click();
                 }
             } else if (operation == "second filter") {
-                w.dialogs.expectInput(QStringLiteral("1"));
+                w.dialogs.expectInput(QStringLiteral("1.jpg"));
                 w.form.PushButton13->click();
             } else {
                 w.form.Form_Unload();
