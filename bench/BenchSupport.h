@@ -1,5 +1,11 @@
 #pragma once
 
+#include <vector>
+
+#include <algorithm>
+
+#include <QElapsedTimer>
+
 // What every benchmark program shares: its name and usage line in messages, the checks of its
 // number arguments, a private environment, and the shown window with a fixed start-up seed.
 
@@ -43,5 +49,20 @@ void useOffscreenUnlessSet();
 // The main window as a user sees it after start-up: loaded, shown and painted. The fixed start-up
 // seed keeps start-up from ever opening the vendor's page.
 std::unique_ptr<Form1> startWindow(Dialogs& dialogs);
+
+// The median in milliseconds of repetitions runs of the work; prepare runs untimed before each.
+template <class Prepare, class Work>
+double medianMs(int repetitions, Prepare&& prepare, Work&& work) {
+    std::vector<double> times;
+    for (int i = 0; i < repetitions; ++i) {
+        prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
 
 } // namespace Bench

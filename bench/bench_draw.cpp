@@ -58,16 +58,7 @@ void makeTree(const QString& root, int folders, int files) {
 
 // The median of several runs of the work; prepare runs untimed before each.
 template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& work) {
-    std::vector<double> times;
-    for (int i = 0; i < Repetitions; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Bench::medianMs(Repetitions, prepare, work);
 }
 
 template <class Work> double medianMs(Work&& work) {

@@ -32,16 +32,7 @@ using Bench::fail;
 template <class Prepare, class Work> double medianMs(int reps, Prepare&& prepare, Work&& work) {
     prepare();
     work(); // warm-up
-    std::vector<double> times;
-    for (int i = 0; i < reps; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return Bench::medianMs(reps, prepare, work);
 }
 
 long peakKiB() {

@@ -187,16 +187,17 @@ void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
     emit dblClick();
 }
 
-void ListView::answerDrag(QDragMoveEvent* event) {
+bool ListView::answerDrag(QDropEvent* event) {
     // Only the receiver decides; the view's own drag and drop of rows is not used.
     Qt::DropAction effect = event->proposedAction();
     emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
     if (effect == Qt::IgnoreAction) {
         event->ignore();
-        return;
+        return false;
     }
     event->setDropAction(effect);
     event->accept();
+    return true;
 }
 
 void ListView::dragEnterEvent(QDragEnterEvent* event) {
@@ -208,15 +209,8 @@ void ListView::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void ListView::dropEvent(QDropEvent* event) {
-    Qt::DropAction effect = event->proposedAction();
-    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
-    if (effect == Qt::IgnoreAction) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(effect);
-    event->accept();
-    emit oleDragDrop(event->mimeData());
+    if (answerDrag(event))
+        emit oleDragDrop(event->mimeData());
 }
 
 void ListView::keyPressEvent(QKeyEvent* event) {

@@ -93,7 +93,8 @@ protected:
 
 private:
     void checkPosition(int position) const;
-    void answerDrag(QDragMoveEvent* event);
+    // Asks the window whether it takes the drag or drop; true when it does.
+    bool answerDrag(QDropEvent* event);
 
     RowsModel m_model;
     int m_mousePointer = 0;
