@@ -1,7 +1,7 @@
 #include "BenchSupport.h"
 
-#include "app/Form1.h"
-#include "app/Random.h"
+#include "Form1.h"
+#include "common/Random.h"
 
 #include <QCoreApplication>
 #include <QFile>

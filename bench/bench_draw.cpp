@@ -6,8 +6,8 @@
 // Every figure is the median of several runs and goes to standard output, one line each.
 
 #include "BenchSupport.h"
+#include "Form1.h"
 #include "SilentDialogs.h"
-#include "app/Form1.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/RandomFileList.h"
 

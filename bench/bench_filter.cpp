@@ -10,9 +10,9 @@
 // one line each, with the number of rows kept so a caller can check them.
 
 #include "BenchSupport.h"
+#include "Form1.h"
 #include "SilentDialogs.h"
-#include "app/ErrorReport.h"
-#include "app/Form1.h"
+#include "common/ErrorReport.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/NameFilters.h"
 

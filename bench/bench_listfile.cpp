@@ -7,9 +7,9 @@
 // figure is the median of several runs and goes to standard output, one line each.
 
 #include "BenchSupport.h"
+#include "Form1.h"
+#include "Paths.h"
 #include "SilentDialogs.h"
-#include "app/Form1.h"
-#include "app/Paths.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

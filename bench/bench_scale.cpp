@@ -9,8 +9,8 @@
 // memory follows it.
 
 #include "BenchSupport.h"
+#include "Form1.h"
 #include "SilentDialogs.h"
-#include "app/Form1.h"
 
 #include <QApplication>
 #include <QDir>

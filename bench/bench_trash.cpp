@@ -8,8 +8,8 @@
 // M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
 
 #include "BenchSupport.h"
+#include "Form1.h"
 #include "SilentDialogs.h"
-#include "app/Form1.h"
 
 #include <QApplication>
 #include <QDir>

@@ -7,8 +7,8 @@
 // run, one line each on standard output.
 
 #include "BenchSupport.h"
+#include "Form1.h"
 #include "SilentDialogs.h"
-#include "app/Form1.h"
 #include "deletelist/DeleteList.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"

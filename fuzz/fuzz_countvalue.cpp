@@ -1,9 +1,9 @@
 // The count value of the number box and the number of draws taken from it.
 #include "FuzzCheck.h"
 
-#include "app/CountValue.h"
-#include "app/Random.h"
-#include "deletelist/RandomFileList.h"
+#include "common/CountValue.h"
+#include "common/Random.h"
+#include "deletelist/Sampling.h"
 
 #include <QSet>
 #include <QString>

@@ -2,8 +2,8 @@
 // all) and its text split into rows.
 #include "FuzzCheck.h"
 
-#include "app/ListFileText.h"
-#include "app/PathRules.h"
+#include "common/PathRules.h"
+#include "sources/ListFileText.h"
 
 #include <QString>
 #include <QStringDecoder>

@@ -2,7 +2,7 @@
 // path.
 #include "FuzzCheck.h"
 
-#include "app/PathRules.h"
+#include "common/PathRules.h"
 
 #include <QString>
 #include <QStringList>

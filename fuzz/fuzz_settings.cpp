@@ -2,7 +2,7 @@
 // is the file's text, optionally followed by a NUL byte and the value to write.
 #include "FuzzCheck.h"
 
-#include "app/IniText.h"
+#include "common/IniText.h"
 
 #include <QByteArray>
 #include <QList>

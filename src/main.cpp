@@ -1,6 +1,6 @@
-#include "app/Display.h"
-#include "app/Form1.h"
-#include "app/QtDialogs.h"
+#include "Form1.h"
+#include "QtDialogs.h"
+#include "common/Display.h"
 #include "help/SelfCheck.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // "1. Add All Subfolders In Folder" in the window: rows, rebuild, cancel, and what other buttons do
 // while the walk runs.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/Form1.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 

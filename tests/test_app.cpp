@@ -1,10 +1,10 @@
 // The window, start-up, error report, and the settings as the window uses them.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/AppTitle.h"
-#include "app/ErrorReport.h"
-#include "app/Form1.h"
-#include "app/Random.h"
-#include "app/Settings.h"
+#include "common/AppTitle.h"
+#include "common/ErrorReport.h"
+#include "common/Random.h"
+#include "common/Settings.h"
 
 #include <QApplication>
 #include <QDateTime>

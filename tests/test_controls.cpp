@@ -1,8 +1,8 @@
 // The list model under Qt's model checker, and the real dialogs shown once.
+#include "Controls.h"
+#include "QtDialogs.h"
 #include "TestSupport.h"
-#include "app/Controls.h"
-#include "app/ErrorReport.h"
-#include "app/QtDialogs.h"
+#include "common/ErrorReport.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -1,5 +1,5 @@
 // The count value: the leading number of the number box's text, the same under every locale.
-#include "app/CountValue.h"
+#include "common/CountValue.h"
 
 #include <QFileInfo>
 #include <QProcess>

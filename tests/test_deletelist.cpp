@@ -1,9 +1,9 @@
 // The random draw, the delete list and its summary, and pruning the delete list by hand.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/CountValue.h"
-#include "app/Form1.h"
-#include "app/Random.h"
-#include "app/Settings.h"
+#include "common/CountValue.h"
+#include "common/Random.h"
+#include "common/Settings.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"

@@ -1,8 +1,8 @@
 // The deletion run ("3. Start Deleting Files") against real files and the real desktop trash under
 // the temporary XDG_DATA_HOME; a fake trash only where the machine cannot be made to fail.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/Form1.h"
-#include "app/PathRules.h"
+#include "common/PathRules.h"
 #include "deletelist/DeleteList.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"

@@ -1,6 +1,6 @@
 // Dropping files and folders onto the source list, through real drag and drop events on the list.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/Form1.h"
 #include "deletelist/DeleteList.h"
 #include "sources/Drop.h"
 

@@ -1,7 +1,7 @@
 // The name filters through the window: "Remove Filenames Containing X" and "Remove Filenames Not
 // Cont. X", their procedures, and what happens when other handlers run while a filter yields.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/Form1.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/NameFilters.h"
 

@@ -1,11 +1,11 @@
 // The two Help buttons and "Load Sample/Example Files", in the build-tree layout (samples beside
 // the program) and the installed layout (samples in ../share/thinwick, run from a per-user copy).
 // This program is built into a bin/ folder of its own so that both layouts can be laid out here.
+#include "Form1.h"
 #include "TestSupport.h"
-#include "app/ErrorReport.h"
-#include "app/Form1.h"
-#include "app/ProgramFolder.h"
-#include "app/Random.h"
+#include "common/ErrorReport.h"
+#include "common/ProgramFolder.h"
+#include "common/Random.h"
 #include "deletelist/RandomFileList.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 // "1. Load List Of Folders From File" through the scripted dialogs, and reading list files into the
 // source list.
+#include "Form1.h"
+#include "Paths.h"
 #include "TestSupport.h"
-#include "app/ErrorReport.h"
-#include "app/Form1.h"
-#include "app/Paths.h"
+#include "common/ErrorReport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // Folder list files without a window: how their bytes become text, how several chosen files split
 // into folder and name, and the bad-name test.
-#include "app/ListFileText.h"
-#include "app/Paths.h"
+#include "common/PathRules.h"
 #include "sources/ListFile.h"
+#include "sources/ListFileText.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Finding the program's files (beside the executable or in ../share/thinwick) and refreshing the
 // per-user sample copy, on real folders.
-#include "app/ErrorReport.h"
-#include "app/ProgramFolder.h"
+#include "common/ErrorReport.h"
+#include "common/ProgramFolder.h"
 
 #include <QDir>
 #include <QFile>

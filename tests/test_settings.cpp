@@ -1,7 +1,7 @@
 // The settings store over a real file under a temporary XDG_CONFIG_HOME.
 #include "TestSupport.h"
-#include "app/ErrorReport.h"
-#include "app/Settings.h"
+#include "common/ErrorReport.h"
+#include "common/Settings.h"
 
 #include <QCoreApplication>
 #include <QDir>

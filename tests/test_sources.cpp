@@ -1,8 +1,8 @@
 // Path helpers and the source folder list: list files, double-click removal, "Clear List",
 // drag reordering and "1. Add Folder(s)".
+#include "Form1.h"
+#include "Paths.h"
 #include "TestSupport.h"
-#include "app/Form1.h"
-#include "app/Paths.h"
 #include "deletelist/DeleteList.h"
 #include "sources/AddFolder.h"
 

@@ -1,7 +1,7 @@
 // The summary box: its text exactly as set, its lines, selection and copy with mouse and keys,
 // scrolling, and what assistive technology reads from it.
+#include "SummaryBox.h"
 #include "TestSupport.h"
-#include "app/SummaryBox.h"
 #include "deletelist/DeleteList.h"
 
 #include <QAccessible>

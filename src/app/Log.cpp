@@ -1,3 +1,0 @@
-#include "Log.h"
-
-Q_LOGGING_CATEGORY(lcThinwick, "thinwick", QtWarningMsg)

@@ -1,0 +1,10 @@
+#include "common/Display.h"
+
+namespace Main {
+
+bool hasDisplay() {
+    // Windows and macOS always have their own window system.
+    return true;
+}
+
+} // namespace Main

@@ -1,0 +1,111 @@
+// Reading folders on POSIX systems: the pool listing with readdir and d_type, and a folder's
+// change stamps.
+#include "common/ErrorReport.h"
+#include "deletelist/ListingCache.h"
+#include "deletelist/Sampling.h"
+
+#include <QFile>
+#include <QUtf8StringView>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace Delete1 {
+
+namespace {
+
+bool isAscii(const char* name, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) {
+        if (static_cast<unsigned char>(name[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// True when the text is the file name (UTF-8) decoded.
+bool sameName(QStringView text, const char* name, std::size_t length, bool ascii) {
+    if (!ascii)
+        return text == QFile::decodeName(name);
+    if (text.size() != static_cast<qsizetype>(length))
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[static_cast<qsizetype>(i)].unicode() != static_cast<unsigned char>(name[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    DIR* dir = opendir(encoded.constData());
+    if (dir == nullptr) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return;
+        throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
+    }
+    const int fd = dirfd(dir);
+    const qsizetype first = pool.size();
+    errno = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue; // hidden, and "." and ".."
+        const std::size_t length = std::strlen(name);
+        const bool ascii = isAscii(name, length);
+        // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
+        // file could never be deleted as listed, so it is not offered.
+        if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
+            continue;
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            // A link counts when it leads to a regular file; the file system may not say the
+            // type at all, then ask.
+            struct stat target {};
+            if (fstatat(fd, name, &target, 0) != 0 || !S_ISREG(target.st_mode)) {
+                errno = 0;
+                continue;
+            }
+        }
+        // The same file at the same place as in the previous listing keeps its text.
+        const qsizetype index = pool.size() - first;
+        if (previous != nullptr && index < previous->size() &&
+            sameName(QStringView(previous->at(index)).mid(folder.size()), name, length, ascii)) {
+            pool.append(previous->at(index));
+        } else if (ascii) {
+            QString path;
+            path.reserve(folder.size() + static_cast<qsizetype>(length));
+            path.append(folder);
+            path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
+            pool.append(std::move(path));
+        } else {
+            pool.append(folder + QFile::decodeName(name));
+        }
+        errno = 0;
+    }
+    const int error = errno;
+    closedir(dir);
+    if (error != 0)
+        throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
+}
+
+bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+        return false;
+#ifdef Q_OS_DARWIN
+    const timespec& modified = status.st_mtimespec;
+    const timespec& changed = status.st_ctimespec;
+#else
+    const timespec& modified = status.st_mtim;
+    const timespec& changed = status.st_ctim;
+#endif
+    stamp = {modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec};
+    return true;
+}
+
+} // namespace Delete1

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "common/ErrorReport.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace AddFolder {
+
+// Attribute bits of a folder, with the values the platform's scripting object gives them.
+namespace Attribute {
+inline constexpr int ReadOnly = 1;
+inline constexpr int Hidden = 2;
+inline constexpr int System = 4;
+inline constexpr int Directory = 16;
+inline constexpr int Alias = 1024;
+} // namespace Attribute
+
+// A folder that cannot be opened or listed. The kind decides what the walk does with it: a folder
+// it may not read or that has vanished leaves the result, any other failure only ends its listing.
+class FolderFailure : public Failure {
+public:
+    enum class Kind { PermissionDenied, NotFound, Other };
+    FolderFailure(Kind kind, const QString& description) : Failure(description), m_kind(kind) {}
+    Kind kind() const { return m_kind; }
+
+private:
+    Kind m_kind;
+};
+
+// What the subfolder walk asks of a folder. Paths are texts ending in the separator.
+class FolderTree {
+public:
+    FolderTree() = default;
+    Q_DISABLE_COPY_MOVE(FolderTree)
+    virtual ~FolderTree() = default;
+
+    // The attribute value of an existing folder; no value when the path names no folder or cannot
+    // be looked at. May throw FolderFailure.
+    virtual std::optional<int> attributes(const QString& folder) = 0;
+    // True for the root folder of a drive or of the file system.
+    virtual bool isRoot(const QString& folder) = 0;
+    // Appends the names of the folder's immediate subfolders in the order the file system lists
+    // them; "." and ".." are not among them, nor are links to folders. Throws FolderFailure when
+    // the folder cannot be opened or its listing breaks off; names appended before stay.
+    virtual void subFolders(const QString& folder, QStringList& names) = 0;
+};
+
+// The folders on disk. Directory 16, plus hidden 2 for a name starting with "." and read-only 1
+// for a folder its owner may not write to (POSIX); the platform's own attribute bits on Windows.
+// Symbolic links to folders are neither followed nor listed.
+class DiskFolderTree : public FolderTree {
+public:
+    DiskFolderTree() = default;
+    ~DiskFolderTree() override;
+    std::optional<int> attributes(const QString& folder) override;
+    bool isRoot(const QString& folder) override;
+    void subFolders(const QString& folder, QStringList& names) override;
+
+private:
+    // The walk asks about the folders of one parent one after the other; with the parent kept
+    // open they are reached by their names alone instead of a lookup of the whole path each time.
+    QString m_parent;
+    bool m_parentOpened = false;
+    int m_parentHandle = -1;
+};
+
+} // namespace AddFolder

@@ -1,0 +1,253 @@
+#include "Controls.h"
+
+#include "common/ErrorReport.h"
+
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <cmath>
+#include <utility>
+
+QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
+        return m_heading;
+    return {};
+}
+
+void RowsModel::setHeading(const QString& heading) {
+    m_heading = heading;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+ListView::ListView(QWidget* parent) : QTreeView(parent), m_model(this) {
+    setModel(&m_model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAutoScroll(false);
+    setAllColumnsShowFocus(true);
+    setTextElideMode(Qt::ElideRight);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    // The designed control has no column; start-up adds it.
+    header()->hide();
+    viewport()->setMouseTracking(true);
+}
+
+void ListView::addColumn(const QString& heading) {
+    m_model.setHeading(heading);
+    header()->show();
+}
+
+void ListView::setColumnWidthTwips(int twips) {
+    header()->resizeSection(0, static_cast<int>(std::lround(twips / 15.0)));
+}
+
+void ListView::addRow(const QString& text) {
+    const int row = m_model.rowCount();
+    m_model.insertRows(row, 1);
+    m_model.setData(m_model.index(row), text);
+}
+
+void ListView::addRows(const QStringList& texts) {
+    if (texts.isEmpty())
+        return;
+    // One insertion for all rows, then their texts with one change notice for the whole range,
+    // so a hundred thousand rows cost one pass of the view, not one each.
+    const int first = m_model.rowCount();
+    const int count = static_cast<int>(texts.size());
+    m_model.insertRows(first, count);
+    {
+        const QSignalBlocker quiet(m_model);
+        for (int i = 0; i < count; ++i)
+            m_model.setData(m_model.index(first + i), texts.at(i));
+    }
+    emit m_model.dataChanged(m_model.index(first), m_model.index(first + count - 1));
+}
+
+void ListView::setRows(QStringList rows) {
+    m_model.setStringList(rows);
+}
+
+void ListView::checkPosition(int position) const {
+    if (position < 1 || position > count())
+        throw Failure(QStringLiteral("Index out of bounds"));
+}
+
+QString ListView::rowText(int position) const {
+    checkPosition(position);
+    return m_model.index(position - 1).data().toString();
+}
+
+void ListView::setRowText(int position, const QString& text) {
+    checkPosition(position);
+    m_model.setData(m_model.index(position - 1), text);
+}
+
+void ListView::removeRow(int position) {
+    checkPosition(position);
+    m_model.removeRows(position - 1, 1);
+}
+
+void ListView::removeSelectedRow() {
+    const int selected = selectedRow();
+    if (selected > 0)
+        removeRow(selected);
+}
+
+void ListView::clearRows() {
+    m_model.setStringList({});
+}
+
+int ListView::selectedRow() const {
+    const QModelIndexList selected = selectionModel()->selectedRows();
+    return selected.isEmpty() ? 0 : selected.first().row() + 1;
+}
+
+void ListView::selectRow(int position) {
+    checkPosition(position);
+    const QModelIndex index = m_model.index(position - 1);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                 QItemSelectionModel::Rows);
+}
+
+int ListView::hitTest(QPoint point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+void ListView::ensureRowVisible(int position) {
+    checkPosition(position);
+    scrollTo(m_model.index(position - 1));
+}
+
+int ListView::rowHeightPixels() const {
+    if (count() > 0) {
+        const int height = sizeHintForRow(0);
+        if (height > 0)
+            return height;
+    }
+    return fontMetrics().height() + 2;
+}
+
+QPersistentModelIndex ListView::rowHandle(int position) const {
+    checkPosition(position);
+    return QPersistentModelIndex(m_model.index(position - 1));
+}
+
+int ListView::positionOf(const QPersistentModelIndex& handle) {
+    return handle.isValid() ? handle.row() + 1 : 0;
+}
+
+void ListView::setMousePointer(int value) {
+    m_mousePointer = value;
+    if (value == PointerCustom && m_mouseIcon)
+        viewport()->setCursor(*m_mouseIcon);
+    else if (value == PointerDefault)
+        viewport()->unsetCursor();
+    else
+        viewport()->setCursor(Qt::ArrowCursor);
+}
+
+void ListView::setMouseIcon(std::optional<QCursor> icon) {
+    m_mouseIcon = std::move(icon);
+    if (m_mousePointer == PointerCustom)
+        setMousePointer(PointerCustom);
+}
+
+void ListView::mousePressEvent(QMouseEvent* event) {
+    QTreeView::mousePressEvent(event);
+    const QPoint point = event->position().toPoint();
+    emit mouseDown(event->button(), event->modifiers(), point);
+    const int position = hitTest(point);
+    if (position > 0)
+        emit itemClick(position);
+}
+
+void ListView::mouseMoveEvent(QMouseEvent* event) {
+    // The list's own selection-by-dragging is left out: the window's handlers decide what a
+    // move with the button down does.
+    emit mouseMove(event->buttons(), event->modifiers(), event->position().toPoint());
+}
+
+void ListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeView::mouseReleaseEvent(event);
+    emit mouseUp(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    emit dblClick();
+}
+
+bool ListView::answerDrag(QDropEvent* event) {
+    // Only the receiver decides; the view's own drag and drop of rows is not used.
+    Qt::DropAction effect = event->proposedAction();
+    emit oleDragOver(event->mimeData(), event->possibleActions(), &effect);
+    if (effect == Qt::IgnoreAction) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(effect);
+    event->accept();
+    return true;
+}
+
+void ListView::dragEnterEvent(QDragEnterEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dragMoveEvent(QDragMoveEvent* event) {
+    answerDrag(event);
+}
+
+void ListView::dropEvent(QDropEvent* event) {
+    if (answerDrag(event))
+        emit oleDragDrop(event->mimeData());
+}
+
+void ListView::keyPressEvent(QKeyEvent* event) {
+    emit keyDown(event->key(), event->modifiers());
+    QTreeView::keyPressEvent(event);
+}
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
+    connect(this, &QLineEdit::textChanged, this, &TextBox::change);
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event) {
+    // Switching to another application or opening a menu is not leaving the box.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        emit validate();
+    QLineEdit::focusOutEvent(event);
+}
+
+ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
+    setRange(0, Steps);
+    setValue(0);
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+}
+
+void ProgressBar::setValueF(double value) {
+    m_value = value;
+    // QProgressBar repaints at once on every visible step; a long run sets the value per file, so
+    // the repaint is left to the next pass of the message loop instead.
+    setUpdatesEnabled(false);
+    setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0)));
+    setUpdatesEnabled(true);
+    emit valueSet(value);
+}
+
+void ProgressBar::setBarText(const QString& text) {
+    m_text = text;
+    update();
+    emit textSet(text);
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "Controls.h"
+#include "SummaryBox.h"
+#include "deletelist/ListingCache.h"
+#include "ui_Form1.h"
+
+#include <QPersistentModelIndex>
+#include <QWidget>
+#include <memory>
+
+class Dialogs;
+class Trash;
+
+// The program's one window. Its controls come from the designer file Form1.ui under their
+// designed names (ListView1, Text1, PushButton8, ...); the class declares every event handler, and
+// each handler is defined in the folder of the subsystem it belongs to.
+class Form1 : public QWidget, public Ui::Form1 {
+    Q_OBJECT
+public:
+    // trash may be null: the desktop trash is used then.
+    explicit Form1(Dialogs& dialogs, Trash* trash = nullptr, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    static constexpr int PointerDefault = 0;
+    static constexpr int PointerBusy = 11;
+    static constexpr int PointerHand = 99;
+
+    // The window's mouse pointer: 0 default, 11 busy (also the busy flag), 99 hand.
+    int mousePointer() const { return m_mousePointer; }
+    void setMousePointer(int value);
+    bool isBusy() const { return m_mousePointer == PointerBusy; }
+    bool hasHandImage() const { return m_handCursor != nullptr; }
+
+    // The title of every message box that has none of its own.
+    const QString& appTitle() const { return m_appTitle; }
+    Dialogs& dialogs() { return m_dialogs; }
+    Trash& trash() { return *m_trash; }
+    // The folder holding the program file, without a trailing separator.
+    static QString programFolder();
+
+    // True once the window was closed: the program is ending and nothing more may run.
+    bool isUnloaded() const { return m_unloaded; }
+
+    // Start-up.
+    void Form_Load();
+    void ApplySkin();
+    void SetAppTitle();
+    void StartupRandomize();
+
+    // Closing the window: the program ends at once and nothing is written.
+    void Form_Unload();
+
+    // Pointer hover rules.
+    void PushButton_MouseMove();
+    void Form_MouseMove();
+
+    // Number box and delete list.
+    void Text1_Change();
+    void Text1_Validate();
+    void PushButton12_Click();
+    void PushButton9_Click();
+    void ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+
+    // Source folder list.
+    void addSourceFolder(const QString& text);
+    void ListView1_DblClick();
+    void PushButton4_Click();
+    void ListView1_MouseDown();
+    void ListView1_ItemClick();
+    void ListView1_MouseMove(QPoint point);
+    void ListView1_MouseUp();
+    void PushButton8_Click();
+    void PushButton6_Click();
+    // Adds each text as a row after the last, in one step.
+    void addSourceFolders(const QStringList& texts);
+    void PushButton1_Click();
+    // Dropping onto the source list: only local files and folders are taken; each dropped folder
+    // adds its own row and the folders below it that hold files.
+    void ListView1_OLEDragOver(const QMimeData* data, Qt::DropActions possible,
+                               Qt::DropAction& effect);
+    void ListView1_OLEDragDrop(const QMimeData* data);
+    void addDroppedItems(const QStringList& paths, const QStringList& others);
+    // The row dragged last, 0 when none.
+    int draggedRow() const { return ListView::positionOf(m_draggedRow); }
+    bool isDragging() const { return m_dragging; }
+
+    // Name filters.
+    void PushButton11_Click();
+    void PushButton13_Click();
+
+    // Each source folder's files, kept between rebuilds while the folder is unchanged.
+    Delete1::ListingCache listingCache;
+
+    // Deletion run.
+    void PushButton2_Click();
+    bool isDeletionRunning() const { return m_deletionRunning; }
+
+    // Help and sample files.
+    void PushButton14_Click();
+    void PushButton15_Click();
+    void PushButton16_Click();
+
+signals:
+    void unloaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void styleControls();
+    void connectHandlers();
+    void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
+
+    Dialogs& m_dialogs;
+    std::unique_ptr<Trash> m_ownTrash;
+    Trash* m_trash;
+    QString m_appTitle;
+    int m_mousePointer = PointerDefault;
+    std::unique_ptr<QCursor> m_handCursor;
+    bool m_dragging = false;
+    QPersistentModelIndex m_draggedRow;
+    bool m_deletionRunning = false;
+    bool m_unloaded = false;
+};

@@ -1,0 +1,105 @@
+#include "Form1.h"
+#include "Paths.h"
+#include "common/Dialogs.h"
+#include "common/ErrorReport.h"
+#include "deletion/ShellDelete.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+namespace {
+
+constexpr int ListedFailures = 20;
+constexpr qint64 YieldIntervalMs = 16;
+
+QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
+    QString text = QStringLiteral("Done.");
+    if (gone == 1)
+        text += QStringLiteral("\n\n1 listed file was no longer where it was listed and was "
+                               "skipped.");
+    else if (gone > 1)
+        text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
+                               "were skipped.")
+                    .arg(gone);
+    if (leftInPlace.isEmpty())
+        return text;
+    const auto count = leftInPlace.size();
+    text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was left "
+                                        "in place:")
+                       : QStringLiteral("\n\n%1 files could not be moved to the trash and were "
+                                        "left in place:")
+                             .arg(count);
+    for (qsizetype i = 0; i < count && i < ListedFailures; ++i)
+        text += QLatin1Char('\n') + leftInPlace.at(i);
+    if (count > ListedFailures)
+        text += QStringLiteral("\n... and %1 more.").arg(count - ListedFailures);
+    return text;
+}
+
+} // namespace
+
+void Form1::PushButton2_Click() {
+    // A second click while a run is in progress is ignored: that run goes on with its own list.
+    if (m_deletionRunning)
+        return;
+    m_deletionRunning = true;
+    struct RunningFlag {
+        bool& flag;
+        ~RunningFlag() { flag = false; }
+    } running{m_deletionRunning};
+
+    // The run works on the list as it stood when the button was pressed: edits, filters and
+    // rebuilds that run while it yields cannot change which files it moves.
+    const QStringList paths = ListView3->rows();
+    Main::ErrorTrap trap(m_dialogs, Location::PushButton2_Click);
+    trap.run(106, [] { QCoreApplication::processEvents(); });
+    if (m_unloaded)
+        return;
+    if (trap.test(108, [&] { return paths.isEmpty(); })) {
+        trap.run(134, [&] {
+            m_dialogs.message(QStringLiteral("No files added."), m_appTitle, MessageIcon::None);
+        });
+        return;
+    }
+    const auto n = paths.size();
+    QStringList leftInPlace;
+    qsizetype gone = 0; // listed files no longer at their path
+    QElapsedTimer sinceYield;
+    for (qsizetype i = 1; i <= n; ++i) {
+        QString path;
+        trap.run(112, [&] { path = paths.at(i - 1); });
+        trap.run(114, [&] {
+            ProgressBar1->setValueF(static_cast<double>(i) / static_cast<double>(n) * 100.0);
+        });
+        trap.run(116, [&] {
+            ProgressBar1->setBarText(QStringLiteral("Processing: ") + Main::FileNameOf(path));
+        });
+        // The bar repaints and the window answers at least once per frame; more often would
+        // only slow a long run down.
+        trap.run(118, [&] {
+            if (i == 1 || sinceYield.elapsed() >= YieldIntervalMs) {
+                QCoreApplication::processEvents();
+                sinceYield.start();
+            }
+        });
+        if (m_unloaded)
+            return; // the window was closed: the program ends, nothing more is moved
+        trap.run(120, [&] {
+            if (!isBusy())
+                setMousePointer(PointerBusy);
+        });
+        trap.run(122, [&] {
+            const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
+            if (Delete1::leftInPlace(result))
+                leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+            else if (result.gone)
+                ++gone;
+        });
+    }
+    trap.run(126, [&] { setMousePointer(PointerDefault); });
+    trap.run(128, [&] { ProgressBar1->setValueF(0); });
+    trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
+    trap.run(132, [&] {
+        m_dialogs.message(closingMessage(leftInPlace, gone), m_appTitle, MessageIcon::None);
+    });
+}
