@@ -555,6 +555,7 @@ struct DesktopTrash::State {
     // The home trash and where it is (or would be made), found again after each flush.
     QByteArray homePath;
     Look homeLook;
+    QByteArray homeFound; // the path looked at: files/ or its nearest existing ancestor
     bool homeKnown = false;
 
     bool readMounts() {
@@ -600,6 +601,7 @@ struct DesktopTrash::State {
                 return false;
             path = parentOf(path);
         }
+        homeFound = path;
         homeKnown = true;
         return true;
     }
@@ -608,7 +610,8 @@ struct DesktopTrash::State {
 DesktopTrash::DesktopTrash() : m_state(std::make_unique<State>()) {}
 
 DesktopTrash::~DesktopTrash() {
-    flush();
+    // A trashing outside a run (or a run cut short) is made durable here.
+    DesktopTrash::flush();
 }
 
 void DesktopTrash::flush() {
@@ -669,7 +672,7 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
             home = before.mountId == state.homeLook.mountId;
         } else {
             realParent = realPath(parent);
-            const QByteArray realHome = realPath(parentOf(homeTrash));
+            const QByteArray realHome = realPath(state.homeFound);
             const Mount* homeMount = realHome.isEmpty() ? nullptr : state.mountHolding(realHome);
             mount = realParent.isEmpty() ? nullptr : state.mountHolding(realParent);
             home = homeMount != nullptr && mount != nullptr
