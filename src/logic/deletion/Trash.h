@@ -32,8 +32,9 @@ class DesktopTrash : public Trash {
 public:
     DesktopTrash();
     ~DesktopTrash() override;
-    // Keeps each trash it used open (its folders' descriptors, re-checked for every path) for the
-    // life of the object, so a run pays little more per file than the info file and the rename.
+    // Keeps each trash it used open for the life of the object (its folders' descriptors,
+    // re-checked when a run first uses it), so a run pays little more per file than the info
+    // file and the rename.
     TrashResult moveToTrash(const QString& path) override;
     // The freedesktop trash: one syncfs per volume trashed on since the last flush.
     void flush() override;

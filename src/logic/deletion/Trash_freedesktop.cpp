@@ -13,9 +13,9 @@
 // made are removed; an info file that cannot be removed is named in the reason. After the rename,
 // the moved entry is looked at once more: a folder that took the file's place is put back.
 //
-// A trash once opened stays open: its folders' descriptors are kept and re-checked with fstat for
-// each file, so a run of many files costs little more than the info file and the rename. flush()
-// makes the records durable with one syncfs per volume trashed on.
+// A trash once opened stays open: its folders' descriptors are kept and re-checked with fstat when
+// a run first uses it, so a run of many files costs little more than the info file and the
+// rename. flush() makes the records durable with one syncfs per volume trashed on.
 #include "deletion/Trash.h"
 
 #include <QByteArray>
@@ -441,9 +441,12 @@ std::unique_ptr<OpenTrash> openTopTrash(const QByteArray& top, MadeFolders& made
     return trash;
 }
 
-// Whether an open trash is still the one at its path, whole and (for a top trash) private: fstat
-// on the open folders for every file, and once after each flush a look at the paths as well.
+// Whether a kept trash is still the one at its path, whole and (for a top trash) private: fstat on
+// the open folders and a look at the paths, once per run (after each flush). Within a run a
+// folder that goes is noticed by the calls that use it, which then find the trash again.
 bool stillUsable(OpenTrash& trash) {
+    if (trash.checkedByPath)
+        return true;
     struct stat files {};
     struct stat info {};
     if (::fstat(trash.files.get(), &files) != 0 || ::fstat(trash.info.get(), &info) != 0 ||
@@ -457,8 +460,6 @@ bool stillUsable(OpenTrash& trash) {
             !checkPrivate(info, trash.path, unused))
             return false;
     }
-    if (trash.checkedByPath)
-        return true;
     struct stat atPath {};
     for (const auto& [name, opened] : {std::pair{"/files", &files}, std::pair{"/info", &info}})
         if (::stat((trash.path + name).constData(), &atPath) != 0 ||
@@ -643,9 +644,10 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
         return result;
     }
 
-    Fd parentFd(::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The path is looked at and moved by its full name: what a swap in between could bring is
+    // caught after the move (a folder goes back) or refused by the rename (another mount).
     Look before;
-    if (!parentFd.valid() || !lookAt(parentFd.get(), name.constData(), false, before)) {
+    if (!lookAt(AT_FDCWD, full.constData(), false, before)) {
         if (errno == ENOENT || errno == ENOTDIR)
             result.gone = true;
         else
@@ -667,6 +669,7 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     QByteArray realParent;
     const Mount* mount = nullptr;
     bool home = false;
+    QByteArray top; // the volume's top, for a top-directory trash
     if (state.lookAtHome(homeTrash)) {
         if (before.hasMountId && state.homeLook.hasMountId) {
             home = before.mountId == state.homeLook.mountId;
@@ -682,19 +685,10 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     }
 
     MadeFolders made;
-    std::shared_ptr<OpenTrash> trash;
     QByteArray recordedPath;
     QString refusal; // said before the reason when no trash can be used
     if (home) {
         recordedPath = full;
-        std::shared_ptr<OpenTrash>& slot = state.trashes[homeTrash];
-        if (slot && !stillUsable(*slot))
-            slot.reset();
-        if (!slot)
-            slot = openHomeTrash(homeTrash, made, result.reason);
-        trash = slot;
-        if (!trash)
-            state.trashes.remove(homeTrash);
     } else {
         refusal = QStringLiteral("no trash can be used on its file system: ");
         if (realParent.isEmpty())
@@ -704,9 +698,8 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
                                           .arg(shown(parent), errorText(errno));
             return result;
         }
-        QByteArray top;
         if (before.hasMountId) {
-            if (!lookAt(parentFd.get(), "", true, folderLook)) {
+            if (!lookAt(AT_FDCWD, parent.constData(), true, folderLook)) {
                 result.reason = errorText(errno);
                 return result;
             }
@@ -725,7 +718,7 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
         } else {
             // No mount table: the highest folder on the folder's own device.
             struct stat folder {};
-            if (::fstat(parentFd.get(), &folder) != 0) {
+            if (::stat(parent.constData(), &folder) != 0) {
                 result.reason = errorText(errno);
                 return result;
             }
@@ -739,23 +732,33 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
             return result;
         }
         recordedPath = withSlash(realParent).mid(withSlash(top).size()) + name;
-        std::shared_ptr<OpenTrash>& slot = state.trashes["\n" + top];
-        if (slot && !stillUsable(*slot))
+    }
+
+    // The kept trash, or the trash opened (and made where missing) at its path; `again` opens it
+    // anew after its kept folders were found gone.
+    const QByteArray key = home ? homeTrash : "\n" + top;
+    const auto openTrash = [&](bool again) {
+        std::shared_ptr<OpenTrash>& slot = state.trashes[key];
+        if (slot && (again || !stillUsable(*slot)))
             slot.reset();
         if (!slot)
-            slot = openTopTrash(top, made, result.reason);
-        trash = slot;
-        if (!trash)
-            state.trashes.remove("\n" + top);
-    }
-    if (!trash) {
-        result.reason = refusal + result.reason;
+            slot = home ? openHomeTrash(homeTrash, made, result.reason)
+                        : openTopTrash(top, made, result.reason);
+        std::shared_ptr<OpenTrash> opened = slot;
+        if (!opened) {
+            state.trashes.remove(key);
+            result.reason = refusal + result.reason;
+        }
+        return opened;
+    };
+    std::shared_ptr<OpenTrash> trash = openTrash(false);
+    if (!trash)
         return result;
-    }
+    bool foundAgain = false;
     // Trash folders made by this call stay only once the entry is in; then the trash is kept.
     const auto forget = [&] {
         if (made.any())
-            state.trashes.remove(home ? homeTrash : "\n" + trash->top);
+            state.trashes.remove(key);
     };
 
     const QByteArray info = QByteArrayLiteral("[Trash Info]\nPath=") +
@@ -794,6 +797,15 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
             continue;
+        if (fd < 0 && errno == ENOENT && !foundAgain) {
+            // info/ went since the trash was opened: the trash is found again at its path.
+            foundAgain = true;
+            trash = openTrash(true);
+            if (!trash)
+                return result;
+            --attempt;
+            continue;
+        }
         const QByteArray infoPath = trash->path + "/info/" + infoName;
         if (fd < 0) {
             result.reason = QStringLiteral("cannot create the trash information file %1: %2")
@@ -814,19 +826,29 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
 
         if (beforeMove)
             beforeMove(path);
-        if (renameNoReplace(parentFd.get(), name.constData(), trash->files.get(),
-                            trashed.constData()) == 0)
+        if (renameNoReplace(AT_FDCWD, full.constData(), trash->files.get(), trashed.constData()) ==
+            0)
             break;
         error = errno;
         const QString leftover = removeInfo(infoName);
         if (error == EEXIST && leftover.isEmpty())
             continue; // an entry without an info file holds the name in files/
         Look now;
-        if (error == ENOENT && leftover.isEmpty() &&
-            !lookAt(parentFd.get(), name.constData(), false, now)) {
-            result.gone = true;
-            forget();
-            return result;
+        if (error == ENOENT && leftover.isEmpty()) {
+            if (!lookAt(AT_FDCWD, full.constData(), false, now)) {
+                result.gone = true;
+                forget();
+                return result;
+            }
+            if (!foundAgain) {
+                // The entry is there, so files/ went since the trash was opened.
+                foundAgain = true;
+                trash = openTrash(true);
+                if (!trash)
+                    return result;
+                --attempt;
+                continue;
+            }
         }
         result.reason =
             (error == EXDEV
@@ -849,8 +871,8 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     if (::fstatat(trash->files.get(), trashed.constData(), &moved, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISDIR(moved.st_mode)) {
         result.isFolder = true;
-        if (renameNoReplace(trash->files.get(), trashed.constData(), parentFd.get(),
-                            name.constData()) == 0) {
+        if (renameNoReplace(trash->files.get(), trashed.constData(), AT_FDCWD, full.constData()) ==
+            0) {
             result.trashedPath.clear();
             result.reason =
                 QStringLiteral("it is a folder; folders are never deleted") + removeInfo(infoName);
