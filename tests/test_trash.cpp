@@ -451,33 +451,26 @@ private slots:
         QTest::addColumn<QString>("trash");
         QTest::addColumn<QString>("recorded");
         const QString own = QStringLiteral("/.Trash-%1").arg(::geteuid());
-        QTest::newRow("bind mount of a tmpfs subtree") << "bind"
-                                                       << "bound/dir/a.txt"
-                                                       << "bound" + own << "dir/a.txt";
-        QTest::newRow("bind mount inside the home volume") << "home bind"
-                                                           << "home/bound/dir/a.txt"
-                                                           << "home/bound" + own << "dir/a.txt";
-        QTest::newRow("the home volume beside that bind mount") << "home bind"
-                                                                << "home/src/dir/a.txt"
-                                                                << "home/data/Trash"
-                                                                << "/home/src/dir/a.txt";
-        QTest::newRow("overlay, file of the lower layer") << "overlay"
-                                                          << "merged/dir/low.txt"
-                                                          << "merged" + own << "dir/low.txt";
-        QTest::newRow("overlay, file of the upper layer") << "overlay"
-                                                          << "merged/dir/up.txt"
-                                                          << "merged" + own << "dir/up.txt";
-        QTest::newRow("bind-mounted single file") << "file bind"
-                                                  << "vol/dir/a.txt"
-                                                  << ""
-                                                  << "";
-        QTest::newRow("mount table unreadable") << "no table"
-                                                << "vol/dir/a.txt"
-                                                << "vol" + own << "dir/a.txt";
-        QTest::newRow("mount table unreadable, top trash unusable") << "no table, own file"
-                                                                    << "vol/dir/a.txt"
-                                                                    << ""
-                                                                    << "";
+        const auto row = [](const char* name, const char* layout, const char* file,
+                            const QString& trash, const char* recorded) {
+            QTest::newRow(name) << QString::fromUtf8(layout) << QString::fromUtf8(file) << trash
+                                << QString::fromUtf8(recorded);
+        };
+        row("bind mount of a tmpfs subtree", "bind", "bound/dir/a.txt", "bound" + own, "dir/a.txt");
+        row("bind mount at a path with a blank", "bind", "bound dir/dir/a.txt", "bound dir" + own,
+            "dir/a.txt");
+        row("bind mount inside the home volume", "home bind", "home/bound/dir/a.txt",
+            "home/bound" + own, "dir/a.txt");
+        row("the home volume beside that bind mount", "home bind", "home/src/dir/a.txt",
+            QStringLiteral("home/data/Trash"), "/home/src/dir/a.txt");
+        row("overlay, file of the lower layer", "overlay", "merged/dir/low.txt", "merged" + own,
+            "dir/low.txt");
+        row("overlay, file of the upper layer", "overlay", "merged/dir/up.txt", "merged" + own,
+            "dir/up.txt");
+        row("bind-mounted single file", "file bind", "vol/dir/a.txt", QString(), "");
+        row("mount table unreadable", "no table", "vol/dir/a.txt", "vol" + own, "dir/a.txt");
+        row("mount table unreadable, top trash unusable", "no table, own file", "vol/dir/a.txt",
+            QString(), "");
     }
     void mountLayoutsUseTheirMountsTrash() {
         QFETCH(QString, layout);
@@ -492,8 +485,9 @@ private slots:
         if (layout == QLatin1String("bind")) {
             mounted = mountTmpfs(vol, options);
             QDir().mkpath(vol + QStringLiteral("/sub"));
-            QDir().mkpath(m_root + QStringLiteral("/bound"));
-            mounted = mounted && bindMount(vol + QStringLiteral("/sub"), m_root + "/bound");
+            const QString bound = m_root + QLatin1Char('/') + file.section(QLatin1Char('/'), 0, 0);
+            QDir().mkpath(bound);
+            mounted = mounted && bindMount(vol + QStringLiteral("/sub"), bound);
         } else if (layout == QLatin1String("home bind")) {
             mounted = mountTmpfs(m_root + QStringLiteral("/home"), options);
             qputenv("XDG_DATA_HOME", QFile::encodeName(m_root + QStringLiteral("/home/data")));
