@@ -1,11 +1,15 @@
 // Times a real deletion run of the window: M files go to the trash through "Start Deleting Files".
-//   bench_trash [--same-name] [FILES [ROOT]]
+//   bench_trash [--same-name] [--floor] [FILES [ROOT]]
 // FILES (default 2000) small files are made in ROOT/files (with --same-name, one file cover.jpg in
 // each of FILES folders ROOT/files/album_N, as in a music collection), and the home folder and the
 // trash are ROOT/home and ROOT/home/.local/share, so the user's own trash is never touched and the
 // files sit on the same file system as the trash. ROOT must be an empty or missing folder and is
 // kept; without it a temporary folder is used and removed at the end. Prints "thinwick trash
 // M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
+// With --floor no window runs: each file gets only what no trash can do without, an info file
+// created and written in the already open info/ folder and one rename into the already open
+// files/ folder, and it prints "floor trash M=<FILES>: <ms> ms". That is the bare floor the
+// program's run is measured against.
 
 #include "BenchSupport.h"
 #include "Form1.h"
@@ -25,6 +29,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -47,13 +52,50 @@ int entryCount(const QString& folder) {
             .size());
 }
 
+// The bare floor of trashing: per file the info file made and written in info/ and the file
+// renamed into files/, both folders opened once beforehand; same-name files get a number. The
+// milliseconds of the loop.
+double floorMs(const QStringList& paths, const std::string& trash) {
+    makeFolder(trash);
+    makeFolder(trash + "/files");
+    makeFolder(trash + "/info");
+    const int files = ::open((trash + "/files").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int info = ::open((trash + "/info").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (files < 0 || info < 0)
+        fail("cannot open the trash " + trash);
+    std::vector<QByteArray> encoded;
+    encoded.reserve(paths.size());
+    for (const QString& path : paths)
+        encoded.push_back(QFile::encodeName(path));
+    QElapsedTimer timer;
+    timer.start();
+    int number = 0;
+    for (const QByteArray& path : encoded) {
+        const QByteArray name =
+            path.mid(path.lastIndexOf('/') + 1) + '.' + QByteArray::number(++number);
+        const QByteArray record = "[Trash Info]\nPath=" + path.toPercentEncoding("/") +
+                                  "\nDeletionDate=2026-01-01T00:00:00\n";
+        const int fd = ::openat(info, (name + ".trashinfo").constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 || ::write(fd, record.constData(), record.size()) != record.size() ||
+            ::close(fd) != 0 ||
+            ::renameat(AT_FDCWD, path.constData(), files, name.constData()) != 0)
+            fail("cannot trash " + path.toStdString() + ": " + std::strerror(errno));
+    }
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    ::close(files);
+    ::close(info);
+    return ms;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     // The environment first, before Qt reads it and keeps what it saw.
-    Bench::setProgram("bench_trash", "bench_trash [--same-name] [FILES [ROOT]]");
+    Bench::setProgram("bench_trash", "bench_trash [--same-name] [--floor] [FILES [ROOT]]");
     int first = 1;
     const bool sameName = Bench::takeFlag(argc, argv, first, "--same-name");
+    const bool floor = Bench::takeFlag(argc, argv, first, "--floor");
     const int count = argc > first ? Bench::positiveArgument(argv[first], "FILES") : 2000;
     std::string root;
     bool ownRoot = false;
@@ -117,15 +159,21 @@ int main(int argc, char* argv[]) {
     }
 
     SilentDialogs dialogs;
-    const auto window = Bench::startWindow(dialogs);
-    Form1& form = *window;
-    form.ListView3->setRows(paths);
-    QCoreApplication::processEvents();
+    double ms = 0;
+    if (floor) {
+        ms = floorMs(paths, dataHome + "/Trash");
+        dialogs.asked = QStringList{QStringLiteral("Done.")};
+    } else {
+        const auto window = Bench::startWindow(dialogs);
+        Form1& form = *window;
+        form.ListView3->setRows(paths);
+        QCoreApplication::processEvents();
 
-    QElapsedTimer timer;
-    timer.start();
-    form.PushButton2_Click();
-    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        QElapsedTimer timer;
+        timer.start();
+        form.PushButton2_Click();
+        ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    }
 
     const QString trashFiles = QFile::decodeName((dataHome + "/Trash/files").c_str());
     const QString trashInfo = QFile::decodeName((dataHome + "/Trash/info").c_str());
@@ -136,7 +184,8 @@ int main(int argc, char* argv[]) {
     const int infos = entryCount(trashInfo);
     const bool done = dialogs.asked == QStringList{QStringLiteral("Done.")};
 
-    std::printf("thinwick trash M=%d%s: %.2f ms\n", count, sameName ? " same-name" : "", ms);
+    std::printf("%s trash M=%d%s: %.2f ms\n", floor ? "floor" : "thinwick", count,
+                sameName ? " same-name" : "", ms);
     std::fflush(stdout);
 
     bool ok = true;

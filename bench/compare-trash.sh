@@ -12,9 +12,13 @@
 # the names are short); only a list too long for one command line is split, noted on stderr.
 # bench_trash times the click on "Start Deleting Files" inside the program; the commands are timed
 # whole, start-up included, by hyperfine, which makes their fresh files before each run.
-# The last lines give the ratios: thinwick/gio and thinwick/trash-put per set, thinwick's time for
-# one name against distinct names of the same count, and the worst thinwick/gio over the distinct
-# sets.
+# bench_trash --floor times the bare floor in the same way: per file only an info file written in
+# the open info/ folder and one rename into the open files/ folder, nothing looked at, nothing
+# synced; thinwick/floor says what the program's checks, its durable records (one syncfs per
+# volume at the end of the run) and its window cost on top.
+# The last lines give the ratios: thinwick/gio, thinwick/trash-put and thinwick/floor per set,
+# thinwick's time for one name against distinct names of the same count, and the worst
+# thinwick/gio over the distinct sets.
 # The temporary folder follows TMPDIR: TMPDIR=/dev/shm (a tmpfs) takes the disk out of the figures.
 # BUILD_DIR names a build folder holding bench_trash; without it one is configured and built in
 # build-bench beside the sources.
@@ -126,17 +130,21 @@ export -f inside_work prepare in_home
 
 # One timed run of one tool on fresh files and a fresh trash under $1, $2 files of kind $3;
 # prints the milliseconds.
+# With $4 = floor, the bare floor instead of the program's run.
 run_thinwick() {
-    local line ms option=() key="thinwick trash M=$2:"
+    local line ms option=() who=${4:-thinwick}
+    local key="$who trash M=$2:"
     if [[ $3 == same ]]; then
         option=(--same-name)
-        key="thinwick trash M=$2 same-name:"
+        key="$who trash M=$2 same-name:"
     fi
-    line=$("$bench" "${option[@]}" "$2" "$1") || { echo "$0: FAILED: bench_trash M=$2 $3" >&2; return 1; }
+    [[ $who == floor ]] && option+=(--floor)
+    line=$("$bench" "${option[@]}" "$2" "$1") || { echo "$0: FAILED: bench_trash $who M=$2 $3" >&2; return 1; }
     ms=$(awk -v key="$key" 'index($0, key) == 1 { print $(NF - 1) }' <<<"$line")
     [[ -n $ms ]] || { echo "$0: bench_trash printed no time" >&2; return 1; }
     echo "$ms"
 }
+run_floor() { run_thinwick "$@" floor; }
 run_gio() {
     local ms
     ms=$(time_tool "$1" "$2" "$3" gio trash) || return 1
@@ -159,11 +167,11 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
 # the median of each tool's runs counts.
 rounds=${ROUNDS:-3}
 [[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "$0: ROUNDS must be a whole number above 0" >&2; exit 2; }
-tools=(thinwick gio put)
-declare -A thinwick_ms gio_ms put_ms
+tools=(thinwick gio put floor)
+declare -A thinwick_ms gio_ms put_ms floor_ms
 for set in "${sets[@]}"; do
     read -r kind m <<<"$set"
-    declare -A runs=([thinwick]="" [gio]="" [put]="")
+    declare -A runs=([thinwick]="" [gio]="" [put]="" [floor]="")
     for ((round = 0; round < rounds; round++)); do
         for ((k = 0; k < ${#tools[@]}; k++)); do
             tool=${tools[(round + k) % ${#tools[@]}]}
@@ -180,12 +188,14 @@ for set in "${sets[@]}"; do
         thinwick_ms[$set]=$(median ${runs[thinwick]})
         gio_ms[$set]=$(median ${runs[gio]})
         put_ms[$set]=$(median ${runs[put]})
+        floor_ms[$set]=$(median ${runs[floor]})
     }
     label="M=$m"
     [[ $kind == same ]] && label="M=$m same-name"
     echo "thinwick trash $label: ${thinwick_ms[$set]} ms"
     echo "gio trash $label: ${gio_ms[$set]} ms"
     echo "trash-put $label: ${put_ms[$set]} ms"
+    echo "floor trash $label: ${floor_ms[$set]} ms"
 done
 
 worst=0
@@ -198,6 +208,7 @@ for set in "${sets[@]}"; do
     [[ $kind == same ]] && label="M=$m same-name"
     echo "ratio thinwick/gio $label: $gio_ratio"
     echo "ratio thinwick/trash-put $label: $put_ratio"
+    echo "ratio thinwick/floor $label: $(ratio "${thinwick_ms[$set]}" "${floor_ms[$set]}")"
     if [[ $kind == distinct ]]; then
         worst=$(awk -v a="$worst" -v b="$gio_ratio" 'BEGIN { print (b > a ? b : a) }')
     elif [[ -n ${thinwick_ms["distinct $m"]:-} ]]; then

@@ -99,6 +99,12 @@ private slots:
             << "3";
         QTest::newRow("UTF-8") << QByteArray("[Thinwick]\nText1=\xC3\xBC\n")
                                << QString(QChar(0xFC));
+        QTest::newRow("U+FEFF starting the value") << QByteArray("[Thinwick]\nText1=\xEF\xBB\xBF"
+                                                                 "5\n")
+                                                   << QString(QChar(0xFEFF)) + "5";
+        QTest::newRow("byte-order mark and U+FEFF starting the value")
+            << QByteArray("\xEF\xBB\xBF[Thinwick]\nText1=\xEF\xBB\xBF\xEF\xBB\xBF\n")
+            << QString(2, QChar(0xFEFF));
         QTest::newRow("section without the key") << QByteArray("[Thinwick]\nText2=5\n") << "absent";
         QTest::newRow("key before any section") << QByteArray("Text1=5\n[Thinwick]\n") << "absent";
         QTest::newRow("empty file") << QByteArray() << "absent";
@@ -112,9 +118,18 @@ private slots:
     }
 
     void valuesComeBackExactly() {
-        const QStringList values = {
-            "12abc", "1,2",        " 5 ",         "a=b",        "#x", QString::fromUtf8("ünï"),
-            "",      "semi;colon", "back\\slash", "\"quoted\"", "[x]"};
+        const QStringList values = {"12abc",
+                                    "1,2",
+                                    " 5 ",
+                                    "a=b",
+                                    "#x",
+                                    QString::fromUtf8("ünï"),
+                                    "",
+                                    "semi;colon",
+                                    "back\\slash",
+                                    "\"quoted\"",
+                                    QString(QChar(0xFEFF)) + "x",
+                                    "[x]"};
         for (const QString& value : values) {
             Main::saveSetting(App, Section, QStringLiteral("Text1"), value);
             QCOMPARE(Main::getSetting(App, Section, QStringLiteral("Text1"), "default"), value);

@@ -1,14 +1,17 @@
 // The desktop trash on real file systems: the home trash under a temporary XDG_DATA_HOME and, in a
 // private mount namespace of this process, other volumes and a full one. Every path handed to the
 // trash lies inside the test's own temporary folder.
+#include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,6 +20,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <memory>
 #include <sched.h>
@@ -135,10 +139,35 @@ class TrashTest : public QObject {
         return true;
     }
 
-    // Moves the path to the trash in a child process running as the unprivileged user nobody.
+    // Any mount at the path, in this process's private mount namespace; false when the test
+    // must skip, with the reason in m_noNamespace.
+    bool mountAt(const QString& source, const QString& path, const char* type, unsigned long flags,
+                 const QString& options = QString()) {
+        if (!m_noNamespace.isEmpty())
+            return false;
+        const QByteArray data = QFile::encodeName(options);
+        if (::mount(QFile::encodeName(source).constData(), QFile::encodeName(path).constData(),
+                    type, flags, options.isEmpty() ? nullptr : data.constData()) != 0) {
+            m_noNamespace = QStringLiteral("cannot mount %1 at %2: %3")
+                                .arg(QString::fromLatin1(type ? type : "a bind mount"), path,
+                                     QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        m_mounts.prepend(path);
+        return true;
+    }
+    bool bindMount(const QString& source, const QString& path) {
+        return mountAt(source, path, nullptr, MS_BIND);
+    }
+
+    // Moves the path to the trash in a child process running as the unprivileged user nobody (as
+    // the test's own user when that is not root).
     // The child's answer comes back as "1" or "0" (moved) and the reason; "!" and a text when it
     // could not become nobody.
-    QByteArray moveAsNobody(const QString& path) {
+    // The child trashes through ShellDelete, as a deletion run does; after the moved flag comes
+    // "L" when the run would list the file as left in place, else "-".
+    QByteArray moveAsNobody(const QString& path,
+                            const std::function<void(DesktopTrash&)>& prepare = {}) {
         if (m_root.isEmpty() || !path.startsWith(m_root + QLatin1Char('/')))
             qFatal("refusing to trash %s: outside the test folder", qPrintable(path));
         int pipeFds[2];
@@ -148,13 +177,18 @@ class TrashTest : public QObject {
         if (child == 0) {
             ::close(pipeFds[0]);
             QByteArray answer;
-            if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
-                ::setresuid(Nobody, Nobody, Nobody) != 0) {
+            // An unprivileged test process is such a user already.
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
+                 ::setresuid(Nobody, Nobody, Nobody) != 0)) {
                 answer = QByteArray("!") + std::strerror(errno);
             } else {
                 DesktopTrash trash;
-                const TrashResult result = trash.moveToTrash(path);
-                answer = (result.moved ? "1" : "0") + result.reason.toUtf8();
+                if (prepare)
+                    prepare(trash);
+                const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash);
+                answer = QByteArray(result.moved ? "1" : "0") +
+                         (Delete1::leftInPlace(result) ? "L" : "-") + result.reason.toUtf8();
             }
             const ssize_t written = ::write(pipeFds[1], answer.constData(), answer.size());
             ::_exit(written == answer.size() ? 0 : 1);
@@ -340,8 +374,8 @@ private slots:
                 const QByteArray answer = moveAsNobody(path);
                 if (answer.startsWith('!'))
                     QSKIP(qPrintable(QStringLiteral("cannot run as nobody: ") + answer.mid(1)));
-                QCOMPARE(answer.left(1), QByteArray("0"));
-                reason = QString::fromUtf8(answer.mid(1));
+                QCOMPARE(answer.left(2), QByteArray("0L"));
+                reason = QString::fromUtf8(answer.mid(2));
             }
         }
         if (fault == QLatin1String("full")) {
@@ -407,6 +441,197 @@ private slots:
         QCOMPARE(trashContents(homeTrash()), QStringList());
     }
 
+    // Which trash takes a file follows from the mount that holds its folder, read from the mount
+    // table. `trash` is the trash folder expected, relative to the test folder (empty when the file
+    // must stay where it is and nothing may be made); `recorded` is its Path=, an absolute one
+    // written relative to the test folder with a leading "/".
+    void mountLayoutsUseTheirMountsTrash_data() {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("trash");
+        QTest::addColumn<QString>("recorded");
+        const QString own = QStringLiteral("/.Trash-%1").arg(::geteuid());
+        const auto row = [](const char* name, const char* layout, const char* file,
+                            const QString& trash, const char* recorded) {
+            QTest::newRow(name) << QString::fromUtf8(layout) << QString::fromUtf8(file) << trash
+                                << QString::fromUtf8(recorded);
+        };
+        row("bind mount of a tmpfs subtree", "bind", "bound/dir/a.txt", "bound" + own, "dir/a.txt");
+        row("bind mount at a path with a blank", "bind", "bound dir/dir/a.txt", "bound dir" + own,
+            "dir/a.txt");
+        row("bind mount inside the home volume", "home bind", "home/bound/dir/a.txt",
+            "home/bound" + own, "dir/a.txt");
+        row("the home volume beside that bind mount", "home bind", "home/src/dir/a.txt",
+            QStringLiteral("home/data/Trash"), "/home/src/dir/a.txt");
+        row("overlay, file of the lower layer", "overlay", "merged/dir/low.txt", "merged" + own,
+            "dir/low.txt");
+        row("overlay, file of the upper layer", "overlay", "merged/dir/up.txt", "merged" + own,
+            "dir/up.txt");
+        row("bind-mounted single file", "file bind", "vol/dir/a.txt", QString(), "");
+        row("mount table unreadable", "no table", "vol/dir/a.txt", "vol" + own, "dir/a.txt");
+        row("mount table unreadable, top trash unusable", "no table, own file", "vol/dir/a.txt",
+            QString(), "");
+    }
+    void mountLayoutsUseTheirMountsTrash() {
+        QFETCH(QString, layout);
+        QFETCH(QString, file);
+        QFETCH(QString, trash);
+        QFETCH(QString, recorded);
+        const QString root = QFileInfo(m_root).canonicalFilePath();
+        const QString path = m_root + QLatin1Char('/') + file;
+        const QString vol = m_root + QStringLiteral("/vol");
+        const char* const options = "size=1m,mode=0755";
+        bool mounted = true;
+        if (layout == QLatin1String("bind")) {
+            mounted = mountTmpfs(vol, options);
+            QDir().mkpath(vol + QStringLiteral("/sub"));
+            const QString bound = m_root + QLatin1Char('/') + file.section(QLatin1Char('/'), 0, 0);
+            QDir().mkpath(bound);
+            mounted = mounted && bindMount(vol + QStringLiteral("/sub"), bound);
+        } else if (layout == QLatin1String("home bind")) {
+            mounted = mountTmpfs(m_root + QStringLiteral("/home"), options);
+            qputenv("XDG_DATA_HOME", QFile::encodeName(m_root + QStringLiteral("/home/data")));
+            QDir().mkpath(m_root + QStringLiteral("/home/src"));
+            QDir().mkpath(m_root + QStringLiteral("/home/bound"));
+            mounted = mounted && bindMount(m_root + QStringLiteral("/home/src"),
+                                           m_root + QStringLiteral("/home/bound"));
+        } else if (layout == QLatin1String("overlay")) {
+            // The lower layer and the upper layer on file systems of their own.
+            const QString lower = m_root + QStringLiteral("/lower");
+            const QString upper = m_root + QStringLiteral("/upperfs");
+            mounted = mountTmpfs(lower, options) && mountTmpfs(upper, options);
+            QDir().mkpath(upper + QStringLiteral("/upper"));
+            QDir().mkpath(upper + QStringLiteral("/work"));
+            QDir().mkpath(m_root + QStringLiteral("/merged"));
+            writeFile(lower + QStringLiteral("/dir/low.txt"), "content");
+            mounted =
+                mounted && mountAt(QStringLiteral("overlay"), m_root + "/merged", "overlay", 0,
+                                   QStringLiteral("lowerdir=%1,upperdir=%2/upper,workdir=%2/"
+                                                  "work")
+                                       .arg(lower, upper));
+        } else if (layout == QLatin1String("file bind")) {
+            mounted = mountTmpfs(vol, options);
+            writeFile(vol + QStringLiteral("/dir/a.txt"), "under");
+            writeFile(m_root + QStringLiteral("/other.txt"), "content");
+            mounted = mounted && bindMount(m_root + QStringLiteral("/other.txt"), path);
+        } else {
+            // /proc hidden under an empty tmpfs: the volume's top is found by walking up.
+            mounted = mountTmpfs(vol, options) && mountTmpfs(QStringLiteral("/proc"), "size=4k");
+            if (layout.endsWith(QLatin1String("own file")))
+                writeFile(vol + QStringLiteral("/.Trash-%1").arg(::geteuid()), "file");
+        }
+        if (!mounted)
+            QSKIP(qPrintable(m_noNamespace));
+        if (!QFileInfo::exists(path))
+            writeFile(path, "content");
+        const QStringList volumeBefore = entries(vol);
+
+        DesktopTrash desktopTrash;
+        const TrashResult result = move(desktopTrash, path);
+        if (trash.isEmpty()) {
+            QVERIFY(!result.moved);
+            QVERIFY(!result.reason.isEmpty());
+            QCOMPARE(readAll(path), QByteArray("content"));
+            QCOMPARE(entries(vol), volumeBefore);
+            QCOMPARE(entries(vol + QStringLiteral("/dir")), QStringList{QStringLiteral("a.txt")});
+            QVERIFY(!QFileInfo::exists(homeTrash()));
+            if (layout.startsWith(QLatin1String("no table")))
+                QVERIFY2(result.reason.contains(QLatin1String("mount table")),
+                         qPrintable(result.reason));
+            return;
+        }
+        QVERIFY2(result.moved, qPrintable(result.reason));
+        const QString name = QFileInfo(path).fileName();
+        QCOMPARE(result.trashedPath,
+                 root + QLatin1Char('/') + trash + QStringLiteral("/files/") + name);
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(readAll(result.trashedPath), QByteArray("content"));
+        QCOMPARE(decodedPathField(result.trashedPath),
+                 recorded.startsWith(QLatin1Char('/')) ? m_root + recorded : recorded);
+        if (!trash.endsWith(QLatin1String("Trash")))
+            QCOMPARE(trashContents(homeTrash()), QStringList());
+        // Nothing at the top of the volume the bind mount shows a part of.
+        if (layout == QLatin1String("bind"))
+            QCOMPARE(entries(vol), QStringList{QStringLiteral("sub")});
+        if (layout == QLatin1String("overlay")) {
+            // The desktop's own listing finds it where it went.
+            const QString lister = QStandardPaths::findExecutable(QStringLiteral("trash-list"));
+            if (lister.isEmpty())
+                return;
+            QProcess list;
+            list.start(lister, {});
+            QVERIFY(list.waitForFinished(60000));
+            const QString listed = QString::fromUtf8(list.readAllStandardOutput());
+            QVERIFY2(listed.contains(QLatin1Char(' ') + m_root + QStringLiteral("/merged/dir/") +
+                                     name + QLatin1Char('\n')),
+                     qPrintable(listed));
+        }
+    }
+
+    // When the move fails and the info file cannot be removed either, the reason names the
+    // leftover and the run lists the file as left in place. Run unprivileged: root writes anywhere.
+    void leftoverInfoFileIsSaid() {
+        const QString path = m_root + QStringLiteral("/files/kept.txt");
+        writeFile(path, "kept");
+        QVERIFY(QDir().mkpath(homeTrash() + QStringLiteral("/files")));
+        QVERIFY(QDir().mkpath(homeTrash() + QStringLiteral("/info")));
+        if (::geteuid() == 0) {
+            QVERIFY(::chmod(QFile::encodeName(m_root).constData(), 0755) == 0);
+            chownTree(dataHome(), Nobody);
+            chownTree(m_root + QStringLiteral("/files"), Nobody);
+        }
+        const QByteArray answer = moveAsNobody(path, [](DesktopTrash& trash) {
+            // Once the info file is written, info/ and the file's folder go read-only.
+            trash.beforeMove = [](const QString& at) {
+                const QString trashFolder =
+                    QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + QStringLiteral("/Trash");
+                ::chmod(QFile::encodeName(trashFolder + QStringLiteral("/info")).constData(), 0500);
+                ::chmod(QFile::encodeName(QFileInfo(at).path()).constData(), 0500);
+            };
+        });
+        if (answer.startsWith('!'))
+            QSKIP(qPrintable(QStringLiteral("cannot run as nobody: ") + answer.mid(1)));
+        for (const QString& folder :
+             {homeTrash() + QStringLiteral("/info"), QFileInfo(path).path()})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0700) == 0);
+        const QString reason = QString::fromUtf8(answer.mid(2));
+        QCOMPARE(answer.left(2), QByteArray("0L"));
+        const QString leftover = homeTrash() + QStringLiteral("/info/kept.txt.trashinfo");
+        QVERIFY2(reason.contains(leftover), qPrintable(reason));
+        QCOMPARE(readAll(path), QByteArray("kept"));
+        QCOMPARE(trashContents(homeTrash()),
+                 QStringList{QStringLiteral("info/kept.txt.trashinfo")});
+    }
+
+    // An open trash taken away during a run (removed, or renamed and then the run ended) is not
+    // written to: the next file makes or finds the trash at its path again.
+    void trashTakenAwayIsFoundAgain_data() {
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("removed") << false;
+        QTest::newRow("renamed between runs") << true;
+    }
+    void trashTakenAwayIsFoundAgain() {
+        QFETCH(bool, renamed);
+        DesktopTrash trash;
+        for (const QString& name : {QStringLiteral("one.txt"), QStringLiteral("two.txt")}) {
+            const QString path = m_root + QStringLiteral("/files/") + name;
+            writeFile(path, name.toUtf8());
+            const TrashResult result = move(trash, path);
+            QVERIFY2(result.moved, qPrintable(result.reason));
+            QCOMPARE(result.trashedPath, homeTrash() + QStringLiteral("/files/") + name);
+            QCOMPARE(readAll(result.trashedPath), name.toUtf8());
+            QCOMPARE(decodedPathField(result.trashedPath), path);
+            if (name == QLatin1String("two.txt"))
+                break;
+            if (renamed) {
+                QVERIFY(QDir().rename(homeTrash(), m_root + QStringLiteral("/old trash")));
+                trash.flush();
+            } else {
+                QVERIFY(QDir(homeTrash()).removeRecursively());
+            }
+        }
+    }
+
     // A file on another volume goes to the trash at the top of that volume, never to the home
     // trash; a top trash that could be someone else's is not used. `expected` is the trash
     // folder relative to the volume, empty when the file must stay.
@@ -422,6 +647,9 @@ private slots:
         QTest::newRow("own trash is a link") << QStringLiteral("own link") << QString();
         QTest::newRow("own trash is a file") << QStringLiteral("own file") << QString();
         QTest::newRow("own trash of another user") << QStringLiteral("own other") << QString();
+        QTest::newRow("own trash writable by all") << QStringLiteral("own open") << QString();
+        QTest::newRow("files/ of another user in it") << QStringLiteral("files other") << QString();
+        QTest::newRow("info/ writable by all in it") << QStringLiteral("info open") << QString();
     }
     void otherVolumeUsesItsTopTrash() {
         QFETCH(QString, setup);
@@ -449,6 +677,18 @@ private slots:
         } else if (setup == QLatin1String("own other")) {
             QVERIFY(QDir().mkpath(own));
             QVERIFY(::chown(QFile::encodeName(own).constData(), ::geteuid() + 1, 0) == 0);
+        } else if (setup == QLatin1String("own open")) {
+            QVERIFY(QDir().mkpath(own));
+            QVERIFY(::chmod(QFile::encodeName(own).constData(), 0777) == 0);
+        } else if (setup == QLatin1String("files other")) {
+            // Planted by another user in a trash the user left open to everyone for a while.
+            QVERIFY(QDir().mkpath(own + QStringLiteral("/files")));
+            QVERIFY(::chown(QFile::encodeName(own + QStringLiteral("/files")).constData(),
+                            ::geteuid() + 1, 0) == 0);
+        } else if (setup == QLatin1String("info open")) {
+            QVERIFY(QDir().mkpath(own + QStringLiteral("/info")));
+            QVERIFY(::chmod(QFile::encodeName(own + QStringLiteral("/info")).constData(), 0777) ==
+                    0);
         }
         DesktopTrash trash;
         const QDateTime before = QDateTime::currentDateTime();

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <optional>
 
 namespace Main {
@@ -32,6 +33,14 @@ std::optional<QByteArray> readStore(const QString& path) {
     return readWholeFile(path);
 }
 
+// A value's bytes as text, every character kept: a U+FEFF at its start is part of the value (only
+// the file's own byte-order mark is skipped, when the file is read), where QString::fromUtf8 would
+// drop it.
+QString valueText(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
 } // namespace
 
 QString getSetting(const QString& appName, const QString& section, const QString& key,
@@ -40,7 +49,7 @@ QString getSetting(const QString& appName, const QString& section, const QString
     if (!text)
         return defaultValue;
     const std::optional<QByteArray> value = findIniValue(*text, section.toUtf8(), key.toUtf8());
-    return value ? QString::fromUtf8(*value) : defaultValue;
+    return value ? valueText(*value) : defaultValue;
 }
 
 void saveSetting(const QString& appName, const QString& section, const QString& key,

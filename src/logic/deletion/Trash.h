@@ -20,6 +20,10 @@ public:
     Q_DISABLE_COPY_MOVE(Trash)
     virtual ~Trash() = default;
     virtual TrashResult moveToTrash(const QString& path) = 0;
+    // Makes what was moved so far durable, so that a power cut loses neither an entry's record
+    // nor its place in the trash. A caller that moves many paths calls it once at the end of the
+    // run rather than paying for it per path; a trash flushes what is left when it is destroyed.
+    virtual void flush() {}
 };
 
 // The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems,
@@ -28,7 +32,12 @@ class DesktopTrash : public Trash {
 public:
     DesktopTrash();
     ~DesktopTrash() override;
+    // Keeps each trash it used open for the life of the object (its folders' descriptors,
+    // re-checked when a run first uses it), so a run pays little more per file than the info
+    // file and the rename.
     TrashResult moveToTrash(const QString& path) override;
+    // The freedesktop trash: one syncfs per volume trashed on since the last flush.
+    void flush() override;
 
     // For tests: runs between the last look at the path and the move itself, so a test can
     // change what is at the path just then. Used by the freedesktop implementation only.

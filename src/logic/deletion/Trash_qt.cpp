@@ -9,6 +9,9 @@ struct DesktopTrash::State {};
 DesktopTrash::DesktopTrash() = default;
 DesktopTrash::~DesktopTrash() = default;
 
+// The platform's trash keeps its own records.
+void DesktopTrash::flush() {}
+
 TrashResult DesktopTrash::moveToTrash(const QString& path) {
     TrashResult result;
     const QFileInfo info(path);

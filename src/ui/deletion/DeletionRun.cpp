@@ -3,6 +3,7 @@
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "deletion/ShellDelete.h"
+#include "deletion/Trash.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -96,6 +97,8 @@ void Form1::PushButton2_Click() {
                 ++gone;
         });
     }
+    // The run's trash records made durable, once per volume, before "Done." is shown.
+    trap.run(122, [&] { trash().flush(); });
     trap.run(126, [&] { setMousePointer(PointerDefault); });
     trap.run(128, [&] { ProgressBar1->setValueF(0); });
     trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
