@@ -50,6 +50,8 @@ while IFS= read -r file; do
       module="$(qtModule "$name")"
       if [ -n "$module" ] && [ "$module" != QtCore ]; then
         fail "$file:$number: includes <$name> from $module; the logic library uses QtCore only"
+      elif [ -e "$ui/$name" ]; then
+        fail "$file:$number: includes <$name>, a file of src/ui/"
       fi
       continue
     fi
