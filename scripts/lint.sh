@@ -9,6 +9,8 @@ mapfile -t files < <(git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/
   'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h')
 echo "lint: clang-format on ${#files[@]} files"
 clang-format --dry-run -Werror "${files[@]}"
+bash "$top/scripts/check-layers.sh" "$build"
+bash "$top/scripts/check-platforms.sh" "$build"
 mapfile -t sources < <(git ls-files -- 'src/*.cpp')
 # Per-platform files of other platforms are not in this build's compile commands.
 compiled=()

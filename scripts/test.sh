@@ -5,7 +5,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 # The package check builds a Debian package and runs its validators.
-"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian
+"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian \
+  g++-mingw-w64-x86-64
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="${TMPDIR:-/tmp}"

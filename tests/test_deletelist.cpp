@@ -406,13 +406,19 @@ private slots:
         w.form.ListView3->setRows({"stale"});
         w.form.Text4->setText("stale");
         Delete1::CorrelateListviewsWrapper(w.form);
-        const QStringList rows = listed(folder);
-        QCOMPARE(w.form.ListView3->rows(), rows);
-        QString summary;
-        for (const QString& row : rows)
-            summary += row + " will be deleted.\r\n";
-        QCOMPARE(w.form.Text4->text(), summary);
-        QCOMPARE(w.form.Text4->text().count("\r\n"), 4);
+        // 100 is more than the folder holds: every file, in the order the folder lists them.
+        const QString p = folder + "/";
+        QCOMPARE(
+            sorted(w.form.ListView3->rows()),
+            QStringList({p + "a b.txt", p + "c%d.jpg", p + "e", p + QString::fromUtf8("ünï.png")}));
+        QStringList inListingOrder;
+        for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Unsorted))
+            inListingOrder.append(p + name);
+        QCOMPARE(w.form.ListView3->rows(), inListingOrder);
+        const QStringList rows = w.form.ListView3->rows();
+        QCOMPARE(w.form.Text4->text(),
+                 rows[0] + " will be deleted.\r\n" + rows[1] + " will be deleted.\r\n" + rows[2] +
+                     " will be deleted.\r\n" + rows[3] + " will be deleted.\r\n");
         QCOMPARE(w.form.Text4->lineCount(), 5); // shown as four lines and the empty one after
         QCOMPARE(w.form.Text4->lineText(3), rows[3] + " will be deleted.");
     }
