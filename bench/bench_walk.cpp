@@ -1,10 +1,20 @@
 // Times the subfolder walk and the whole "1. Add All Subfolders In Folder" click on a big tree:
 //   bench_walk [FOLDERS [TREE]]
+//   bench_walk --once plain|walk|click|none TREE
 // The tree holds FOLDERS folders below its top (default 20000), each with one empty file, made
 // level by level with 5 to 10 subfolders per folder and at most 6 levels, from a fixed seed. It is
 // made in a temporary folder removed at the end, or in TREE when TREE is missing or empty; an
 // existing TREE is used as it is. Every figure is the median of several runs after one untimed
-// run, one line each on standard output.
+// run, one line each on standard output:
+//   plain readdir walk   the same tree walked level by level with opendir/readdir in one thread,
+//                        the least a program can do to find every folder
+//   thinwick walk        GetSubDirectories2016 alone, yielding to the message loop as in the click
+//   thinwick click       the click as a user first makes it on the tree (nothing listed before):
+//                        walk, rows, the rebuild over every new row, and the repaint after it
+//   longest stall        the longest time in the click without a pass of the message loop, as a
+//                        0 ms timer sees it (the median over the runs of each run's longest)
+// --once runs one plain walk, one Thinwick walk or one click and nothing else, for counting system
+// calls under strace -c or a profile under perf.
 
 #include "BenchSupport.h"
 #include "Form1.h"
@@ -19,6 +29,7 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,9 +37,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -73,6 +86,32 @@ void makeTree(const QByteArray& root, int folders) {
         fail(QStringLiteral("a tree of at most 6 levels holds only %1 folders").arg(made));
 }
 
+// The plain walk: every folder below top, level by level, with opendir and readdir's d_type, the
+// paths as byte strings. Returns the number of folders, top included.
+std::size_t plainWalk(const std::string& top) {
+    std::vector<std::string> level{top};
+    std::size_t found = 1;
+    while (!level.empty()) {
+        std::vector<std::string> next;
+        for (const std::string& folder : level) {
+            DIR* dir = opendir(folder.c_str());
+            if (dir == nullptr)
+                continue;
+            while (const dirent* entry = readdir(dir)) {
+                const char* name = entry->d_name;
+                if (entry->d_type != DT_DIR ||
+                    (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))))
+                    continue;
+                next.push_back(folder + name + '/');
+            }
+            closedir(dir);
+        }
+        found += next.size();
+        level = std::move(next);
+    }
+    return found;
+}
+
 // The median of several runs of the work after one untimed run; prepare runs untimed before each.
 template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& work) {
     std::vector<double> times;
@@ -89,7 +128,7 @@ template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& w
 }
 
 void report(const char* what, double ms) {
-    std::printf("thinwick %s: %.2f ms\n", what, ms);
+    std::printf("%s: %.2f ms\n", what, ms);
     std::fflush(stdout);
 }
 
@@ -100,10 +139,76 @@ public:
     QString pickFolder(const QString&, const QString&) override { return folder; }
 };
 
+// The longest time between two passes of the message loop while it runs: a 0 ms timer fires at
+// every pass, so the longest gap between its firings (and from the start and to the end) is the
+// longest the window went without one.
+class StallMeter {
+public:
+    StallMeter() {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { mark(); });
+    }
+    void start() {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double stop() {
+        mark();
+        m_timer.stop();
+        return static_cast<double>(m_longest) / 1e6;
+    }
+
+private:
+    void mark() {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+int runOnce(int argc, char* argv[], const QString& what, const QString& tree) {
+    const QString top = QDir(tree).absolutePath() + QLatin1Char('/');
+    if (what == QLatin1String("click")) {
+        const Bench::PrivateEnvironment environment;
+        QApplication app(argc, argv);
+        PickingDialogs dialogs;
+        dialogs.folder = QDir(tree).absolutePath();
+        const auto window = Bench::startWindow(dialogs);
+        window->PushButton6_Click();
+        QCoreApplication::processEvents();
+        std::printf("rows: %d\n", window->ListView1->count());
+    } else if (what == QLatin1String("plain")) {
+        std::printf("folders found: %zu\n", plainWalk(QFile::encodeName(top).toStdString()));
+    } else if (what == QLatin1String("walk")) {
+        SilentDialogs dialogs;
+        AddFolder::DiskFolderTree folders;
+        QStringList list{top};
+        AddFolder::GetSubDirectories2016(list, true, dialogs, folders, {});
+        std::printf("folders found: %lld\n", static_cast<long long>(list.size()));
+    } else if (what != QLatin1String("none")) {
+        fail(QStringLiteral("--once takes plain, walk, click or none, not ") + what);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    Bench::setProgram("bench_walk", "bench_walk [FOLDERS [TREE]]");
+    Bench::setProgram("bench_walk",
+                      "bench_walk [FOLDERS [TREE]] | bench_walk --once plain|walk|click|none TREE");
+    int first = 1;
+    if (Bench::takeFlag(argc, argv, first, "--once")) {
+        if (argc - first != 2)
+            fail(QStringLiteral("--once takes what to run and the tree"));
+        return runOnce(argc, argv, QString::fromLocal8Bit(argv[first]),
+                       QFile::decodeName(argv[first + 1]));
+    }
     const Bench::PrivateEnvironment environment;
 
     const int folders = argc > 1 ? Bench::positiveArgument(argv[1], "FOLDERS") : 20000;
@@ -135,46 +240,54 @@ int main(int argc, char* argv[]) {
     const auto window = Bench::startWindow(dialogs);
     Form1& form = *window;
 
+    std::size_t plainFound = 0;
+    report("plain readdir walk",
+           medianMs([] {}, [&] { plainFound = plainWalk(QFile::encodeName(top).toStdString()); }));
+
     // The walk alone, yielding to the window's message loop as in the click.
     qsizetype found = 0;
-    report("walk", medianMs([] {},
-                            [&] {
-                                QStringList list{top};
-                                AddFolder::GetSubDirectories2016(list, true, dialogs);
-                                found = list.size();
-                            }));
-    std::fprintf(stderr, "%lld folders found\n", static_cast<long long>(found));
+    report("thinwick walk", medianMs([] {},
+                                     [&] {
+                                         QStringList list{top};
+                                         AddFolder::GetSubDirectories2016(list, true, dialogs);
+                                         found = list.size();
+                                     }));
     std::printf("folders found: %lld\n", static_cast<long long>(found));
+    if (plainFound != static_cast<std::size_t>(found))
+        fail(QStringLiteral("the plain walk found %1 folders").arg(plainFound));
 
-    QStringList all{top};
-    AddFolder::GetSubDirectories2016(all, true, dialogs);
-
-    // The rows going into an empty list in one batch.
-    auto emptyLists = [&] {
-        form.ListView1->clearRows();
-        form.PushButton9_Click();
-        QCoreApplication::processEvents();
-    };
-    report("add rows", medianMs(emptyLists, [&] { form.addSourceFolders(all); }));
-
-    // The rebuild over those rows.
+    // The whole click on a window whose lists are empty and that has listed nothing yet, as the
+    // first click on a tree; the repaint that follows is part of it.
     {
         const QSignalBlocker blocker(form.Text1);
         form.Text1->setText(QString::number(drawCount));
     }
-    report("rebuild", medianMs([&] { form.PushButton9_Click(); },
-                               [&] { Delete1::CorrelateListviewsWrapper(form); }));
-    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
-        fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
-
-    // The whole click: picker, walk, rows, rebuild.
-    report("click", medianMs(emptyLists, [&] { form.PushButton6_Click(); }));
+    StallMeter meter;
+    std::vector<double> stalls;
+    const double click = medianMs(
+        [&] {
+            form.ListView1->clearRows();
+            form.PushButton9_Click();
+            form.listingCache.clear();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            meter.start();
+            form.PushButton6_Click();
+            QCoreApplication::processEvents();
+            stalls.push_back(meter.stop());
+        });
+    report("thinwick click", click);
     if (form.ListView1->count() != found)
         fail(QStringLiteral("the click added %1 rows, the walk found %2")
                  .arg(form.ListView1->count())
                  .arg(found));
+    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
+        fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
+    std::sort(stalls.begin(), stalls.end());
+    report("longest stall in the click", stalls[stalls.size() / 2]);
 
-    // The top folder holds no file: that is the one message expected.
+    // The top folder holds no file: that is the one message expected, once per click.
     dialogs.asked.removeAll(QStringLiteral("There are no files in folder ") + top);
     if (!dialogs.asked.isEmpty()) {
         for (const QString& text : dialogs.asked)

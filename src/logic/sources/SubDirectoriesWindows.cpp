@@ -52,8 +52,6 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
-DiskFolderTree::~DiskFolderTree() = default;
-
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
     const DWORD value = GetFileAttributesW(reinterpret_cast<const wchar_t*>(folder.utf16()));
     if (value == INVALID_FILE_ATTRIBUTES || (value & FILE_ATTRIBUTE_DIRECTORY) == 0)
@@ -63,6 +61,12 @@ std::optional<int> DiskFolderTree::attributes(const QString& folder) {
 
 bool DiskFolderTree::isRoot(const QString& folder) {
     return QDir(folder).isRoot();
+}
+
+bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                                  QStringList& names) {
+    // The attribute value decides whether the folder is searched: it is read before the listing.
+    return FolderTree::searchFolder(folder, goOn, names);
 }
 
 void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
