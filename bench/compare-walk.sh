@@ -6,7 +6,8 @@
 # file in each folder) in a temporary folder removed at the end, or in TREE_DIR/FOLDERS when
 # TREE_DIR is set (made once, kept for later runs). On the tree, warm, it times:
 #   the plain readdir walk (one thread), Thinwick's walk alone, and the whole click as a user first
-#   makes it (walk, rows, rebuild, repaint) with the longest stretch without a message-loop pass
+#   makes it (walk, rows, rebuild listing every folder, repaint) with the longest stretch without
+#   a message-loop pass; then the click again with the listings of the last rebuild kept
 #   find TREE -type d
 #   fdfind --type d --unrestricted . TREE
 # and, when strace is there, the system calls per folder of the plain walk and Thinwick's walk.
@@ -79,11 +80,13 @@ for folders in "${sizes[@]}"; do
     plain=$(figure "plain readdir walk")
     walk=$(figure "thinwick walk")
     click=$(figure "thinwick click")
+    kept=$(figure "thinwick click, listings kept")
     [[ -n $plain && -n $walk && -n $click ]] || {
         echo "$0: bench_walk printed no walk or click time" >&2
         exit 1
     }
     echo "ratio thinwick walk/plain walk: $(ratio "$walk" "$plain")"
+    echo "ratio thinwick click with listings kept/find: $(ratio "$kept" "$find_ms")"
     last="ratio thinwick click/find: $(ratio "$click" "$find_ms")"
     echo "$last"
 done

@@ -66,6 +66,8 @@ inline bool isSkippedValue(int attributes) {
 // Symbolic links to folders are neither followed nor listed.
 class DiskFolderTree : public FolderTree {
 public:
+    DiskFolderTree() = default;
+    ~DiskFolderTree() override;
     std::optional<int> attributes(const QString& folder) override;
     bool isRoot(const QString& folder) override;
     void subFolders(const QString& folder, QStringList& names) override;
@@ -74,6 +76,12 @@ public:
     // look is needed.
     bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
                       QStringList& names) override;
+
+private:
+    // The first folder searched stays open: the folders below it are reached from it by the rest
+    // of their path, so the system does not look up the whole path again for each of them.
+    QString m_anchor;
+    int m_anchorHandle = -1;
 };
 
 } // namespace AddFolder

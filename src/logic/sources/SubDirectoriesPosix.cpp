@@ -50,10 +50,33 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
+DiskFolderTree::~DiskFolderTree() {
+    if (m_anchorHandle >= 0)
+        ::close(m_anchorHandle);
+}
+
+namespace {
+
+// Where a folder is found: from the anchor by the rest of its path when it lies below it,
+// otherwise by its whole path.
+struct Place {
+    int at;
+    QByteArray name;
+};
+
+Place placeOf(const QString& folder, const QString& anchor, int anchorHandle) {
+    if (anchorHandle >= 0 && folder.size() > anchor.size() && folder.startsWith(anchor))
+        return {anchorHandle, QFile::encodeName(folder.sliced(anchor.size()))};
+    return {AT_FDCWD, QFile::encodeName(folder)};
+}
+
+} // namespace
+
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
+    const Place place = placeOf(folder, m_anchor, m_anchorHandle);
     struct stat status {};
     // The path itself may be a link the user chose; it counts as the folder it leads to.
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (fstatat(place.at, place.name.constData(), &status, 0) != 0 || !S_ISDIR(status.st_mode))
         return std::nullopt;
     int value = Attribute::Directory;
     if ((status.st_mode & S_IWUSR) == 0)
@@ -76,8 +99,8 @@ namespace {
 // An open folder, closed when it goes out of scope unless released.
 class Handle {
 public:
-    explicit Handle(const QString& folder)
-        : m_fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    explicit Handle(const Place& place)
+        : m_fd(::openat(place.at, place.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
     Q_DISABLE_COPY_MOVE(Handle)
     ~Handle() {
         if (m_fd >= 0)
@@ -145,7 +168,7 @@ void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
 } // namespace
 
 void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
-    Handle handle(folder);
+    Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
     if (handle.get() < 0)
         throw folderFailure(errno, folder);
     readSubFolders(handle, folder, names);
@@ -153,7 +176,7 @@ void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
 
 bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
                                   QStringList& names) {
-    Handle handle(folder);
+    Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
     if (handle.get() < 0) {
         // No folder, or one that may not be read: a look at the path itself tells which.
         const int error = errno;
@@ -162,6 +185,12 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
         if (goOn())
             throw folderFailure(error, folder);
         return true;
+    }
+    if (m_anchorHandle < 0 && folder.endsWith(Main::nativeSeparator())) {
+        // Kept open for the folders below it; reading its entries does not disturb that.
+        m_anchorHandle = ::dup(handle.get());
+        if (m_anchorHandle >= 0)
+            m_anchor = folder;
     }
     if (goOn())
         readSubFolders(handle, folder, names);

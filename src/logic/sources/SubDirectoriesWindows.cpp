@@ -52,6 +52,8 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
+DiskFolderTree::~DiskFolderTree() = default;
+
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
     const DWORD value = GetFileAttributesW(reinterpret_cast<const wchar_t*>(folder.utf16()));
     if (value == INVALID_FILE_ATTRIBUTES || (value & FILE_ATTRIBUTE_DIRECTORY) == 0)
