@@ -1,10 +1,22 @@
 // Times the subfolder walk and the whole "1. Add All Subfolders In Folder" click on a big tree:
 //   bench_walk [FOLDERS [TREE]]
+//   bench_walk --once plain|walk|click|none TREE
 // The tree holds FOLDERS folders below its top (default 20000), each with one empty file, made
 // level by level with 5 to 10 subfolders per folder and at most 6 levels, from a fixed seed. It is
 // made in a temporary folder removed at the end, or in TREE when TREE is missing or empty; an
 // existing TREE is used as it is. Every figure is the median of several runs after one untimed
-// run, one line each on standard output.
+// run, one line each on standard output:
+//   plain readdir walk   the same tree walked level by level with opendir/readdir in one thread,
+//                        the least a program can do to find every folder
+//   thinwick walk        GetSubDirectories2016 alone, yielding to the message loop as in the click
+//   thinwick click       the click as a user first makes it on the tree (nothing listed before):
+//                        walk, rows, the rebuild over every new row, and the repaint after it
+//   longest stall        the longest time in the click without a pass of the message loop, as a
+//                        0 ms timer sees it (the median over the runs of each run's longest)
+//   click, listings kept the click again on a window that keeps the listings of its last rebuild
+//                        (the tree unchanged), and its longest stall
+// --once runs one plain walk, one Thinwick walk or one click and nothing else, for counting system
+// calls under strace -c or a profile under perf.
 
 #include "BenchSupport.h"
 #include "Form1.h"
@@ -19,6 +31,7 @@
 #include <QFile>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,11 +39,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <optional>
 #include <random>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -73,6 +89,37 @@ void makeTree(const QByteArray& root, int folders) {
         fail(QStringLiteral("a tree of at most 6 levels holds only %1 folders").arg(made));
 }
 
+// The plain walk: every folder below top, level by level, with opendir and readdir's d_type, the
+// paths as byte strings. Returns the number of folders, top included.
+std::size_t plainWalk(const std::string& top) {
+    std::vector<std::string> level{top};
+    std::size_t found = 1;
+    while (!level.empty()) {
+        std::vector<std::string> next;
+        for (const std::string& folder : level) {
+            DIR* dir = opendir(folder.c_str());
+            if (dir == nullptr)
+                continue;
+            while (const dirent* entry = readdir(dir)) {
+                const char* name = entry->d_name;
+                if (entry->d_type != DT_DIR ||
+                    (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))))
+                    continue;
+                next.push_back(folder + name + '/');
+            }
+            closedir(dir);
+        }
+        found += next.size();
+        level = std::move(next);
+    }
+    return found;
+}
+
+double median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
 // The median of several runs of the work after one untimed run; prepare runs untimed before each.
 template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& work) {
     std::vector<double> times;
@@ -84,12 +131,11 @@ template <class Prepare, class Work> double medianMs(Prepare&& prepare, Work&& w
         if (i > 0)
             times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return median(std::move(times));
 }
 
 void report(const char* what, double ms) {
-    std::printf("thinwick %s: %.2f ms\n", what, ms);
+    std::printf("%s: %.2f ms\n", what, ms);
     std::fflush(stdout);
 }
 
@@ -100,10 +146,76 @@ public:
     QString pickFolder(const QString&, const QString&) override { return folder; }
 };
 
+// The longest time between two passes of the message loop while it runs: a 0 ms timer fires at
+// every pass, so the longest gap between its firings (and from the start and to the end) is the
+// longest the window went without one.
+class StallMeter {
+public:
+    StallMeter() {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { mark(); });
+    }
+    void start() {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double stop() {
+        mark();
+        m_timer.stop();
+        return static_cast<double>(m_longest) / 1e6;
+    }
+
+private:
+    void mark() {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
+int runOnce(int argc, char* argv[], const QString& what, const QString& tree) {
+    const QString top = QDir(tree).absolutePath() + QLatin1Char('/');
+    if (what == QLatin1String("click")) {
+        const Bench::PrivateEnvironment environment;
+        QApplication app(argc, argv);
+        PickingDialogs dialogs;
+        dialogs.folder = QDir(tree).absolutePath();
+        const auto window = Bench::startWindow(dialogs);
+        window->PushButton6_Click();
+        QCoreApplication::processEvents();
+        std::printf("rows: %d\n", window->ListView1->count());
+    } else if (what == QLatin1String("plain")) {
+        std::printf("folders found: %zu\n", plainWalk(QFile::encodeName(top).toStdString()));
+    } else if (what == QLatin1String("walk")) {
+        SilentDialogs dialogs;
+        AddFolder::DiskFolderTree folders;
+        QStringList list{top};
+        AddFolder::GetSubDirectories2016(list, true, dialogs, folders, {});
+        std::printf("folders found: %lld\n", static_cast<long long>(list.size()));
+    } else if (what != QLatin1String("none")) {
+        fail(QStringLiteral("--once takes plain, walk, click or none, not ") + what);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    Bench::setProgram("bench_walk", "bench_walk [FOLDERS [TREE]]");
+    Bench::setProgram("bench_walk",
+                      "bench_walk [FOLDERS [TREE]] | bench_walk --once plain|walk|click|none TREE");
+    int first = 1;
+    if (Bench::takeFlag(argc, argv, first, "--once")) {
+        if (argc - first != 2)
+            fail(QStringLiteral("--once takes what to run and the tree"));
+        return runOnce(argc, argv, QString::fromLocal8Bit(argv[first]),
+                       QFile::decodeName(argv[first + 1]));
+    }
     const Bench::PrivateEnvironment environment;
 
     const int folders = argc > 1 ? Bench::positiveArgument(argv[1], "FOLDERS") : 20000;
@@ -135,46 +247,71 @@ int main(int argc, char* argv[]) {
     const auto window = Bench::startWindow(dialogs);
     Form1& form = *window;
 
-    // The walk alone, yielding to the window's message loop as in the click.
+    // The plain walk and Thinwick's walk (yielding to the window's message loop as in the click)
+    // take turns, so a change in the machine's load falls on both alike.
+    std::size_t plainFound = 0;
     qsizetype found = 0;
-    report("walk", medianMs([] {},
-                            [&] {
-                                QStringList list{top};
-                                AddFolder::GetSubDirectories2016(list, true, dialogs);
-                                found = list.size();
-                            }));
-    std::fprintf(stderr, "%lld folders found\n", static_cast<long long>(found));
+    std::vector<double> plainTimes;
+    std::vector<double> walkTimes;
+    for (int i = 0; i <= Repetitions; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        plainFound = plainWalk(QFile::encodeName(top).toStdString());
+        const double plain = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        timer.start();
+        QStringList list{top};
+        AddFolder::GetSubDirectories2016(list, true, dialogs);
+        found = list.size();
+        if (i > 0) {
+            plainTimes.push_back(plain);
+            walkTimes.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+        }
+    }
+    report("plain readdir walk", median(plainTimes));
+    report("thinwick walk", median(walkTimes));
     std::printf("folders found: %lld\n", static_cast<long long>(found));
+    if (plainFound != static_cast<std::size_t>(found))
+        fail(QStringLiteral("the plain walk found %1 folders").arg(plainFound));
 
-    QStringList all{top};
-    AddFolder::GetSubDirectories2016(all, true, dialogs);
-
-    // The rows going into an empty list in one batch.
-    auto emptyLists = [&] {
-        form.ListView1->clearRows();
-        form.PushButton9_Click();
-        QCoreApplication::processEvents();
-    };
-    report("add rows", medianMs(emptyLists, [&] { form.addSourceFolders(all); }));
-
-    // The rebuild over those rows.
+    // The whole click on a window whose lists are empty and that has listed nothing yet, as the
+    // first click on a tree; the repaint that follows is part of it.
     {
         const QSignalBlocker blocker(form.Text1);
         form.Text1->setText(QString::number(drawCount));
     }
-    report("rebuild", medianMs([&] { form.PushButton9_Click(); },
-                               [&] { Delete1::CorrelateListviewsWrapper(form); }));
-    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
-        fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
-
-    // The whole click: picker, walk, rows, rebuild.
-    report("click", medianMs(emptyLists, [&] { form.PushButton6_Click(); }));
+    StallMeter meter;
+    auto clickTimes = [&](bool listedBefore, std::vector<double>& stalls) {
+        return medianMs(
+            [&] {
+                form.ListView1->clearRows();
+                form.PushButton9_Click();
+                if (!listedBefore)
+                    form.listingCache.clear();
+                QCoreApplication::processEvents();
+            },
+            [&] {
+                meter.start();
+                form.PushButton6_Click();
+                QCoreApplication::processEvents();
+                stalls.push_back(meter.stop());
+            });
+    };
+    std::vector<double> stalls;
+    report("thinwick click", clickTimes(false, stalls));
     if (form.ListView1->count() != found)
         fail(QStringLiteral("the click added %1 rows, the walk found %2")
                  .arg(form.ListView1->count())
                  .arg(found));
+    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
+        fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
+    report("longest stall in the click", median(stalls));
+    // The same click again on a window that keeps the listings of the last rebuild: the rebuild
+    // reuses them for the folders unchanged since.
+    std::vector<double> keptStalls;
+    report("thinwick click, listings kept", clickTimes(true, keptStalls));
+    report("longest stall in that click", median(keptStalls));
 
-    // The top folder holds no file: that is the one message expected.
+    // The top folder holds no file: that is the one message expected, once per click.
     dialogs.asked.removeAll(QStringLiteral("There are no files in folder ") + top);
     if (!dialogs.asked.isEmpty()) {
         for (const QString& text : dialogs.asked)

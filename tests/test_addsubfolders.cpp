@@ -109,11 +109,13 @@ private slots:
         Form1 form(dialogs);
         dialogs.expectFolder(tree.pick);
         dialogs.expectFolder(tree.pick);
-        dialogs.expectMessage(3); // "a/b/" once, then twice
+        dialogs.expectMessage(2); // "a/b/" once, then twice in one box
         form.PushButton6_Click();
         const QStringList once = form.ListView1->rows();
         form.PushButton6_Click();
         QCOMPARE(form.ListView1->rows(), once + once);
+        const QString noFiles = "There are no files in folder " + tree.folder("a/b/");
+        QCOMPARE(dialogs.messageTexts(), (QStringList{noFiles, noFiles + "\n" + noFiles}));
     }
 
     void cancelAddsNothingAndRebuilds() {

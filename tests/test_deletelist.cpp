@@ -118,7 +118,7 @@ private slots:
         QVERIFY(w.dialogs.calls().empty());
     }
 
-    void foldersWithoutFilesAreReportedOncePerRow() {
+    void foldersWithoutFilesAreNamedInOneBox() {
         QTemporaryDir root;
         const QString full = makeFolder(root, "full", named(2));
         const QString empty = makeFolder(root, "empty", {});
@@ -130,17 +130,56 @@ private slots:
         for (const QString& row : {empty, full, onlyHidden + "/", onlySub, missing, empty})
             w.form.addSourceFolder(row);
         w.form.addSourceFolder(QString()); // an empty row names no folder: no files, no message
-        w.dialogs.expectMessage(5);
+        w.dialogs.expectMessage(1);
         const QStringList result = Delete1::randomFileList(w.form);
         QCOMPARE(result, listed(full));
-        QCOMPARE(
-            w.dialogs.messageTexts(),
-            QStringList({NoFiles + empty + "/", NoFiles + onlyHidden + "/", NoFiles + onlySub + "/",
-                         NoFiles + missing + "/", NoFiles + empty + "/"}));
+        QCOMPARE(w.dialogs.messageTexts(),
+                 QStringList(NoFiles + empty + "/\n" + NoFiles + onlyHidden + "/\n" + NoFiles +
+                             onlySub + "/\n" + NoFiles + missing + "/\n" + NoFiles + empty + "/"));
         for (const auto& call : w.dialogs.calls()) {
             QCOMPARE(call.title, w.form.appTitle());
             QCOMPARE(call.icon, MessageIcon::None);
         }
+    }
+
+    void oneBoxPerRebuildNamesTwentyFolders_data() {
+        QTest::addColumn<int>("emptyFolders");
+        QTest::addColumn<int>("named");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("none") << 0 << 0 << QString();
+        QTest::newRow("one, as it always was") << 1 << 1 << QString();
+        QTest::newRow("three") << 3 << 3 << QString();
+        QTest::newRow("twenty-five") << 25 << 20 << "... and 5 more.";
+    }
+
+    void oneBoxPerRebuildNamesTwentyFolders() {
+        QFETCH(int, emptyFolders);
+        QFETCH(int, named);
+        QFETCH(QString, last);
+        QTemporaryDir root;
+        Window w("100");
+        w.form.setWindowTitle("Thinwick");
+        w.form.SetAppTitle();
+        w.form.addSourceFolder(makeFolder(root, "full", {"a.jpg", "b.jpg"}));
+        QStringList lines;
+        for (int i = 0; i < emptyFolders; ++i) {
+            const QString folder = makeFolder(root, "empty " + QString::number(i), {});
+            w.form.addSourceFolder(folder);
+            if (i < named)
+                lines.append("There are no files in folder " + folder + "/");
+        }
+        if (!last.isEmpty())
+            lines.append(last);
+        w.dialogs.expectMessage(emptyFolders > 0 ? 1 : 0);
+        Delete1::CorrelateListviewsWrapper(w.form);
+        QCOMPARE(w.form.ListView3->count(), 2);
+        QCOMPARE(w.dialogs.calls().size(), std::size_t(emptyFolders > 0 ? 1 : 0));
+        if (emptyFolders == 0)
+            return;
+        const ScriptedDialogs::Call& box = w.dialogs.calls().front();
+        QCOMPARE(box.text.toUtf8(), lines.join('\n').toUtf8());
+        QCOMPARE(box.title, QString("Thinwick"));
+        QCOMPARE(box.icon, MessageIcon::None);
     }
 
     void aFolderThatCannotBeListedIsReportedThenCountsAsEmpty() {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,7 +15,10 @@
 #include <functional>
 
 #ifndef Q_OS_WIN
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 using AddFolder::FolderFailure;
@@ -312,6 +316,56 @@ private slots:
         QCOMPARE(sorted(found), sorted(natives({a, a + "B/", a + "C/", a + "B/D/"})));
         // A chosen link is the folder it leads to.
         QCOMPARE(walkDisk(a + "C/toB/"), natives({a + "C/toB/", a + "C/toB/D/"}));
+    }
+
+    void foldersDenyingAccessOnDisk() {
+#ifdef Q_OS_WIN
+        QSKIP("permission bits are POSIX");
+#else
+        // B may not be entered, F only entered, not read: both leave the result without a message,
+        // and what lies below them is not searched. Root passes every permission test, so the walk
+        // then runs in a child as the unprivileged user nobody.
+        const bool root = ::geteuid() == 0;
+        QTemporaryDir tmp;
+        // nobody may pass through the private root down to the tree.
+        for (QString up = tmp.path(); up.startsWith(TestEnv::root()); up = QFileInfo(up).path())
+            QVERIFY(::chmod(QFile::encodeName(up).constData(), 0711) == 0);
+        const QString a = tmp.path() + "/A/";
+        for (const char* sub : {"B/D", "C/E", "F/G"})
+            QVERIFY(QDir().mkpath(a + sub));
+        QVERIFY(::chmod(QFile::encodeName(a + "B").constData(), root ? 0700 : 0000) == 0);
+        QVERIFY(::chmod(QFile::encodeName(a + "F").constData(), root ? 0711 : 0100) == 0);
+        QStringList found;
+        if (!root) {
+            found = walkDisk(a);
+        } else {
+            int fds[2];
+            QVERIFY(::pipe(fds) == 0);
+            const pid_t child = ::fork();
+            if (child == 0) {
+                ::close(fds[0]);
+                QByteArray answer = "!";
+                if (::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 65534) == 0 &&
+                    ::setresuid(65534, 65534, 65534) == 0)
+                    answer = walkDisk(a).join('\n').toUtf8();
+                const bool written = ::write(fds[1], answer.constData(), answer.size()) >= 0;
+                ::_exit(written ? 0 : 1);
+            }
+            ::close(fds[1]);
+            QByteArray answer;
+            char buffer[4096];
+            for (ssize_t got = 0; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+                answer.append(buffer, got);
+            ::close(fds[0]);
+            ::waitpid(child, nullptr, 0);
+            if (answer == "!")
+                QSKIP("cannot run as nobody");
+            found = QString::fromUtf8(answer).split('\n');
+        }
+        for (const char* sub : {"B", "F"})
+            QFile::setPermissions(a + sub, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(sorted(found), sorted({a, a + "C/", a + "C/E/"}));
+#endif
     }
 
     void folderRemovedWhileTheWalkRuns_data() {

@@ -7,9 +7,71 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QSignalBlocker>
 #include <cmath>
 #include <utility>
+
+int RowsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+QVariant RowsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_rows.size() ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return m_rows.at(index.row());
+}
+
+bool RowsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.row() >= m_rows.size() ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
+        return false;
+    QString text = value.toString();
+    if (m_rows.at(index.row()) != text) {
+        m_rows[index.row()] = std::move(text);
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    }
+    return true;
+}
+
+Qt::ItemFlags RowsModel::flags(const QModelIndex& index) const {
+    // As a list of strings has them; the views take no part in dragging and dropping rows.
+    if (!index.isValid())
+        return QAbstractListModel::flags(index) | Qt::ItemIsDropEnabled;
+    return QAbstractListModel::flags(index) | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+}
+
+bool RowsModel::insertRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || count < 1 || row < 0 || row > m_rows.size())
+        return false;
+    beginInsertRows(QModelIndex(), row, row + count - 1);
+    m_rows.insert(row, count, QString());
+    endInsertRows();
+    return true;
+}
+
+bool RowsModel::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || count < 1 || row < 0 || row + count > m_rows.size())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    m_rows.remove(row, count);
+    endRemoveRows();
+    return true;
+}
+
+void RowsModel::appendRows(const QStringList& texts) {
+    if (texts.isEmpty())
+        return;
+    const auto first = static_cast<int>(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
+    m_rows.append(texts);
+    endInsertRows();
+}
+
+void RowsModel::setStringList(QStringList rows) {
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
 
 QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole)
@@ -51,29 +113,16 @@ void ListView::setColumnWidthTwips(int twips) {
 }
 
 void ListView::addRow(const QString& text) {
-    const int row = m_model.rowCount();
-    m_model.insertRows(row, 1);
-    m_model.setData(m_model.index(row), text);
+    m_model.appendRows({text});
 }
 
 void ListView::addRows(const QStringList& texts) {
-    if (texts.isEmpty())
-        return;
-    // One insertion for all rows, then their texts with one change notice for the whole range,
-    // so a hundred thousand rows cost one pass of the view, not one each.
-    const int first = m_model.rowCount();
-    const int count = static_cast<int>(texts.size());
-    m_model.insertRows(first, count);
-    {
-        const QSignalBlocker quiet(m_model);
-        for (int i = 0; i < count; ++i)
-            m_model.setData(m_model.index(first + i), texts.at(i));
-    }
-    emit m_model.dataChanged(m_model.index(first), m_model.index(first + count - 1));
+    // One insertion for all rows: the view lays them out once, at its next paint.
+    m_model.appendRows(texts);
 }
 
 void ListView::setRows(QStringList rows) {
-    m_model.setStringList(rows);
+    m_model.setStringList(std::move(rows));
 }
 
 void ListView::checkPosition(int position) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractListModel>
 #include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -7,20 +8,34 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
-#include <QStringListModel>
 #include <QTreeView>
 #include <optional>
 
-// Rows of a one-column list: plain texts under one column heading.
-class RowsModel : public QStringListModel {
+// Rows of a one-column list: plain texts under one column heading. A list of strings as
+// QStringListModel keeps one, which inserts rows one by one at the insertion point: a hundred
+// thousand rows appended after one row would cost time that grows with the square of their count.
+class RowsModel : public QAbstractListModel {
     Q_OBJECT
 public:
-    using QStringListModel::QStringListModel;
+    using QAbstractListModel::QAbstractListModel;
 
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool insertRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
     void setHeading(const QString& heading);
+    // Appends the texts as rows after the last one: one insertion, one notice.
+    void appendRows(const QStringList& texts);
+    const QStringList& stringList() const { return m_rows; }
+    // Replaces every row; the view starts afresh.
+    void setStringList(QStringList rows);
 
 private:
+    QStringList m_rows;
     QString m_heading;
 };
 

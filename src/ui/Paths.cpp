@@ -37,7 +37,7 @@ void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
     if (file.error() != QFileDevice::NoError)
         throw Failure(file.errorString());
     if (!text) {
-        dialogs.message(notAddedMessage(path), appTitle, MessageIcon::None);
+        dialogs.message(notTextMessage(path), appTitle, MessageIcon::None);
         return;
     }
     // An empty line would become an empty source row, which stands for no folder at all; it is

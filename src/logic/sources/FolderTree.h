@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace AddFolder {
@@ -45,7 +46,20 @@ public:
     // them; "." and ".." are not among them, nor are links to folders. Throws FolderFailure when
     // the folder cannot be opened or its listing breaks off; names appended before stay.
     virtual void subFolders(const QString& folder, QStringList& names) = 0;
+    // A folder's part of the walk in one go: false when the path names no folder (attributes()
+    // gives none). Otherwise, when the folder is one to search (its attribute value is neither 22
+    // nor 1046, or it is a root) and goOn() then answers true, its subfolders are appended as
+    // subFolders() appends them, with the same failures. The disk does it with one opening of the
+    // folder; this default asks attributes(), isRoot() and subFolders().
+    virtual bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                              QStringList& names);
 };
+
+// True for the attribute values whose folders the walk neither searches nor returns, unless they
+// are roots: hidden system folders (22), also with the alias bit (1046). Equality, not bits.
+inline bool isSkippedValue(int attributes) {
+    return attributes == 22 || attributes == 1046;
+}
 
 // The folders on disk. Directory 16, plus hidden 2 for a name starting with "." and read-only 1
 // for a folder its owner may not write to (POSIX); the platform's own attribute bits on Windows.
@@ -57,13 +71,17 @@ public:
     std::optional<int> attributes(const QString& folder) override;
     bool isRoot(const QString& folder) override;
     void subFolders(const QString& folder, QStringList& names) override;
+    // On POSIX systems the folder is opened once and its entries read from that handle; no
+    // folder there carries the system attribute, so none is skipped by its value and no separate
+    // look is needed.
+    bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                      QStringList& names) override;
 
 private:
-    // The walk asks about the folders of one parent one after the other; with the parent kept
-    // open they are reached by their names alone instead of a lookup of the whole path each time.
-    QString m_parent;
-    bool m_parentOpened = false;
-    int m_parentHandle = -1;
+    // The first folder searched stays open: the folders below it are reached from it by the rest
+    // of their path, so the system does not look up the whole path again for each of them.
+    QString m_anchor;
+    int m_anchorHandle = -1;
 };
 
 } // namespace AddFolder

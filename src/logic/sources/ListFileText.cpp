@@ -70,4 +70,8 @@ QString notAddedMessage(const QString& path) {
            QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
 }
 
+QString notTextMessage(const QString& path) {
+    return path + QStringLiteral(" was not added because it is not a text file.");
+}
+
 } // namespace Main

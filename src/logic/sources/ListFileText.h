@@ -30,8 +30,11 @@ QString fromWindows1252(QByteArrayView bytes);
 // The system's 8-bit code page: Windows's ANSI code page there, Windows-1252 elsewhere.
 QString fromAnsiCodePage(QByteArrayView bytes);
 
-// The message for a chosen list file that is not read: the path, two carriage returns and the
-// reason.
+// The message for a chosen list file whose name is refused: the path, two carriage returns and
+// the reason.
 QString notAddedMessage(const QString& path);
+
+// The message for a chosen list file that is read but is not text (decodeListFile refuses it).
+QString notTextMessage(const QString& path);
 
 } // namespace Main

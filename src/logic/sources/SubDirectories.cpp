@@ -16,10 +16,6 @@ namespace {
 
 constexpr qint64 YieldIntervalMs = 16;
 
-bool isSkippedValue(int attributes) {
-    return attributes == 22 || attributes == 1046;
-}
-
 bool isTakenName(const QString& name) {
     return name.size() < PathLimit && !hasUnsupportedCharacter(name) &&
            !name.contains(QLatin1Char('?')) && name != QLatin1String(".") &&
@@ -112,12 +108,8 @@ private:
     void searchFolder(Level& level, const QString& folder, Level& next, QStringList& names) {
         names.clear();
         try {
-            const std::optional<int> attributes = m_tree.attributes(folder);
-            if (!attributes || folder.size() >= PathLimit || !turn())
-                return;
-            if (isSkippedValue(*attributes) && !m_tree.isRoot(folder))
-                return;
-            m_tree.subFolders(folder, names);
+            m_tree.searchFolder(
+                folder, [&] { return folder.size() < PathLimit && turn(); }, names);
             take(folder, names, next);
         } catch (const FolderFailure& failure) {
             take(folder, names, next);
@@ -147,6 +139,16 @@ private:
 };
 
 } // namespace
+
+bool FolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                              QStringList& names) {
+    const std::optional<int> value = attributes(folder);
+    if (!value)
+        return false;
+    if (goOn() && (!isSkippedValue(*value) || isRoot(folder)))
+        subFolders(folder, names);
+    return true;
+}
 
 WalkYield messageLoopTurns(std::function<bool()> goOn) {
     return [goOn = std::move(goOn), clock = QElapsedTimer()]() mutable {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace AddFolder {
 
@@ -50,44 +51,29 @@ bool hasUnsupportedCharacter(QStringView name) {
 }
 
 DiskFolderTree::~DiskFolderTree() {
-    if (m_parentHandle >= 0)
-        ::close(m_parentHandle);
+    if (m_anchorHandle >= 0)
+        ::close(m_anchorHandle);
 }
 
 namespace {
 
-// Where a folder is found: its parent's open handle and its name, or the whole path from the
-// working folder when the parent cannot be opened (it may be searchable but not readable).
+// Where a folder is found: from the anchor by the rest of its path when it lies below it,
+// otherwise by its whole path.
 struct Place {
     int at;
     QByteArray name;
 };
 
-Place placeOf(const QString& folder, QString& parent, bool& opened, int& handle) {
-    const QChar separator = Main::nativeSeparator();
-    qsizetype end = folder.size();
-    while (end > 0 && folder[end - 1] == separator)
-        --end;
-    const qsizetype cut = end > 0 ? folder.lastIndexOf(separator, end - 1) : -1;
-    if (cut < 0)
-        return {AT_FDCWD, QFile::encodeName(folder)};
-    const QStringView parentText = QStringView(folder).left(cut + 1);
-    if (!opened || parentText != parent) {
-        if (handle >= 0)
-            ::close(handle);
-        parent = parentText.toString();
-        handle = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        opened = true;
-    }
-    if (handle < 0)
-        return {AT_FDCWD, QFile::encodeName(folder)};
-    return {handle, QFile::encodeName(folder.mid(cut + 1, end - cut - 1))};
+Place placeOf(const QString& folder, const QString& anchor, int anchorHandle) {
+    if (anchorHandle >= 0 && folder.size() > anchor.size() && folder.startsWith(anchor))
+        return {anchorHandle, QFile::encodeName(folder.sliced(anchor.size()))};
+    return {AT_FDCWD, QFile::encodeName(folder)};
 }
 
 } // namespace
 
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
-    const Place place = placeOf(folder, m_parent, m_parentOpened, m_parentHandle);
+    const Place place = placeOf(folder, m_anchor, m_anchorHandle);
     struct stat status {};
     // The path itself may be a link the user chose; it counts as the folder it leads to.
     if (fstatat(place.at, place.name.constData(), &status, 0) != 0 || !S_ISDIR(status.st_mode))
@@ -108,39 +94,107 @@ bool DiskFolderTree::isRoot(const QString& folder) {
     return QDir(folder).isRoot();
 }
 
-void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
-    const Place place = placeOf(folder, m_parent, m_parentOpened, m_parentHandle);
-    const int handle =
-        ::openat(place.at, place.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (handle < 0)
-        throw folderFailure(errno, folder);
-    DIR* dir = fdopendir(handle);
-    if (dir == nullptr) {
-        const int error = errno;
-        ::close(handle);
-        throw folderFailure(error, folder);
+namespace {
+
+// An open folder, closed when it goes out of scope unless released.
+class Handle {
+public:
+    explicit Handle(const Place& place)
+        : m_fd(::openat(place.at, place.name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    Q_DISABLE_COPY_MOVE(Handle)
+    ~Handle() {
+        if (m_fd >= 0)
+            ::close(m_fd);
     }
-    const int fd = dirfd(dir);
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+// Appends the entry when it is a subfolder: not "." or "..", not a link. A name that is not UTF-8
+// decodes with replacement characters, which the walk's character test refuses.
+void takeEntry(int handle, const char* name, unsigned char type, QStringList& names) {
+    if (isDotOrDotDot(name))
+        return;
+    bool isFolder = type == DT_DIR;
+    if (type == DT_UNKNOWN) {
+        // The file system does not say the type; ask without following a link.
+        struct stat status {};
+        isFolder =
+            fstatat(handle, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+    }
+    if (isFolder)
+        names.append(QFile::decodeName(name));
+}
+
+#ifdef Q_OS_LINUX
+// Reads the entries straight from the kernel: readdir over fdopendir would first look at the
+// handle again (fstat, two fcntl) for every folder of the tree.
+void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
+    alignas(dirent64) static thread_local char buffer[32768];
+    for (;;) {
+        const ssize_t size = getdents64(handle.get(), buffer, sizeof buffer);
+        if (size == 0)
+            return;
+        if (size < 0)
+            throw folderFailure(errno, folder);
+        for (ssize_t at = 0; at < size;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            takeEntry(handle.get(), entry->d_name, entry->d_type, names);
+            at += entry->d_reclen;
+        }
+    }
+}
+#else
+void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
+    DIR* dir = fdopendir(handle.get());
+    if (dir == nullptr)
+        throw folderFailure(errno, folder);
+    const int fd = handle.release();
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN && !isDotOrDotDot(name)) {
-            // The file system does not say the type; ask without following a link.
-            struct stat status {};
-            isFolder =
-                fstatat(fd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
-        }
-        // A name that is not UTF-8 decodes with replacement characters, which the walk's
-        // character test refuses.
-        if (isFolder && !isDotOrDotDot(name))
-            names.append(QFile::decodeName(name));
+        takeEntry(fd, entry->d_name, entry->d_type, names);
         errno = 0;
     }
     const int error = errno;
     closedir(dir);
     if (error != 0)
         throw folderFailure(error, folder);
+}
+#endif
+
+} // namespace
+
+void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
+    Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
+    if (handle.get() < 0)
+        throw folderFailure(errno, folder);
+    readSubFolders(handle, folder, names);
+}
+
+bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                                  QStringList& names) {
+    Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
+    if (handle.get() < 0) {
+        // No folder, or one that may not be read: a look at the path itself tells which.
+        const int error = errno;
+        if (!attributes(folder))
+            return false;
+        if (goOn())
+            throw folderFailure(error, folder);
+        return true;
+    }
+    if (m_anchorHandle < 0 && folder.endsWith(Main::nativeSeparator())) {
+        // Kept open for the folders below it; reading its entries does not disturb that.
+        m_anchorHandle = ::dup(handle.get());
+        if (m_anchorHandle >= 0)
+            m_anchor = folder;
+    }
+    if (goOn())
+        readSubFolders(handle, folder, names);
+    return true;
 }
 
 } // namespace AddFolder

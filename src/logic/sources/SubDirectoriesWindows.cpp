@@ -65,6 +65,12 @@ bool DiskFolderTree::isRoot(const QString& folder) {
     return QDir(folder).isRoot();
 }
 
+bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
+                                  QStringList& names) {
+    // The attribute value decides whether the folder is searched: it is read before the listing.
+    return FolderTree::searchFolder(folder, goOn, names);
+}
+
 void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
     const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
     WIN32_FIND_DATAW data;

@@ -8,26 +8,75 @@
 #include "common/Random.h"
 #include "deletelist/ListingCache.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QUtf8StringView>
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <vector>
 
 namespace Delete1 {
 
+namespace {
+
+constexpr qsizetype NamedEmptyFolders = 20;
+constexpr qint64 TurnIntervalMs = 16;
+
+// Gives the message loop a pass about every 16 ms, so a long listing neither freezes the window
+// nor costs a pass per folder. Input waits until the rebuild is done: no handler of the window
+// runs in the middle of it.
+class MessageLoopTurns {
+public:
+    MessageLoopTurns() { m_clock.start(); }
+    void operator()() {
+        if (m_clock.hasExpired(TurnIntervalMs)) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            m_clock.start();
+        }
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+QString noFilesMessage(const QStringList& folders) {
+    QString text;
+    const qsizetype named = std::min(folders.size(), NamedEmptyFolders);
+    for (qsizetype i = 0; i < named; ++i) {
+        if (i > 0)
+            text += QLatin1Char('\n');
+        text += QStringLiteral("There are no files in folder ") + folders.at(i);
+    }
+    if (folders.size() > named)
+        text += QStringLiteral("\n... and %1 more.").arg(folders.size() - named);
+    return text;
+}
+
 QStringList randomFileList(Form1& form) {
     Main::ErrorTrap trap(form.dialogs(), Location::randomFileList);
     const QChar separator = Main::nativeSeparator();
     // Each row's files, listed now or kept from an earlier pass while its folder is unchanged.
+    // The rows are read once: a drop handled while the loop gives the window a pass adds rows
+    // for the next rebuild, not this one.
     ListingCache& cache = form.listingCache;
+    QStringList sources;
     const int rows = trap.value(102, 0, [&] {
-        cache.beginBuild(form.ListView1->rows());
-        return form.ListView1->count();
+        sources = form.ListView1->rows();
+        cache.beginBuild(sources);
+        return static_cast<int>(sources.size());
     });
+    MessageLoopTurns turn;
+    QStringList emptyFolders;
     for (int row = 1; row <= rows; ++row) {
+        turn();
+        if (form.isUnloaded())
+            return {};
         QString folder;
-        trap.run(104, [&] { folder = form.ListView1->rowText(row); });
+        trap.run(104, [&] { folder = sources.at(row - 1); });
         // An empty row names no folder; it would otherwise stand for the root of the drive.
         if (folder.isEmpty())
             continue;
@@ -41,12 +90,15 @@ QStringList randomFileList(Form1& form) {
             // Reading the first name failed, or reading a later one.
             trap.report(failure, cache.files(row - 1).isEmpty() ? 110 : 126);
         }
-        if (trap.test(112, [&] { return cache.files(row - 1).isEmpty(); })) {
-            trap.run(128, [&] {
-                form.dialogs().message(QStringLiteral("There are no files in folder ") + folder,
-                                       form.appTitle(), MessageIcon::None);
-            });
-        }
+        if (trap.test(112, [&] { return cache.files(row - 1).isEmpty(); }))
+            emptyFolders.append(folder);
+    }
+    // One box for every folder without files, however many there are.
+    if (!emptyFolders.isEmpty()) {
+        trap.run(128, [&] {
+            form.dialogs().message(noFilesMessage(emptyFolders), form.appTitle(),
+                                   MessageIcon::None);
+        });
     }
 
     // Choosing, straight from the rows' listings: the pool is never gathered into a list of its
