@@ -54,7 +54,7 @@ bool infoNames(const QByteArray& info, const QByteArray& original) {
     QFile file(QFile::decodeName(info));
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const QList<QByteArray> lines = file.read(qint64{64} * 1024).split('\n');
     for (const QByteArray& line : lines) {
         if (!line.startsWith("Path="))
             continue;

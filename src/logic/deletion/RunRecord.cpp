@@ -128,7 +128,7 @@ std::optional<Run> load(const QString& id, QString* reason) {
     run.time = QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
     const QJsonArray files = root.value(QStringLiteral("files")).toArray();
     run.entries.reserve(static_cast<std::size_t>(files.size()));
-    for (const QJsonValue& value : files) {
+    for (const auto& value : files) {
         const QJsonObject entry = value.toObject();
         run.entries.push_back({decoded(entry.value(QStringLiteral("from"))),
                                decoded(entry.value(QStringLiteral("to")))});
