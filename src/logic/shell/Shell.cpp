@@ -19,8 +19,12 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <thread>
+#include <vector>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -41,6 +45,8 @@ namespace Shell {
 namespace {
 
 constexpr qint64 ProgressIntervalMs = 100;
+// Listing is mostly the kernel's work in the file system; more threads than this gain nothing.
+constexpr std::size_t MaxListingThreads = 4;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -148,18 +154,52 @@ QStringList draw(const Options& options, bool& unreadable) {
             }
         }
     }
-    QStringList pool;
-    for (const QString& folder : folders) {
-        try {
-            Delete1::appendOrdinaryFiles(folder, pool);
-        } catch (const std::exception& failure) {
-            unreadable = true;
-            writeErr(QStringLiteral("thinwick: cannot read the folder %1: %2\n")
-                         .arg(folder, QString::fromUtf8(failure.what())));
+    // The folders are listed on every core, each into a list of its own; the pool is their
+    // listings in the order of the folders, so a seed gives the same draw however they were read.
+    std::vector<QStringList> listings(static_cast<std::size_t>(folders.size()));
+    std::vector<QString> failures(listings.size());
+    std::atomic<std::size_t> nextFolder{0};
+    auto listFolders = [&] {
+        for (std::size_t i = nextFolder++; i < listings.size(); i = nextFolder++) {
+            try {
+                Delete1::appendOrdinaryFiles(folders.at(static_cast<qsizetype>(i)), listings[i]);
+            } catch (const std::exception& failure) {
+                failures[i] = QString::fromUtf8(failure.what());
+            }
         }
+    };
+    const std::size_t helpers = std::min<std::size_t>(
+        {std::max(std::thread::hardware_concurrency(), 1U), MaxListingThreads, listings.size()});
+    std::vector<std::thread> threads;
+    for (std::size_t i = 1; i < helpers; ++i)
+        threads.emplace_back(listFolders);
+    listFolders();
+    for (std::thread& thread : threads)
+        thread.join();
+    for (std::size_t i = 0; i < failures.size(); ++i) {
+        if (failures[i].isEmpty())
+            continue;
+        unreadable = true;
+        writeErr(QStringLiteral("thinwick: cannot read the folder %1: %2\n")
+                     .arg(folders.at(static_cast<qsizetype>(i)), failures[i]));
     }
+
+    // The window's choice (Delete1::chooseFromPool), straight from the listings.
     Main::Random::seed(options.seed.value_or(QRandomGenerator::system()->generate64()));
-    return Delete1::chooseFromPool(pool, Main::countValue(options.countText));
+    const double count = Main::countValue(options.countText);
+    std::vector<const QString*> items;
+    for (const QStringList& listing : listings)
+        for (const QString& path : listing)
+            items.push_back(&path);
+    QStringList drawn;
+    if (static_cast<double>(items.size()) < count) {
+        for (const QString* path : items)
+            drawn.append(*path);
+    } else if (count >= 0.5) {
+        int label = 0;
+        Delete1::drawInto(items, Delete1::drawCount(count), drawn, label);
+    }
+    return drawn;
 }
 
 int printDraw(const QStringList& drawn, bool print0, bool unreadable) {
