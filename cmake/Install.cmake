@@ -22,6 +22,8 @@ if(UNIX AND NOT APPLE)
   install(FILES ${THINWICK_BESIDE_FILES} DESTINATION ${THINWICK_DATA_DIR})
   install(DIRECTORY assets/Samples DESTINATION ${THINWICK_DATA_DIR})
   install(FILES packaging/thinwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES packaging/thinwick.bash-completion RENAME thinwick
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
   install(FILES packaging/example.brindlewood.thinwick.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   foreach(size 16 24 32 48 64 128 256)

@@ -136,6 +136,7 @@ void prepare() {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(base + QStringLiteral("/config")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(base + QStringLiteral("/state")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base + QStringLiteral("/runtime")));
     qputenv("HOME", QFile::encodeName(base + QStringLiteral("/home")));
     // Temporary folders of the tests live inside the root and go with it.

@@ -19,7 +19,8 @@ samples=$(find "$source/assets/Samples" -maxdepth 1 -type f | wc -l)
 # The layout: the program alone in bin/, its files under share/.
 [ "$(ls "$prefix/bin")" = thinwick ] || fail "bin/ holds more than the program: $(ls "$prefix/bin")"
 for file in share/thinwick/HAND-M.CUR share/thinwick/drag.ico share/applications/thinwick.desktop \
-  share/metainfo/example.brindlewood.thinwick.metainfo.xml share/doc/thinwick/copyright; do
+  share/metainfo/example.brindlewood.thinwick.metainfo.xml share/doc/thinwick/copyright \
+  share/bash-completion/completions/thinwick; do
   [ -f "$prefix/$file" ] || fail "missing $file"
 done
 for size in 16 24 32 48 64 128 256; do

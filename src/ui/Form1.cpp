@@ -59,6 +59,7 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     setupUi(this);
     styleControls();
     connectHandlers();
+    setUpPutBack();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The hidden delete list is first in the keyboard order and holds the focus at first.

@@ -96,6 +96,14 @@ public:
     void PushButton2_Click();
     bool isDeletionRunning() const { return m_deletionRunning; }
 
+    // "Put Back Last Run…", in the context menus of the summary box and the delete list: asks,
+    // then puts back the files the newest recorded run moved to the trash, with the progress bar
+    // and the busy pointer of a run, and ends with a summary box.
+    void PutBackLastRun_Click();
+    // Greys the entry when there is no record, or while a run, a walk or a filter is busy.
+    void updatePutBackAction();
+    QAction* putBackAction() const { return m_putBackAction; }
+
     // Help and sample files.
     void PushButton14_Click();
     void PushButton15_Click();
@@ -113,6 +121,7 @@ private:
     void styleControls();
     void connectHandlers();
     void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
+    void setUpPutBack();
 
     Dialogs& m_dialogs;
     std::unique_ptr<Trash> m_ownTrash;
@@ -123,5 +132,6 @@ private:
     bool m_dragging = false;
     QPersistentModelIndex m_draggedRow;
     bool m_deletionRunning = false;
+    QAction* m_putBackAction = nullptr;
     bool m_unloaded = false;
 };

@@ -841,6 +841,7 @@ void SummaryBox::focusOutEvent(QFocusEvent* event) {
 }
 
 void SummaryBox::contextMenuEvent(QContextMenuEvent* event) {
+    emit contextMenuOpening();
     QMenu menu(this);
     QAction* copyAction = menu.addAction(tr("&Copy"), this, [this] { copy(); });
     copyAction->setShortcut(QKeySequence::Copy);
@@ -849,5 +850,9 @@ void SummaryBox::contextMenuEvent(QContextMenuEvent* event) {
     QAction* selectAllAction = menu.addAction(tr("Select All"), this, [this] { selectAll(); });
     selectAllAction->setShortcut(QKeySequence::SelectAll);
     selectAllAction->setEnabled(m_size > 0);
+    if (!actions().isEmpty()) {
+        menu.addSeparator();
+        menu.addActions(actions());
+    }
     menu.exec(event->globalPos());
 }

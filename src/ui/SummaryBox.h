@@ -62,6 +62,9 @@ public:
 
 signals:
     void selectionChanged();
+    // The context menu is about to open; the box's own actions (QWidget::addAction) follow its
+    // copy entries there.
+    void contextMenuOpening();
 
 protected:
     bool event(QEvent* event) override;

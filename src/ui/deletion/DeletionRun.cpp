@@ -2,6 +2,8 @@
 #include "Paths.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
+#include "deletion/RunRecord.h"
+#include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
 
@@ -10,32 +12,7 @@
 
 namespace {
 
-constexpr int ListedFailures = 20;
 constexpr qint64 YieldIntervalMs = 16;
-
-QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
-    QString text = QStringLiteral("Done.");
-    if (gone == 1)
-        text += QStringLiteral("\n\n1 listed file was no longer where it was listed and was "
-                               "skipped.");
-    else if (gone > 1)
-        text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
-                               "were skipped.")
-                    .arg(gone);
-    if (leftInPlace.isEmpty())
-        return text;
-    const auto count = leftInPlace.size();
-    text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was left "
-                                        "in place:")
-                       : QStringLiteral("\n\n%1 files could not be moved to the trash and were "
-                                        "left in place:")
-                             .arg(count);
-    for (qsizetype i = 0; i < count && i < ListedFailures; ++i)
-        text += QLatin1Char('\n') + leftInPlace.at(i);
-    if (count > ListedFailures)
-        text += QStringLiteral("\n... and %1 more.").arg(count - ListedFailures);
-    return text;
-}
 
 } // namespace
 
@@ -66,6 +43,8 @@ void Form1::PushButton2_Click() {
     QStringList leftInPlace;
     qsizetype gone = 0; // listed files no longer at their path
     QElapsedTimer sinceYield;
+    // What went to the trash is recorded even when the run ends early, so it can be put back.
+    RunRecord::Recorder record;
     for (qsizetype i = 1; i <= n; ++i) {
         QString path;
         trap.run(112, [&] { path = paths.at(i - 1); });
@@ -91,7 +70,9 @@ void Form1::PushButton2_Click() {
         });
         trap.run(122, [&] {
             const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
-            if (Delete1::leftInPlace(result))
+            if (result.moved)
+                record.add(path, result.trashedPath);
+            else if (Delete1::leftInPlace(result))
                 leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
             else if (result.gone)
                 ++gone;
@@ -103,6 +84,11 @@ void Form1::PushButton2_Click() {
     trap.run(128, [&] { ProgressBar1->setValueF(0); });
     trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
     trap.run(132, [&] {
-        m_dialogs.message(closingMessage(leftInPlace, gone), m_appTitle, MessageIcon::None);
+        QString text = Delete1::closingMessage(leftInPlace, gone);
+        if (const QString error = record.save(); !error.isEmpty())
+            text += QStringLiteral("\n\nThe record of this run could not be written (%1); it "
+                                   "cannot be put back.")
+                        .arg(error);
+        m_dialogs.message(text, m_appTitle, MessageIcon::None);
     });
 }

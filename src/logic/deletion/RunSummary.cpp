@@ -1,0 +1,59 @@
+#include "deletion/RunSummary.h"
+
+namespace Delete1 {
+
+namespace {
+
+constexpr qsizetype ListedFailures = 20;
+
+void appendNamed(QString& text, const QStringList& paths) {
+    const auto count = paths.size();
+    for (qsizetype i = 0; i < count && i < ListedFailures; ++i)
+        text += QLatin1Char('\n') + paths.at(i);
+    if (count > ListedFailures)
+        text += QStringLiteral("\n... and %1 more.").arg(count - ListedFailures);
+}
+
+} // namespace
+
+QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
+    QString text = QStringLiteral("Done.");
+    if (gone == 1)
+        text += QStringLiteral("\n\n1 listed file was no longer where it was listed and was "
+                               "skipped.");
+    else if (gone > 1)
+        text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
+                               "were skipped.")
+                    .arg(gone);
+    if (leftInPlace.isEmpty())
+        return text;
+    const auto count = leftInPlace.size();
+    text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was left "
+                                        "in place:")
+                       : QStringLiteral("\n\n%1 files could not be moved to the trash and were "
+                                        "left in place:")
+                             .arg(count);
+    appendNamed(text, leftInPlace);
+    return text;
+}
+
+QString putBackMessage(qsizetype restored, const QStringList& stayed, const QStringList& missing) {
+    QString text = restored == 1 ? QStringLiteral("1 file was put back.")
+                                 : QStringLiteral("%1 files were put back.").arg(restored);
+    if (!stayed.isEmpty()) {
+        text += stayed.size() == 1
+                    ? QStringLiteral("\n\n1 file stayed in the trash:")
+                    : QStringLiteral("\n\n%1 files stayed in the trash:").arg(stayed.size());
+        appendNamed(text, stayed);
+    }
+    if (!missing.isEmpty()) {
+        text +=
+            missing.size() == 1
+                ? QStringLiteral("\n\n1 file is no longer in the trash:")
+                : QStringLiteral("\n\n%1 files are no longer in the trash:").arg(missing.size());
+        appendNamed(text, missing);
+    }
+    return text;
+}
+
+} // namespace Delete1
