@@ -83,6 +83,11 @@ if(BUILD_TESTING)
   set_target_properties(test_help PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/test_help/bin)
   if(UNIX AND NOT APPLE)
+    # The caption check (DejaVu Sans alone) again on the system's fonts: Liberation Sans, which
+    # the package depends on and scripts/deps.sh installs.
+    add_test(NAME test_captions_systemfonts COMMAND test_captions)
+    set_tests_properties(test_captions_systemfonts PROPERTIES TIMEOUT 120
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;THINWICK_TEST_FONTS=system")
     add_test(NAME install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install.sh ${CMAKE_BINARY_DIR}
            ${CMAKE_SOURCE_DIR})
     set_tests_properties(install PROPERTIES TIMEOUT 300)
