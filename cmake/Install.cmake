@@ -88,6 +88,9 @@ if(BUILD_TESTING)
     add_test(NAME test_captions_systemfonts COMMAND test_captions)
     set_tests_properties(test_captions_systemfonts PROPERTIES TIMEOUT 120
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;THINWICK_TEST_FONTS=system")
+    # The dependency script for a user who is neither root nor has sudo.
+    add_test(NAME nosudo COMMAND bash ${CMAKE_SOURCE_DIR}/tests/nosudo.sh ${CMAKE_SOURCE_DIR})
+    set_tests_properties(nosudo PROPERTIES TIMEOUT 60)
     add_test(NAME install COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install.sh ${CMAKE_BINARY_DIR}
            ${CMAKE_SOURCE_DIR})
     set_tests_properties(install PROPERTIES TIMEOUT 300)
