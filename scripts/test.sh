@@ -17,11 +17,11 @@ chmod 755 "$tmp"
 cmake --preset default >/dev/null
 cmake --build --preset default
 bash "$top/scripts/lint.sh" "$top/build"
-TMPDIR="$tmp" ctest --preset default
+TMPDIR="$tmp" ctest --preset default --parallel "$(nproc)"
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan
-TMPDIR="$tmp" ctest --preset asan
+TMPDIR="$tmp" ctest --preset asan --parallel "$(nproc)"
 
 # Tests clean up after themselves: their temp folder is empty again.
 leftovers="$(cd "$tmp" && find . -mindepth 1 -maxdepth 2 | sort)"
