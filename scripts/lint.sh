@@ -38,14 +38,24 @@ export LINT_BUILD="$build" LINT_TOTAL="${#compiled[@]}" LINT_STAMPS="$stamps"
 for index in "${!compiled[@]}"; do
   printf '%s %s %s\n' "$((index + 1))" "${compiled[index]}" "${keys[index]}"
 done |
-  xargs -P "$(nproc)" -L 1 sh -c 'start=$(date +%s)
+  xargs -P "$(nproc)" -L 1 sh -c 'start=$(date +%s) log="$LINT_STAMPS/$2.log"
     if [ -e "$LINT_STAMPS/$2" ]; then
-      echo "lint: [$0/$LINT_TOTAL] $1 clean (unchanged)"
-    elif out=$(clang-tidy -p "$LINT_BUILD" --quiet --warnings-as-errors="*" "$1" 2>&1); then
-      touch "$LINT_STAMPS/$2"
+      echo "lint: [$0/$LINT_TOTAL] $1 clean (unchanged)"; exit 0
+    fi
+    clang-tidy -p "$LINT_BUILD" --quiet --warnings-as-errors="*" "$1" >"$log" 2>&1 &
+    tidy=$! next=20
+    # A heavy file takes a while: say so every 20 s.
+    while sleep 1 && kill -0 "$tidy" 2>/dev/null; do
+      seconds=$(($(date +%s) - start))
+      if [ "$seconds" -ge "$next" ]; then
+        echo "lint: [$0/$LINT_TOTAL] $1 still being checked ($seconds s)"; next=$((next + 20))
+      fi
+    done
+    if wait "$tidy"; then
+      rm -f "$log"; touch "$LINT_STAMPS/$2"
       echo "lint: [$0/$LINT_TOTAL] $1 clean ($(($(date +%s) - start)) s)"
     else
-      printf "%s\n" "$out" | grep -v "warnings generated"
+      grep -v "warnings generated" "$log"; rm -f "$log"
       echo "lint: [$0/$LINT_TOTAL] $1 has findings"; exit 1
     fi'
 echo "lint: clean"
