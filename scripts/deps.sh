@@ -3,7 +3,7 @@
 # packages named as arguments are added to them.
 set -euo pipefail
 packages=(g++ cmake ninja-build qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
-  fonts-liberation locales "$@")
+  fonts-liberation fonts-dejavu-core locales "$@")
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
@@ -11,7 +11,14 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 sudo=()
-[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "These Debian packages are missing: ${missing[*]}. Installing them needs root:" \
+      "run as root, or install sudo (apt-get install sudo, as root) and run again." >&2
+    exit 1
+  fi
+  sudo=(sudo)
+fi
 echo "Installing: ${missing[*]}"
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \

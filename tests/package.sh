@@ -2,7 +2,7 @@
 # Builds the Debian package from the build folder with CPack, lists its contents and checks its
 # files and computed dependencies; then runs desktop-file-validate, appstreamcli validate and
 # lintian where installed (scripts/deps.sh installs them), failing on any error they report.
-# Exits 77 (skipped) when cpack's Debian tools are missing.
+# Exits 77 (skipped) when cpack's Debian tools are missing. CTest runs it with no locale selected.
 # Usage: package.sh <build folder>
 set -euo pipefail
 build="$1"
@@ -44,6 +44,7 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for library in libqt6widgets6 libqt6gui6 libqt6core6 libc6 libstdc++6; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+grep -qF 'fonts-liberation2 | fonts-liberation' <<<"$depends" || fail "Depends lacks the font: $depends"
 [ -n "$(dpkg-deb --field "$deb" Description | sed -n 2p)" ] || fail "no long description"
 
 # The validators, on the files as packaged.

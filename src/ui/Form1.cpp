@@ -19,6 +19,9 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionGroupBox>
 #include <QTime>
 #include <bit>
 #include <cmath>
@@ -43,6 +46,46 @@ bool cameFromChild(QObject* watched, QEvent* event) {
     return widget != nullptr && widget->childAt(mouse->position().toPoint()) != nullptr;
 }
 
+// The width a button's caption may take: its contents (inside the frame) less the style's margin.
+int captionRoom(const QPushButton* button) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    if (button->isDefault())
+        option.features |= QStyleOptionButton::DefaultButton;
+    if (button->autoDefault())
+        option.features |= QStyleOptionButton::AutoDefaultButton;
+    const QStyle* style = button->style();
+    return style->subElementRect(QStyle::SE_PushButtonContents, &option, button).width() -
+           style->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+}
+
+// A frame's title: as much room as the frame leaves right of its title's indent.
+int captionRoom(const QGroupBox* frame) {
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.textAlignment = frame->alignment();
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    const QRect label = frame->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                       QStyle::SC_GroupBoxLabel, frame);
+    return option.rect.width() - 2 * label.left();
+}
+
+// Lowers the control's point size in quarter points until its caption fits its room; the text and
+// the geometry stay as designed.
+template <class Control> void fitCaption(Control* control, const QString& caption) {
+    constexpr double Step = 0.25;
+    constexpr double Smallest = 4;
+    QFont font = control->font();
+    while (QFontMetricsF(font, control).size(Qt::TextShowMnemonic, caption).width() >
+               captionRoom(control) &&
+           font.pointSizeF() - Step >= Smallest) {
+        font.setPointSizeF(font.pointSizeF() - Step);
+        control->setFont(font);
+    }
+}
+
 } // namespace
 
 Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
@@ -58,6 +101,7 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     setupUi(this);
     styleControls();
+    fitCaptions();
     connectHandlers();
     setUpPutBack();
     if (const QScreen* screen = this->screen())
@@ -92,6 +136,15 @@ void Form1::styleControls() {
         widget->setMouseTracking(true);
         widget->installEventFilter(this);
     }
+}
+
+void Form1::fitCaptions() {
+    // The window asks for Arial; a machine without it or its metric twin (Liberation Sans) may
+    // resolve a wider font, and a caption wider than its control would lose letters.
+    for (PushButton* button : findChildren<PushButton*>())
+        fitCaption(button, button->text());
+    for (Frame* frame : findChildren<Frame*>())
+        fitCaption(frame, frame->title());
 }
 
 void Form1::connectHandlers() {

@@ -119,6 +119,8 @@ protected:
 
 private:
     void styleControls();
+    // Makes every button's and frame's caption fit its control with the font the machine resolves.
+    void fitCaptions();
     void connectHandlers();
     void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
     void setUpPutBack();
