@@ -61,6 +61,19 @@ QStringList listed(const QString& folder) {
     return pool;
 }
 
+// The listings the walk hands over as it searches the folder, and the subfolders it finds there.
+std::vector<Delete1::FolderListing> walked(const QString& folder, QStringList* names = nullptr) {
+    std::vector<Delete1::FolderListing> listings;
+    AddFolder::DiskFolderTree tree;
+    tree.keepListings([&](Delete1::FolderListing&& listing) { listings.push_back(listing); });
+    QStringList found;
+    tree.searchFolder(
+        folder, [] { return true; }, found);
+    if (names != nullptr)
+        *names = found;
+    return listings;
+}
+
 QStringList named(int count, const QString& stem = QStringLiteral("f")) {
     QStringList names;
     for (int i = 0; i < count; ++i)
@@ -338,12 +351,8 @@ private slots:
     void theWalkListsAFolderAsThePoolListingDoes() {
         // Every kind of entry the pool listing tells apart, in a folder old enough to be kept.
         const QString folder = settledFolder("mixed");
-        AddFolder::DiskFolderTree tree;
-        tree.keepListings();
         QStringList names;
-        QVERIFY(tree.searchFolder(
-            folder + "/", [] { return true; }, names));
-        std::vector<Delete1::FolderListing> listings = tree.takeListings();
+        const std::vector<Delete1::FolderListing> listings = walked(folder + "/", &names);
         QCOMPARE(listings.size(), std::size_t(1));
         QCOMPARE(listings[0].folder, folder + "/");
         QCOMPARE(listings[0].files, listed(folder));
@@ -357,21 +366,13 @@ private slots:
     void aPrimedListingIsUsedUntilItsFolderChanges() {
         const QString folder = settledFolder("primed");
         const QString row = folder + "/";
-        auto walked = [&] {
-            AddFolder::DiskFolderTree tree;
-            tree.keepListings();
-            QStringList names;
-            tree.searchFolder(
-                row, [] { return true; }, names);
-            return tree.takeListings();
-        };
         auto pass = [&](Delete1::ListingCache& cache) {
             cache.beginBuild({row});
             cache.list(0, row);
             cache.endBuild();
         };
         Delete1::ListingCache cache;
-        std::vector<Delete1::FolderListing> listings = walked();
+        const std::vector<Delete1::FolderListing> listings = walked(row);
         QCOMPARE(listings.size(), std::size_t(1));
         cache.prime(listings.front());
         pass(cache);
@@ -379,14 +380,14 @@ private slots:
         QCOMPARE(cache.files(0), listed(folder));
         // Changed after the walk read it: read again.
         cache.clear();
-        cache.prime(walked().front());
+        cache.prime(walked(row).front());
         TestEnv::makeFile(folder + "/late.jpg");
         pass(cache);
         QCOMPARE(cache.listedCount(), 1);
         QCOMPARE(cache.files(0).size(), 4);
         QVERIFY(cache.files(0).contains(row + "late.jpg"));
         // Now within the racy window: the walk gives no listing of it.
-        QVERIFY(walked().empty());
+        QVERIFY(walked(row).empty());
     }
 
     void twoEqualSourceRowsCountTheirFilesTwice() {

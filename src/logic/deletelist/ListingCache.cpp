@@ -23,24 +23,16 @@ qint64 stampClockNsec() {
 void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
-    // What the last pass listed, and what was primed since, is there for this pass to take.
-    m_earlier = std::move(m_entries);
-    m_entries = {};
+    ++m_pass;
     m_rowFiles.assign(static_cast<std::size_t>(rows.size()), QStringList());
 }
 
 void ListingCache::list(qsizetype row, const QString& folder) {
     QStringList& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
     auto found = m_entries.find(folder);
-    if (found == m_entries.end()) {
-        const auto earlier = m_earlier.find(folder);
-        if (earlier == m_earlier.end()) {
-            found = m_entries.insert(folder, Entry());
-        } else {
-            found = m_entries.insert(folder, std::move(*earlier));
-            m_earlier.erase(earlier);
-        }
-    }
+    if (found == m_entries.end())
+        found = m_entries.insert(folder, Entry());
+    found->pass = m_pass;
     Entry& entry = *found;
     FolderStamp stamp;
     // The stamp is read before the listing: a change made while listing moves it past what is
@@ -70,7 +62,7 @@ void ListingCache::list(qsizetype row, const QString& folder) {
 }
 
 void ListingCache::endBuild() {
-    m_earlier = {};
+    m_entries.removeIf([this](const auto& entry) { return entry.value().pass != m_pass; });
 }
 
 const QStringList& ListingCache::files(qsizetype row) const {
@@ -88,19 +80,17 @@ qsizetype ListingCache::fileCount() const {
 void ListingCache::prime(FolderListing listing) {
     if (!settledWhenListed(listing.stamp, listing.listedAtNsec))
         return;
-    m_entries.insert(listing.folder, Entry{listing.stamp, true, std::move(listing.files)});
+    // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
+    m_entries.insert(listing.folder, Entry{listing.stamp, true, std::move(listing.files), 0});
 }
 
 void ListingCache::expire() {
     for (Entry& entry : m_entries)
         entry.reusable = false;
-    for (Entry& entry : m_earlier)
-        entry.reusable = false;
 }
 
 void ListingCache::clear() {
     m_entries = {};
-    m_earlier = {};
     m_rowFiles = {};
     m_listed = 0;
     m_reused = 0;

@@ -77,12 +77,12 @@ private:
         FolderStamp stamp;
         bool reusable = false;
         QStringList files;
+        // The pass that last listed or reused it; none (0) for a listing primed since.
+        quint64 pass = 0;
     };
-    // Listed in this pass, or primed since it.
     QHash<QString, Entry> m_entries;
-    // Kept from the pass before, taken over as this pass's rows list them.
-    QHash<QString, Entry> m_earlier;
     std::vector<QStringList> m_rowFiles;
+    quint64 m_pass = 0;
     int m_listed = 0;
     int m_reused = 0;
 };

@@ -7,8 +7,6 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
-#include <utility>
-#include <vector>
 
 namespace AddFolder {
 
@@ -79,20 +77,19 @@ public:
     // look is needed.
     bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
                       QStringList& names) override;
-    // From now on each folder searched also gives its ordinary files, read from the same entries
-    // as its subfolders, with its stamp read before them: the listings the rebuild after the walk
-    // would otherwise read again. Only those settled when taken are kept (POSIX systems; none
-    // elsewhere).
-    void keepListings() { m_keepListings = true; }
-    std::vector<Delete1::FolderListing> takeListings() { return std::exchange(m_listings, {}); }
+    // From now on each folder searched also hands its ordinary files to sink as soon as it is
+    // read, from the same entries as its subfolders, with its stamp read before them: the
+    // listings the rebuild after the walk would otherwise read again. Only those settled when
+    // taken are handed over (POSIX systems; none elsewhere).
+    using ListingSink = std::function<void(Delete1::FolderListing&&)>;
+    void keepListings(ListingSink sink) { m_listingSink = std::move(sink); }
 
 private:
     // The first folder searched stays open: the folders below it are reached from it by the rest
     // of their path, so the system does not look up the whole path again for each of them.
     QString m_anchor;
     int m_anchorHandle = -1;
-    bool m_keepListings = false;
-    std::vector<Delete1::FolderListing> m_listings;
+    ListingSink m_listingSink;
 };
 
 } // namespace AddFolder

@@ -204,7 +204,7 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
     Delete1::FolderListing listing;
     // The stamp is read before the entries, as the rebuild's own listing reads it; a listing
     // that could not be reused later is not gathered at all.
-    bool kept = m_keepListings && Delete1::readFolderStamp(handle.get(), listing.stamp);
+    bool kept = m_listingSink && Delete1::readFolderStamp(handle.get(), listing.stamp);
     if (kept) {
         listing.listedAtNsec = Delete1::stampClockNsec();
         kept = Delete1::settledWhenListed(listing.stamp, listing.listedAtNsec);
@@ -216,8 +216,8 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
     listing.folder = folder;
     Delete1::OrdinaryFiles files(listing.folder, listing.files);
     readSubFolders(handle, folder, names, &files);
-    // Only a listing read to its end is kept.
-    m_listings.push_back(std::move(listing));
+    // Only a listing read to its end is handed over.
+    m_listingSink(std::move(listing));
     return true;
 }
 

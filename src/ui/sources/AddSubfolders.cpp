@@ -8,8 +8,6 @@
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
-#include <vector>
-
 void Form1::addSourceFolders(const QStringList& texts) {
     ListView1->addRows(texts);
 }
@@ -30,7 +28,6 @@ void Form1::PushButton6_Click() {
         const QChar separator = Main::nativeSeparator();
         QStringList folders;
         QString own;
-        std::vector<Delete1::FolderListing> listings;
         if (trap.test(108, [&] { return chosen.endsWith(separator); })) {
             trap.run(110, [&] { own = chosen; });
             trap.run(112, [&] { addSourceFolder(Main::NormalizeFolderPath(chosen)); });
@@ -43,13 +40,15 @@ void Form1::PushButton6_Click() {
         folders.append(own);
         trap.run(116, [&] {
             AddFolder::DiskFolderTree tree;
-            // The walk reads every folder's entries anyway: it hands their files to the rebuild.
-            tree.keepListings();
+            // The walk reads every folder's entries anyway: it hands their files to the rebuild,
+            // folder by folder, so no long step of the click is spent on them.
+            tree.keepListings([this](Delete1::FolderListing&& listing) {
+                listingCache.prime(std::move(listing));
+            });
             // A window closed meanwhile ends the walk: the program is going away.
             AddFolder::GetSubDirectories2016(
                 folders, true, m_dialogs, tree,
                 AddFolder::messageLoopTurns([this] { return !m_unloaded; }));
-            listings = tree.takeListings();
         });
         if (m_unloaded)
             return;
@@ -58,8 +57,6 @@ void Form1::PushButton6_Click() {
         trap.run(118, [&] {
             const qsizetype skip = !folders.isEmpty() && folders.first() == own ? 1 : 0;
             addSourceFolders(folders.mid(skip));
-            for (Delete1::FolderListing& listing : listings)
-                listingCache.prime(std::move(listing));
         });
         trap.run(126, [&] { setMousePointer(PointerDefault); });
     }
