@@ -38,7 +38,7 @@ QString makeFolder(const QTemporaryDir& root, const QString& name, const QString
 // "link-to-file"), a hidden file, a subfolder "sub", links to nowhere and to the subfolder, and
 // on POSIX systems a pipe and a name that is not UTF-8.
 QString makeMixedFolder(const QTemporaryDir& root, const QString& name) {
-    const QString folder = makeFolder(root, name, {"a.txt", "b.jpg", ".hidden", "c"});
+    QString folder = makeFolder(root, name, {"a.txt", "b.jpg", ".hidden", "c"});
     QDir().mkpath(folder + "/sub");
     TestEnv::makeFile(folder + "/sub/inner.txt");
     QFile::link(folder + "/a.txt", folder + "/link-to-file");
