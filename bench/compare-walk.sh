@@ -4,9 +4,11 @@
 #   compare-walk.sh [FOLDERS...]      (default 20000 100000)
 # For each size bench_walk makes a tree (5 to 10 subfolders per folder, at most 6 levels, one empty
 # file in each folder) in a temporary folder removed at the end, or in TREE_DIR/FOLDERS when
-# TREE_DIR is set (made once, kept for later runs). On the tree, warm, it times:
+# TREE_DIR is set (made once, kept for later runs), and waits 2.5 s after making it: a folder
+# changed within the last 2 s is listed again by every rebuild, which an archive made earlier is
+# not. On the tree, warm, it times:
 #   the plain readdir walk (one thread), Thinwick's walk alone, and the whole click as a user first
-#   makes it (walk, rows, rebuild listing every folder, repaint) with the longest stretch without
+#   makes it (walk listing every folder, rows, rebuild, repaint) with the longest stretch without
 #   a message-loop pass; then the click again with the listings of the last rebuild kept
 #   find TREE -type d
 #   fdfind --type d --unrestricted . TREE

@@ -2,12 +2,15 @@
 // while the walk runs.
 #include "Form1.h"
 #include "TestSupport.h"
+#include "common/Random.h"
+#include "deletelist/ListingCache.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -88,6 +91,32 @@ private slots:
         for (const QString& file : form.ListView3->rows())
             QVERIFY(tree.files.contains(file));
         QCOMPARE(dialogs.unusedAnswers(), 0);
+    }
+
+    void theRebuildTakesTheListingsTheWalkRead() {
+        Tree tree;
+        // Folders changed within the racy window are listed again by every rebuild: let them
+        // settle.
+        QThread::msleep(Delete1::RacyWindowNsec / 1'000'000 + 100);
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Text1->setText("2");
+        dialogs.expectFolder(tree.pick);
+        dialogs.expectMessage(2);
+        Main::Random::seed(7);
+        form.PushButton6_Click();
+        // Five folders, none read again by the rebuild.
+        QCOMPARE(form.listingCache.reusedCount(), 5);
+        QCOMPARE(form.listingCache.listedCount(), 0);
+        const QStringList drawn = form.ListView3->rows();
+        // "2. Start Generating List" reads every folder afresh, and the same seed draws the same
+        // files from what it reads.
+        Main::Random::seed(7);
+        form.PushButton12_Click();
+        QCOMPARE(form.listingCache.listedCount(), 5);
+        QCOMPARE(form.listingCache.reusedCount(), 0);
+        QCOMPARE(form.ListView3->rows(), drawn);
+        QCOMPARE(drawn.size(), 2);
     }
 
     void folderWithoutSubfoldersAddsOneRow() {

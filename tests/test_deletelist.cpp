@@ -7,6 +7,7 @@
 #include "deletelist/DeleteList.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"
+#include "sources/FolderTree.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,10 +34,44 @@ QString makeFolder(const QTemporaryDir& root, const QString& name, const QString
     return folder;
 }
 
+// Every kind of entry the pool listing tells apart: four ordinary files ("a.txt", "b.jpg", "c",
+// "link-to-file"), a hidden file, a subfolder "sub", links to nowhere and to the subfolder, and
+// on POSIX systems a pipe and a name that is not UTF-8.
+QString makeMixedFolder(const QTemporaryDir& root, const QString& name) {
+    QString folder = makeFolder(root, name, {"a.txt", "b.jpg", ".hidden", "c"});
+    QDir().mkpath(folder + "/sub");
+    TestEnv::makeFile(folder + "/sub/inner.txt");
+    QFile::link(folder + "/a.txt", folder + "/link-to-file");
+    QFile::link(folder + "/missing", folder + "/broken-link");
+    QFile::link(folder + "/sub", folder + "/link-to-folder");
+#ifdef Q_OS_UNIX
+    mkfifo(QFile::encodeName(folder + "/pipe").constData(), 0600);
+    // A name that is not valid UTF-8 could not be named again exactly: it is not offered.
+    const int fd =
+        ::open((QFile::encodeName(folder) + "/caf\xE9.txt").constData(), O_CREAT | O_WRONLY, 0600);
+    if (fd >= 0)
+        ::close(fd);
+#endif
+    return folder;
+}
+
 QStringList listed(const QString& folder) {
     QStringList pool;
     Delete1::appendOrdinaryFiles(folder + QLatin1Char('/'), pool);
     return pool;
+}
+
+// The listings the walk hands over as it searches the folder, and the subfolders it finds there.
+std::vector<Delete1::FolderListing> walked(const QString& folder, QStringList* names = nullptr) {
+    std::vector<Delete1::FolderListing> listings;
+    AddFolder::DiskFolderTree tree;
+    tree.keepListings([&](Delete1::FolderListing&& listing) { listings.push_back(listing); });
+    QStringList found;
+    tree.searchFolder(
+        folder, [] { return true; }, found);
+    if (names != nullptr)
+        *names = found;
+    return listings;
 }
 
 QStringList named(int count, const QString& stem = QStringLiteral("f")) {
@@ -70,8 +105,9 @@ class DeleteListTest : public QObject {
 
 private slots:
     void initTestCase() {
-        for (const char* name : {"added", "removed", "renamed", "generate", "twice"})
+        for (const char* name : {"added", "removed", "renamed", "generate", "twice", "primed"})
             makeFolder(settled, name, named(3));
+        makeMixedFolder(settled, "mixed");
         QThread::msleep(Delete1::RacyWindowNsec / 1'000'000 + 100);
     }
 
@@ -82,20 +118,7 @@ private slots:
 
     void onlyOrdinaryFilesJoinThePool() {
         QTemporaryDir root;
-        const QString folder = makeFolder(root, "mixed", {"a.txt", "b.jpg", ".hidden", "c"});
-        QDir().mkpath(folder + "/sub");
-        TestEnv::makeFile(folder + "/sub/inner.txt");
-        QVERIFY(QFile::link(folder + "/a.txt", folder + "/link-to-file"));
-        QVERIFY(QFile::link(folder + "/missing", folder + "/broken-link"));
-        QVERIFY(QFile::link(folder + "/sub", folder + "/link-to-folder"));
-#ifdef Q_OS_UNIX
-        QCOMPARE(mkfifo(QFile::encodeName(folder + "/pipe").constData(), 0600), 0);
-        // A name that is not valid UTF-8 could not be named again exactly: it is not offered.
-        const int fd = ::open((QFile::encodeName(folder) + "/caf\xE9.txt").constData(),
-                              O_CREAT | O_WRONLY, 0600);
-        QVERIFY(fd >= 0);
-        ::close(fd);
-#endif
+        const QString folder = makeMixedFolder(root, "mixed");
         const QStringList pool = listed(folder);
         QCOMPARE(QSet<QString>(pool.begin(), pool.end()),
                  QSet<QString>({folder + "/a.txt", folder + "/b.jpg", folder + "/c",
@@ -302,10 +325,69 @@ private slots:
         QCOMPARE(w.form.listingCache.listedCount(), 1);
         QCOMPARE(w.form.listingCache.reusedCount(), 0);
         QCOMPARE(sorted(w.form.ListView3->rows()), listed(folder));
-        // Other source rows than last time list every folder again.
-        w.form.addSourceFolder(settledFolder("twice"));
-        w.form.Text1->setText("31");
-        QCOMPARE(w.form.listingCache.listedCount(), 2);
+    }
+
+    void otherRowsKeepTheListingsOfFoldersStillListed() {
+        const QString generate = settledFolder("generate");
+        const QString twice = settledFolder("twice");
+        Window w("");
+        w.form.addSourceFolder(generate);
+        w.form.Text1->setText("100");
+        QCOMPARE(w.form.listingCache.listedCount(), 1);
+        w.form.addSourceFolder(twice);
+        w.form.Text1->setText("101");
+        QCOMPARE(w.form.listingCache.reusedCount(), 1);
+        QCOMPARE(w.form.listingCache.listedCount(), 1);
+        QCOMPARE(sorted(w.form.ListView3->rows()), sorted(listed(generate) + listed(twice)));
+        // A folder no longer among the rows is forgotten: back again, it is read again.
+        w.form.ListView1->removeRow(2);
+        w.form.Text1->setText("102");
+        w.form.addSourceFolder(twice);
+        w.form.Text1->setText("103");
+        QCOMPARE(w.form.listingCache.reusedCount(), 1);
+        QCOMPARE(w.form.listingCache.listedCount(), 1);
+    }
+
+    void theWalkListsAFolderAsThePoolListingDoes() {
+        // Every kind of entry the pool listing tells apart, in a folder old enough to be kept.
+        const QString folder = settledFolder("mixed");
+        QStringList names;
+        const std::vector<Delete1::FolderListing> listings = walked(folder + "/", &names);
+        QCOMPARE(listings.size(), std::size_t(1));
+        QCOMPARE(listings[0].folder, folder + "/");
+        QCOMPARE(listings[0].files, listed(folder));
+        QCOMPARE(listings[0].files.size(), 4);
+        QCOMPARE(names, QStringList{"sub"});
+        Delete1::FolderStamp stamp;
+        QVERIFY(Delete1::readFolderStamp(folder, stamp));
+        QCOMPARE(listings[0].stamp, stamp);
+    }
+
+    void aPrimedListingIsUsedUntilItsFolderChanges() {
+        const QString folder = settledFolder("primed");
+        const QString row = folder + "/";
+        auto pass = [&](Delete1::ListingCache& cache) {
+            cache.beginBuild({row});
+            cache.list(0, row);
+            cache.endBuild();
+        };
+        Delete1::ListingCache cache;
+        const std::vector<Delete1::FolderListing> listings = walked(row);
+        QCOMPARE(listings.size(), std::size_t(1));
+        cache.prime(listings.front());
+        pass(cache);
+        QCOMPARE(cache.reusedCount(), 1);
+        QCOMPARE(cache.files(0), listed(folder));
+        // Changed after the walk read it: read again.
+        cache.clear();
+        cache.prime(walked(row).front());
+        TestEnv::makeFile(folder + "/late.jpg");
+        pass(cache);
+        QCOMPARE(cache.listedCount(), 1);
+        QCOMPARE(cache.files(0).size(), 4);
+        QVERIFY(cache.files(0).contains(row + "late.jpg"));
+        // Now within the racy window: the walk gives no listing of it.
+        QVERIFY(walked(row).empty());
     }
 
     void twoEqualSourceRowsCountTheirFilesTwice() {

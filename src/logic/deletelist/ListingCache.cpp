@@ -2,7 +2,6 @@
 
 #include "deletelist/Sampling.h"
 
-#include <QFile>
 #include <algorithm>
 #include <chrono>
 
@@ -15,61 +14,74 @@ bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec) {
     return nowNsec - newest >= RacyWindowNsec;
 }
 
-namespace {
-
-qint64 nowNsec() {
+qint64 stampClockNsec() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
-} // namespace
-
 void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
-    if (rows != m_rows) {
-        m_entries.clear();
-        m_rows = rows;
-    }
-    m_entries.resize(static_cast<std::size_t>(rows.size()));
+    ++m_pass;
+    m_rowFiles.assign(static_cast<std::size_t>(rows.size()), QStringList());
 }
 
 void ListingCache::list(qsizetype row, const QString& folder) {
-    Entry& entry = m_entries.at(static_cast<std::size_t>(row));
+    QStringList& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
+    auto found = m_entries.find(folder);
+    if (found == m_entries.end())
+        found = m_entries.insert(folder, Entry());
+    found->pass = m_pass;
+    Entry& entry = *found;
     FolderStamp stamp;
     // The stamp is read before the listing: a change made while listing moves it past what is
     // kept, so the next pass lists again.
     const bool stamped = readFolderStamp(folder, stamp);
-    if (entry.reusable && stamped && stamp == entry.stamp && entry.folder == folder) {
+    if (entry.reusable && stamped && stamp == entry.stamp) {
         ++m_reused;
+        rowFiles = entry.files;
         return;
     }
-    const qint64 listedAt = nowNsec();
+    const qint64 listedAt = stampClockNsec();
     // Files still where they were keep their text from the earlier listing, so listing an
     // unchanged folder again makes and frees nothing per file.
-    QStringList previous;
-    if (entry.folder == folder)
-        previous = std::move(entry.files);
+    const QStringList previous = std::move(entry.files);
     entry.reusable = false;
-    entry.folder = folder;
     entry.files = QStringList();
     ++m_listed;
-    appendOrdinaryFiles(folder, entry.files, &previous);
+    try {
+        appendOrdinaryFiles(folder, entry.files, &previous);
+    } catch (...) {
+        rowFiles = entry.files;
+        throw;
+    }
+    rowFiles = entry.files;
     entry.stamp = stamp;
     entry.reusable = stamped && settledWhenListed(stamp, listedAt);
 }
 
+void ListingCache::endBuild() {
+    m_entries.removeIf([this](const auto& entry) { return entry.value().pass != m_pass; });
+}
+
 const QStringList& ListingCache::files(qsizetype row) const {
     static const QStringList none;
-    return row >= 0 && row < rowCount() ? m_entries[static_cast<std::size_t>(row)].files : none;
+    return row >= 0 && row < rowCount() ? m_rowFiles[static_cast<std::size_t>(row)] : none;
 }
 
 qsizetype ListingCache::fileCount() const {
     qsizetype count = 0;
-    for (const Entry& entry : m_entries)
-        count += entry.files.size();
+    for (const QStringList& files : m_rowFiles)
+        count += files.size();
     return count;
+}
+
+void ListingCache::prime(FolderListing listing) {
+    if (!settledWhenListed(listing.stamp, listing.listedAtNsec))
+        return;
+    // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
+    m_entries.insert(listing.folder, Entry{listing.stamp, true, std::move(listing.files), 0});
 }
 
 void ListingCache::expire() {
@@ -78,8 +90,8 @@ void ListingCache::expire() {
 }
 
 void ListingCache::clear() {
-    m_rows = QStringList();
     m_entries = {};
+    m_rowFiles = {};
     m_listed = 0;
     m_reused = 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -29,10 +30,22 @@ inline constexpr qint64 RacyWindowNsec = 2'000'000'000;
 // may be reused later: both times lie at least the racy window before it.
 bool settledWhenListed(const FolderStamp& stamp, qint64 nowNsec);
 
-// The ordinary files of each source row's folder, kept between rebuilds. A row's listing is
-// reused while the folder's stamp is unchanged and was settled when the listing was taken;
-// otherwise the folder is listed again. Other source rows than last time list every folder
-// again, and so does the next pass after expire().
+// Now on the clock the stamps use, in nanoseconds since the epoch.
+qint64 stampClockNsec();
+
+// A folder's ordinary files as appendOrdinaryFiles lists them, read by someone else (the
+// subfolder walk reads the same entries), with the stamp read before them and when.
+struct FolderListing {
+    QString folder;
+    FolderStamp stamp;
+    qint64 listedAtNsec = 0;
+    QStringList files;
+};
+
+// The ordinary files of each source row's folder, kept between rebuilds by the folder's text. A
+// folder's listing is reused while its stamp is unchanged and was settled when the listing was
+// taken; otherwise the folder is listed again. A pass keeps only the folders its rows list, and
+// the next pass after expire() lists every folder afresh.
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -41,14 +54,19 @@ public:
     // A failure to list throws Failure; the names read before it stay in files(row) but are
     // not kept for the next pass.
     void list(qsizetype row, const QString& folder);
+    // Ends the pass: the listings of folders no row listed are dropped.
+    void endBuild();
     // The files of the row's folder in listing order; none for a row not in the pass.
     const QStringList& files(qsizetype row) const;
-    qsizetype rowCount() const { return static_cast<qsizetype>(m_entries.size()); }
+    qsizetype rowCount() const { return static_cast<qsizetype>(m_rowFiles.size()); }
     // Total number of files over all rows.
     qsizetype fileCount() const;
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
+    // Keeps a listing taken elsewhere for the next pass, when it was settled when taken;
+    // an unsettled one is not kept.
+    void prime(FolderListing listing);
     // The next pass lists every folder afresh.
     void expire();
     // Forgets every listing.
@@ -56,13 +74,15 @@ public:
 
 private:
     struct Entry {
-        QString folder;
         FolderStamp stamp;
         bool reusable = false;
         QStringList files;
+        // The pass that last listed or reused it; none (0) for a listing primed since.
+        quint64 pass = 0;
     };
-    QStringList m_rows;
-    std::vector<Entry> m_entries;
+    QHash<QString, Entry> m_entries;
+    std::vector<QStringList> m_rowFiles;
+    quint64 m_pass = 0;
     int m_listed = 0;
     int m_reused = 0;
 };

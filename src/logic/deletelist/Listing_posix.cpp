@@ -2,6 +2,7 @@
 // change stamps.
 #include "common/ErrorReport.h"
 #include "deletelist/ListingCache.h"
+#include "deletelist/OrdinaryFiles.h"
 #include "deletelist/Sampling.h"
 
 #include <QFile>
@@ -36,7 +37,59 @@ bool sameName(QStringView text, const char* name, std::size_t length, bool ascii
     return true;
 }
 
+bool stampOf(const struct stat& status, FolderStamp& stamp) {
+    if (!S_ISDIR(status.st_mode))
+        return false;
+#ifdef Q_OS_DARWIN
+    const timespec& modified = status.st_mtimespec;
+    const timespec& changed = status.st_ctimespec;
+#else
+    const timespec& modified = status.st_mtim;
+    const timespec& changed = status.st_ctim;
+#endif
+    stamp = {modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec};
+    return true;
+}
+
 } // namespace
+
+void OrdinaryFiles::take(int folderHandle, const char* name, unsigned char type) {
+    if (name[0] == '.')
+        return; // hidden, and "." and ".."
+    const std::size_t length = std::strlen(name);
+    const bool ascii = isAscii(name, length);
+    // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
+    // file could never be deleted as listed, so it is not offered.
+    if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
+        return;
+    if (type != DT_REG) {
+        if (type != DT_LNK && type != DT_UNKNOWN)
+            return;
+        // A link counts when it leads to a regular file; the file system may not say the
+        // type at all, then ask.
+        struct stat target {};
+        if (fstatat(folderHandle, name, &target, 0) != 0 || !S_ISREG(target.st_mode))
+            return;
+    }
+    append(name, length, ascii);
+}
+
+void OrdinaryFiles::append(const char* name, std::size_t length, bool ascii) {
+    // The same file at the same place as in the previous listing keeps its text.
+    const qsizetype index = m_files.size() - m_first;
+    if (m_previous != nullptr && index < m_previous->size() &&
+        sameName(QStringView(m_previous->at(index)).mid(m_folder.size()), name, length, ascii)) {
+        m_files.append(m_previous->at(index));
+    } else if (ascii) {
+        QString path;
+        path.reserve(m_folder.size() + static_cast<qsizetype>(length));
+        path.append(m_folder);
+        path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
+        m_files.append(std::move(path));
+    } else {
+        m_files.append(m_folder + QFile::decodeName(name));
+    }
+}
 
 void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
     const QByteArray encoded = QFile::encodeName(folder);
@@ -48,43 +101,10 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QString
         throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
     }
     const int fd = dirfd(dir);
-    const qsizetype first = pool.size();
+    OrdinaryFiles files(folder, pool, previous);
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        if (name[0] == '.')
-            continue; // hidden, and "." and ".."
-        const std::size_t length = std::strlen(name);
-        const bool ascii = isAscii(name, length);
-        // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
-        // file could never be deleted as listed, so it is not offered.
-        if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
-            continue;
-        if (entry->d_type != DT_REG) {
-            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
-                continue;
-            // A link counts when it leads to a regular file; the file system may not say the
-            // type at all, then ask.
-            struct stat target {};
-            if (fstatat(fd, name, &target, 0) != 0 || !S_ISREG(target.st_mode)) {
-                errno = 0;
-                continue;
-            }
-        }
-        // The same file at the same place as in the previous listing keeps its text.
-        const qsizetype index = pool.size() - first;
-        if (previous != nullptr && index < previous->size() &&
-            sameName(QStringView(previous->at(index)).mid(folder.size()), name, length, ascii)) {
-            pool.append(previous->at(index));
-        } else if (ascii) {
-            QString path;
-            path.reserve(folder.size() + static_cast<qsizetype>(length));
-            path.append(folder);
-            path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
-            pool.append(std::move(path));
-        } else {
-            pool.append(folder + QFile::decodeName(name));
-        }
+        files.take(fd, entry->d_name, entry->d_type);
         errno = 0;
     }
     const int error = errno;
@@ -95,17 +115,12 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QString
 
 bool readFolderStamp(const QString& folder, FolderStamp& stamp) {
     struct stat status {};
-    if (::stat(QFile::encodeName(folder).constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-        return false;
-#ifdef Q_OS_DARWIN
-    const timespec& modified = status.st_mtimespec;
-    const timespec& changed = status.st_ctimespec;
-#else
-    const timespec& modified = status.st_mtim;
-    const timespec& changed = status.st_ctim;
-#endif
-    stamp = {modified.tv_sec, modified.tv_nsec, changed.tv_sec, changed.tv_nsec};
-    return true;
+    return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && stampOf(status, stamp);
+}
+
+bool readFolderStamp(int folderHandle, FolderStamp& stamp) {
+    struct stat status {};
+    return ::fstat(folderHandle, &status) == 0 && stampOf(status, stamp);
 }
 
 } // namespace Delete1

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ErrorReport.h"
+#include "deletelist/ListingCache.h"
 
 #include <QString>
 #include <QStringList>
@@ -76,12 +77,19 @@ public:
     // look is needed.
     bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
                       QStringList& names) override;
+    // From now on each folder searched also hands its ordinary files to sink as soon as it is
+    // read, from the same entries as its subfolders, with its stamp read before them: the
+    // listings the rebuild after the walk would otherwise read again. Only those settled when
+    // taken are handed over (POSIX systems; none elsewhere).
+    using ListingSink = std::function<void(Delete1::FolderListing&&)>;
+    void keepListings(ListingSink sink) { m_listingSink = std::move(sink); }
 
 private:
     // The first folder searched stays open: the folders below it are reached from it by the rest
     // of their path, so the system does not look up the whole path again for each of them.
     QString m_anchor;
     int m_anchorHandle = -1;
+    ListingSink m_listingSink;
 };
 
 } // namespace AddFolder

@@ -1,5 +1,6 @@
 // The folders on disk and the 8-bit code page of the subfolder walk, on POSIX systems.
 #include "common/PathRules.h"
+#include "deletelist/OrdinaryFiles.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
@@ -114,8 +115,10 @@ private:
 };
 
 // Appends the entry when it is a subfolder: not "." or "..", not a link. A name that is not UTF-8
-// decodes with replacement characters, which the walk's character test refuses.
-void takeEntry(int handle, const char* name, unsigned char type, QStringList& names) {
+// decodes with replacement characters, which the walk's character test refuses. Any other entry
+// goes to files, when given.
+void takeEntry(int handle, const char* name, unsigned char type, QStringList& names,
+               Delete1::OrdinaryFiles* files) {
     if (isDotOrDotDot(name))
         return;
     bool isFolder = type == DT_DIR;
@@ -127,12 +130,15 @@ void takeEntry(int handle, const char* name, unsigned char type, QStringList& na
     }
     if (isFolder)
         names.append(QFile::decodeName(name));
+    else if (files != nullptr)
+        files->take(handle, name, type);
 }
 
 #ifdef Q_OS_LINUX
 // Reads the entries straight from the kernel: readdir over fdopendir would first look at the
 // handle again (fstat, two fcntl) for every folder of the tree.
-void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
+void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
+                    Delete1::OrdinaryFiles* files) {
     alignas(dirent64) static thread_local char buffer[32768];
     for (;;) {
         const ssize_t size = getdents64(handle.get(), buffer, sizeof buffer);
@@ -142,20 +148,21 @@ void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
             throw folderFailure(errno, folder);
         for (ssize_t at = 0; at < size;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
-            takeEntry(handle.get(), entry->d_name, entry->d_type, names);
+            takeEntry(handle.get(), entry->d_name, entry->d_type, names, files);
             at += entry->d_reclen;
         }
     }
 }
 #else
-void readSubFolders(Handle& handle, const QString& folder, QStringList& names) {
+void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
+                    Delete1::OrdinaryFiles* files) {
     DIR* dir = fdopendir(handle.get());
     if (dir == nullptr)
         throw folderFailure(errno, folder);
     const int fd = handle.release();
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
-        takeEntry(fd, entry->d_name, entry->d_type, names);
+        takeEntry(fd, entry->d_name, entry->d_type, names, files);
         errno = 0;
     }
     const int error = errno;
@@ -171,7 +178,7 @@ void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
     Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
     if (handle.get() < 0)
         throw folderFailure(errno, folder);
-    readSubFolders(handle, folder, names);
+    readSubFolders(handle, folder, names, nullptr);
 }
 
 bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
@@ -192,8 +199,25 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
         if (m_anchorHandle >= 0)
             m_anchor = folder;
     }
-    if (goOn())
-        readSubFolders(handle, folder, names);
+    if (!goOn())
+        return true;
+    Delete1::FolderListing listing;
+    // The stamp is read before the entries, as the rebuild's own listing reads it; a listing
+    // that could not be reused later is not gathered at all.
+    bool kept = m_listingSink && Delete1::readFolderStamp(handle.get(), listing.stamp);
+    if (kept) {
+        listing.listedAtNsec = Delete1::stampClockNsec();
+        kept = Delete1::settledWhenListed(listing.stamp, listing.listedAtNsec);
+    }
+    if (!kept) {
+        readSubFolders(handle, folder, names, nullptr);
+        return true;
+    }
+    listing.folder = folder;
+    Delete1::OrdinaryFiles files(listing.folder, listing.files);
+    readSubFolders(handle, folder, names, &files);
+    // Only a listing read to its end is handed over.
+    m_listingSink(std::move(listing));
     return true;
 }
 

@@ -93,6 +93,7 @@ QStringList randomFileList(Form1& form) {
         if (trap.test(112, [&] { return cache.files(row - 1).isEmpty(); }))
             emptyFolders.append(folder);
     }
+    cache.endBuild();
     // One box for every folder without files, however many there are.
     if (!emptyFolders.isEmpty()) {
         trap.run(128, [&] {
