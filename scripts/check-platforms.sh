@@ -9,7 +9,9 @@ build="$(realpath -m "${1:-$top/build}")"
 cd "$top"
 commands="$build/compile_commands.json"
 [ -f "$commands" ] || { echo "check-platforms: no $commands (configure the build first)" >&2; exit 2; }
-mingw=x86_64-w64-mingw32-g++
+# The POSIX-thread flavour, as Qt's own MinGW builds use: it has std::thread, which the win32
+# flavour lacks.
+mingw=x86_64-w64-mingw32-g++-posix
 command -v "$mingw" >/dev/null || { echo "check-platforms: no $mingw (g++-mingw-w64-x86-64)" >&2; exit 2; }
 qt="$(sed -n 's/^Qt6_DIR:PATH=//p' "$build/CMakeCache.txt")"
 
