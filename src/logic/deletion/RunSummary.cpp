@@ -2,6 +2,27 @@
 
 namespace Delete1 {
 
+void RunTally::count(const QString& path, const ShellDeleteResult& result,
+                     RunRecord::Recorder& record) {
+    if (result.moved)
+        record.add(path, result.trashedPath);
+    else if (Delete1::leftInPlace(result))
+        leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+    else if (result.gone)
+        ++gone;
+}
+
+void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
+    if (result.restored) {
+        ++restored;
+    } else if (result.missing) {
+        missing.append(entry.original);
+    } else {
+        stayed.append(entry.original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+        kept.push_back(entry);
+    }
+}
+
 namespace {
 
 constexpr qsizetype ListedFailures = 20;

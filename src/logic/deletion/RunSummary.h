@@ -1,9 +1,31 @@
 #pragma once
 
+#include "deletion/PutBack.h"
+#include "deletion/RunRecord.h"
+#include "deletion/ShellDelete.h"
+
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace Delete1 {
+
+// What a deletion run did with its files, as its closing message tells it.
+struct RunTally {
+    QStringList leftInPlace; // "path (reason)" of each file that stayed where it was
+    qsizetype gone = 0;      // listed files no longer at their path
+    // Counts one file's outcome; a moved file goes into the run's record.
+    void count(const QString& path, const ShellDeleteResult& result, RunRecord::Recorder& record);
+};
+
+// What putting a run back did with its files; kept holds the entries still worth recording.
+struct PutBackTally {
+    qsizetype restored = 0;
+    QStringList stayed;  // "path (reason)" of each file that stayed in the trash
+    QStringList missing; // files no longer in the trash
+    std::vector<RunRecord::Entry> kept;
+    void count(const RunRecord::Entry& entry, const PutBackResult& result);
+};
 
 // The closing message of a deletion run, in the window and on the command line alike: "Done.",
 // then how many listed files were already gone, then the files left in place (each with its

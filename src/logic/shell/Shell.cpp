@@ -234,8 +234,7 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
     }
     DesktopTrash trash;
     RunRecord::Recorder record;
-    QStringList leftInPlace;
-    qsizetype gone = 0;
+    Delete1::RunTally tally;
     interrupted = 0;
     const auto previousInt = std::signal(SIGINT, onInterrupt);
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
@@ -246,20 +245,14 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
             if (interrupted != 0)
                 break;
             progress.step(done);
-            const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash);
-            if (result.moved)
-                record.add(path, result.trashedPath);
-            else if (Delete1::leftInPlace(result))
-                leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
-            else if (result.gone)
-                ++gone;
+            tally.count(path, Delete1::ShellDelete(path, true, trash), record);
             ++done;
         }
     }
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     const QString recordError = record.save();
-    QString summary = Delete1::closingMessage(leftInPlace, gone);
+    QString summary = Delete1::closingMessage(tally.leftInPlace, tally.gone);
     if (interrupted != 0)
         summary += QStringLiteral("\n\nInterrupted: %1 drawn files were not handled.")
                        .arg(drawn.size() - done);
@@ -268,7 +261,7 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
                                   "--put-back cannot undo it.")
                        .arg(recordError);
     writeErr(summary + QLatin1Char('\n'));
-    return leftInPlace.isEmpty() && !unreadable && interrupted == 0 && recordError.isEmpty()
+    return tally.leftInPlace.isEmpty() && !unreadable && interrupted == 0 && recordError.isEmpty()
                ? ExitDone
                : ExitLeftInPlace;
 }
@@ -280,37 +273,25 @@ int putBackRun(const QString& id) {
         writeErr(QStringLiteral("thinwick: ") + reason + QLatin1Char('\n'));
         return id.isEmpty() ? ExitLeftInPlace : ExitUsage;
     }
-    qsizetype restored = 0;
-    QStringList stayed;
-    QStringList missing;
-    std::vector<RunRecord::Entry> kept;
+    Delete1::PutBackTally tally;
     {
         Progress progress(QStringLiteral("Putting back"),
                           static_cast<qsizetype>(run->entries.size()));
         qsizetype done = 0;
         for (const RunRecord::Entry& entry : run->entries) {
             progress.step(done++);
-            const Delete1::PutBackResult result = Delete1::putBack(entry);
-            if (result.restored) {
-                ++restored;
-            } else if (result.missing) {
-                missing.append(entry.original);
-            } else {
-                stayed.append(entry.original + QStringLiteral(" (") + result.reason +
-                              QLatin1Char(')'));
-                kept.push_back(entry);
-            }
+            tally.count(entry, Delete1::putBack(entry));
         }
     }
     // What went back, or is gone from the trash, leaves the record; what stayed can be tried
     // again once its place is free.
-    run->entries = std::move(kept);
+    run->entries = std::move(tally.kept);
     const QString updateError = RunRecord::update(*run);
-    QString summary = Delete1::putBackMessage(restored, stayed, missing);
+    QString summary = Delete1::putBackMessage(tally.restored, tally.stayed, tally.missing);
     if (!updateError.isEmpty())
         summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
     writeErr(summary + QLatin1Char('\n'));
-    return stayed.isEmpty() && missing.isEmpty() ? ExitDone : ExitLeftInPlace;
+    return tally.stayed.isEmpty() && tally.missing.isEmpty() ? ExitDone : ExitLeftInPlace;
 }
 
 int listRuns() {

@@ -40,8 +40,7 @@ void Form1::PushButton2_Click() {
         return;
     }
     const auto n = paths.size();
-    QStringList leftInPlace;
-    qsizetype gone = 0; // listed files no longer at their path
+    Delete1::RunTally tally;
     QElapsedTimer sinceYield;
     // What went to the trash is recorded even when the run ends early, so it can be put back.
     RunRecord::Recorder record;
@@ -68,15 +67,8 @@ void Form1::PushButton2_Click() {
             if (!isBusy())
                 setMousePointer(PointerBusy);
         });
-        trap.run(122, [&] {
-            const Delete1::ShellDeleteResult result = Delete1::ShellDelete(path, true, trash());
-            if (result.moved)
-                record.add(path, result.trashedPath);
-            else if (Delete1::leftInPlace(result))
-                leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
-            else if (result.gone)
-                ++gone;
-        });
+        trap.run(122,
+                 [&] { tally.count(path, Delete1::ShellDelete(path, true, trash()), record); });
     }
     // The run's trash records made durable, once per volume, before "Done." is shown.
     trap.run(122, [&] { trash().flush(); });
@@ -84,7 +76,7 @@ void Form1::PushButton2_Click() {
     trap.run(128, [&] { ProgressBar1->setValueF(0); });
     trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
     trap.run(132, [&] {
-        QString text = Delete1::closingMessage(leftInPlace, gone);
+        QString text = Delete1::closingMessage(tally.leftInPlace, tally.gone);
         if (const QString error = record.save(); !error.isEmpty())
             text += QStringLiteral("\n\nThe record of this run could not be written (%1); it "
                                    "cannot be put back.")

@@ -59,10 +59,7 @@ void Form1::PutBackLastRun_Click() {
         ~RunningFlag() { flag = false; }
     } running{m_deletionRunning};
 
-    qsizetype restored = 0;
-    QStringList stayed;
-    QStringList missing;
-    std::vector<RunRecord::Entry> kept;
+    Delete1::PutBackTally tally;
     QElapsedTimer sinceYield;
     qsizetype i = 0;
     for (; i < n; ++i) {
@@ -78,27 +75,19 @@ void Form1::PutBackLastRun_Click() {
             break; // the window was closed: what is left stays recorded
         if (!isBusy())
             setMousePointer(PointerBusy);
-        const Delete1::PutBackResult result = Delete1::putBack(entry);
-        if (result.restored) {
-            ++restored;
-        } else if (result.missing) {
-            missing.append(entry.original);
-        } else {
-            stayed.append(entry.original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
-            kept.push_back(entry);
-        }
+        tally.count(entry, Delete1::putBack(entry));
     }
     // What went back, or is gone from the trash, leaves the record.
-    kept.insert(kept.end(), run->entries.begin() + static_cast<std::ptrdiff_t>(i),
-                run->entries.end());
-    run->entries = std::move(kept);
+    tally.kept.insert(tally.kept.end(), run->entries.begin() + static_cast<std::ptrdiff_t>(i),
+                      run->entries.end());
+    run->entries = std::move(tally.kept);
     const QString error = RunRecord::update(*run);
     if (m_unloaded)
         return;
     setMousePointer(PointerDefault);
     ProgressBar1->setValueF(0);
     ProgressBar1->setBarText(QStringLiteral("Progress Bar"));
-    QString text = Delete1::putBackMessage(restored, stayed, missing);
+    QString text = Delete1::putBackMessage(tally.restored, tally.stayed, tally.missing);
     if (!error.isEmpty())
         text += QStringLiteral("\n\nThe run's record could not be updated: ") + error;
     m_dialogs.message(text, m_appTitle, MessageIcon::None);
