@@ -469,8 +469,13 @@ bool stillUsable(OpenTrash& trash) {
     return true;
 }
 
+// The time of the move in local time. time() reads the kernel's coarse clock, which can lag the
+// real one by a tick and so name the second before the move; the real-time clock does not.
 QByteArray deletionDate() {
-    const std::time_t now = std::time(nullptr);
+    timespec precise{};
+    if (::clock_gettime(CLOCK_REALTIME, &precise) != 0)
+        return {};
+    const std::time_t now = precise.tv_sec;
     std::tm local{};
     char text[32] = {};
     if (::localtime_r(&now, &local) == nullptr ||
