@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 
 namespace {
 
@@ -21,10 +22,7 @@ void Form1::PushButton2_Click() {
     if (m_deletionRunning)
         return;
     m_deletionRunning = true;
-    struct RunningFlag {
-        bool& flag;
-        ~RunningFlag() { flag = false; }
-    } running{m_deletionRunning};
+    const auto running = qScopeGuard([this] { m_deletionRunning = false; });
 
     // The run works on the list as it stood when the button was pressed: edits, filters and
     // rebuilds that run while it yields cannot change which files it moves.

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScopeGuard>
 
 namespace {
 
@@ -54,10 +55,7 @@ void Form1::PutBackLastRun_Click() {
         return;
     // Busy like a run: the run button, the entry and other long work wait until it is done.
     m_deletionRunning = true;
-    struct RunningFlag {
-        bool& flag;
-        ~RunningFlag() { flag = false; }
-    } running{m_deletionRunning};
+    const auto running = qScopeGuard([this] { m_deletionRunning = false; });
 
     Delete1::PutBackTally tally;
     QElapsedTimer sinceYield;
