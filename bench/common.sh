@@ -44,3 +44,13 @@ hyperfine_ms() {
     rm -f "$json" "$log"
     return "$status"
 }
+
+# Refuses (exits) any path that is not inside the calling script's own folder $work: the
+# scripts that make, move or remove files check every path they touch with it.
+inside_work() {
+    local root=${work:?inside_work needs the folder of the script in work}
+    if [[ $1 != "$root"/?* || $1 == *"/.."* ]]; then
+        echo "$0: refusing $1: not inside $root" >&2
+        exit 1
+    fi
+}

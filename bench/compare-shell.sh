@@ -40,13 +40,7 @@ thinwick=$bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Whatever this script makes, moves or removes lies inside its own folder.
-inside_work() {
-    if [[ $1 != "$work"/?* || $1 == *"/.."* ]]; then
-        echo "$0: refusing $1: not inside $work" >&2
-        exit 1
-    fi
-}
+# Whatever this script makes, moves or removes lies inside $work (inside_work, common.sh).
 
 home=$work/home
 mkdir -p "$home/.local/share" "$home/.local/state" "$home/.config" "$home/.cache" "$home/runtime"

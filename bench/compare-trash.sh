@@ -44,13 +44,7 @@ prepare_bench bench_trash "libglib2.0-bin trash-cli" gio trash-put awk xargs
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The tools below make and move files: they refuse any folder outside this script's own.
-inside_work() {
-    if [[ $1 != "$work"/?* || $1 == *"/.."* ]]; then
-        echo "$0: refusing $1: not inside $work" >&2
-        exit 1
-    fi
-}
+# Whatever this script makes, moves or removes lies inside $work (inside_work, common.sh).
 
 # A home of its own under $1: home/ with its XDG folders, and files/ holding $2 small files with
 # the names and contents bench_trash makes: file_N.txt, or with $3 = same, album_N/cover.jpg.
