@@ -275,6 +275,11 @@ void Form1::Form_MouseMove() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ListView3 && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        showDeleteListMenu(Text4->viewport()->mapToGlobal(QPoint(0, 0)));
+        return true;
+    }
     // A move that a child did not take travels on to its parent; only the control actually under
     // the pointer applies its rule.
     if (event->type() == QEvent::MouseMove && !cameFromChild(watched, event)) {

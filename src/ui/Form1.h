@@ -124,6 +124,7 @@ private:
     void connectHandlers();
     void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
     void setUpPutBack();
+    void showDeleteListMenu(QPoint where);
 
     Dialogs& m_dialogs;
     std::unique_ptr<Trash> m_ownTrash;

@@ -1,6 +1,8 @@
 // The summary box's input: selection and copy, the mouse, the keys, the context menu.
 #include "SummaryBox.h"
 
+#include "MenuEntry.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -306,7 +308,8 @@ void SummaryBox::contextMenuEvent(QContextMenuEvent* event) {
     selectAllAction->setEnabled(m_model.size() > 0);
     if (!actions().isEmpty()) {
         menu.addSeparator();
-        menu.addActions(actions());
+        for (QAction* action : actions())
+            addEntryFor(menu, action);
     }
     menu.exec(event->globalPos());
 }

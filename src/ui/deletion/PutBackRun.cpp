@@ -1,6 +1,7 @@
 // "Put Back Last Run…": the newest recorded run's files go back from the trash, with the progress
 // bar and the busy pointer of a deletion run.
 #include "Form1.h"
+#include "MenuEntry.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
@@ -27,12 +28,18 @@ void Form1::setUpPutBack() {
     Text4->addAction(m_putBackAction);
     connect(Text4, &SummaryBox::contextMenuOpening, this, [this] { updatePutBackAction(); });
     ListView3->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView3, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
-        updatePutBackAction();
-        QMenu menu(ListView3);
-        menu.addAction(m_putBackAction);
-        menu.exec(ListView3->viewport()->mapToGlobal(point));
-    });
+    connect(ListView3, &QWidget::customContextMenuRequested, this,
+            [this](QPoint point) { showDeleteListMenu(ListView3->viewport()->mapToGlobal(point)); });
+    // The menu key opens the menu over the summary box, where the list is seen: the list itself
+    // lies below the window's client area.
+    ListView3->installEventFilter(this);
+}
+
+void Form1::showDeleteListMenu(QPoint where) {
+    updatePutBackAction();
+    QMenu menu(ListView3);
+    addEntryFor(menu, m_putBackAction);
+    menu.exec(where);
 }
 
 void Form1::updatePutBackAction() {
