@@ -286,6 +286,48 @@ private slots:
                  QStringList{"There are no files in folder " + tmp.path() + "/second/"});
         QCOMPARE(w.form.ListView3->count(), 2);
     }
+    void dropDuringARebuildIsWalkedAfterIt() {
+        // A rebuild that lists long enough to let the window paint several times.
+        QTemporaryDir tmp;
+        constexpr int Folders = 30;
+        constexpr int FilesEach = 3000;
+        Window w;
+        for (int f = 0; f < Folders; ++f) {
+            const QString folder = tmp.path() + QStringLiteral("/pool/%1/").arg(f);
+            QVERIFY(QDir().mkpath(folder));
+            for (int i = 0; i < FilesEach; ++i) {
+                QFile file(folder + QString::number(i));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+            w.form.addSourceFolder(folder);
+        }
+        TestEnv::makeFile(tmp.path() + "/dropped/file.txt");
+        int resets = 0;
+        connect(w.form.ListView3->model(), &QAbstractItemModel::modelReset, &w.form,
+                [&] { ++resets; });
+        // Delivered at the rebuild's first pause: the drop, and a click that would rebuild again.
+        bool rebuilding = false;
+        bool deliveredInside = false;
+        const auto data = urlsOf({tmp.path() + "/dropped"});
+        QTimer::singleShot(0, &w.form, [&] {
+            deliveredInside = rebuilding;
+            sendDrag(w.form.ListView1, data.get());
+            w.form.PushButton12->click();
+        });
+        rebuilding = true;
+        w.form.PushButton12_Click();
+        rebuilding = false;
+        QVERIFY2(deliveredInside, "the rebuild never let the window paint");
+        // The rebuild finished with its own rows alone and was entered once: cleared, filled.
+        QCOMPARE(w.form.ListView1->count(), Folders);
+        QCOMPARE(w.form.ListView3->count(), 100);
+        QCOMPARE(resets, 2);
+        // Then the drop is walked and the held click rebuilds, each once.
+        QTRY_COMPARE(w.form.ListView1->count(), Folders + 1);
+        QCOMPARE(w.form.ListView1->rowText(Folders + 1), tmp.path() + "/dropped/");
+        QTRY_COMPARE(resets, 4);
+        QCOMPARE(w.form.ListView3->count(), 100);
+    }
 };
 
 THINWICK_TEST_MAIN(DropTest)

@@ -149,11 +149,14 @@ void Form1::fitCaptions() {
 
 void Form1::connectHandlers() {
     using Main::untrapped;
+    // Every handler runs through the busy state: one that would start in the middle of a rebuild
+    // waits until the rebuild has finished.
     auto on = [this](auto* sender, auto signal, auto handler) {
-        connect(sender, signal, this,
-                [this, handler](auto&&...) { untrapped([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this, [this, handler](auto&&...) {
+            m_busy.runOrHold([this, handler] { untrapped([this, handler] { (this->*handler)(); }); });
+        });
     };
-    connect(Text1, &TextBox::change, this, [this] { untrapped([this] { Text1_Change(); }); });
+    on(Text1, &TextBox::change, &Form1::Text1_Change);
     on(Text1, &TextBox::validate, &Form1::Text1_Validate);
     on(PushButton12, &QPushButton::clicked, &Form1::PushButton12_Click);
     on(PushButton9, &QPushButton::clicked, &Form1::PushButton9_Click);
@@ -174,7 +177,7 @@ void Form1::connectHandlers() {
     on(PushButton11, &QPushButton::clicked, &Form1::PushButton11_Click);
     on(PushButton13, &QPushButton::clicked, &Form1::PushButton13_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
-        untrapped([&] { ListView3_KeyDown(key, shift); });
+        m_busy.runOrHold([this, key, shift] { untrapped([&] { ListView3_KeyDown(key, shift); }); });
     });
     on(ListView1, &ListView::dblClick, &Form1::ListView1_DblClick);
     on(ListView1, &ListView::mouseDown, &Form1::ListView1_MouseDown);
@@ -182,7 +185,7 @@ void Form1::connectHandlers() {
     on(ListView1, &ListView::mouseUp, &Form1::ListView1_MouseUp);
     connect(ListView1, &ListView::mouseMove, this,
             [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPoint point) {
-                untrapped([&] { ListView1_MouseMove(point); });
+                m_busy.runOrHold([this, point] { untrapped([&] { ListView1_MouseMove(point); }); });
             });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BusyState.h"
 #include "Controls.h"
 #include "SummaryBox.h"
 #include "deletelist/ListingCache.h"
@@ -38,6 +39,9 @@ public:
     Trash& trash() { return *m_trash; }
     // The folder holding the program file, without a trailing separator.
     static QString programFolder();
+
+    // What the window is busy with; a rebuild holds the other handlers until it is done.
+    BusyState& busyState() { return m_busy; }
 
     // True once the window was closed: the program is ending and nothing more may run.
     bool isUnloaded() const { return m_unloaded; }
@@ -127,6 +131,7 @@ private:
     void showDeleteListMenu(QPoint where);
 
     Dialogs& m_dialogs;
+    BusyState m_busy;
     std::unique_ptr<Trash> m_ownTrash;
     Trash* m_trash;
     QString m_appTitle;

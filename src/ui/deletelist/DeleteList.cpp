@@ -10,6 +10,8 @@
 namespace Delete1 {
 
 void CorrelateListviewsWrapper(Form1& form) {
+    // The listing lets the window paint; every other handler waits until the rebuild is done.
+    const BusyState::RebuildScope rebuilding(form.busyState());
     Main::ErrorTrap trap(form.dialogs(), Location::CorrelateListviewsWrapper);
     trap.run(100, [&] { form.ListView3->clearRows(); });
     trap.run(102, [&] { form.Text4->setText(QString()); });

@@ -15,11 +15,14 @@ void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropActions possibl
 void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // The paths are taken now, while the data exists; the folders are walked right after the drop
     // has been answered, so the program the items came from is not held while big trees are read.
+    // A drop that arrives while a rebuild lets the window paint is walked after the rebuild.
     AddFolder::DroppedItems items = AddFolder::droppedItems(data);
     QMetaObject::invokeMethod(
         this,
         [this, items = std::move(items)] {
-            Main::untrapped([&] { addDroppedItems(items.paths, items.others); });
+            m_busy.runOrHold([this, items] {
+                Main::untrapped([&] { addDroppedItems(items.paths, items.others); });
+            });
         },
         Qt::QueuedConnection);
 }
