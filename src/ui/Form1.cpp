@@ -9,6 +9,7 @@
 #include "common/ProgramFolder.h"
 #include "common/Random.h"
 #include "common/Settings.h"
+#include "deletelist/DeleteList.h"
 #include "deletion/Trash.h"
 
 #include <QApplication>
@@ -89,7 +90,9 @@ template <class Control> void fitCaption(Control* control, const QString& captio
 } // namespace
 
 Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
-    : QWidget(parent), m_dialogs(dialogs) {
+    : QWidget(parent), Form1Ui(this), m_dialogs(dialogs),
+      m_sources(*ListView1, m_dialogs, m_appTitle, m_busy),
+      m_help(*ListView1, *Text1, m_dialogs, m_appTitle, m_busy) {
     if (trash == nullptr) {
         m_ownTrash = std::make_unique<DesktopTrash>();
         trash = m_ownTrash.get();
@@ -99,10 +102,11 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setupUi(this);
+    connect(&m_busy, &BusyState::pointerChanged, this, &Form1::showPointer);
     styleControls();
     fitCaptions();
     connectHandlers();
+    connectSubsystems();
     setUpPutBack();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -153,7 +157,8 @@ void Form1::connectHandlers() {
     // waits until the rebuild has finished.
     auto on = [this](auto* sender, auto signal, auto handler) {
         connect(sender, signal, this, [this, handler](auto&&...) {
-            m_busy.runOrHold([this, handler] { untrapped([this, handler] { (this->*handler)(); }); });
+            m_busy.runOrHold(
+                [this, handler] { untrapped([this, handler] { (this->*handler)(); }); });
         });
     };
     on(Text1, &TextBox::change, &Form1::Text1_Change);
@@ -190,11 +195,10 @@ void Form1::connectHandlers() {
 }
 
 QString Form1::programFolder() {
-    return ProgramFolder::locate(QCoreApplication::applicationDirPath()).folder;
+    return Main::programFolder();
 }
 
-void Form1::setMousePointer(int value) {
-    m_mousePointer = value;
+void Form1::showPointer(int value) {
     switch (value) {
     case PointerBusy:
         setCursor(Qt::WaitCursor);
@@ -210,6 +214,39 @@ void Form1::setMousePointer(int value) {
         break;
     }
 }
+
+void Form1::connectSubsystems() {
+    // New sources draw the delete list afresh; the listings the subfolder walk read on its way
+    // are kept for that rebuild.
+    const auto rebuild = [this] { Delete1::CorrelateListviewsWrapper(*this); };
+    connect(&m_sources, &SourcesController::sourcesChanged, this, rebuild);
+    connect(&m_help, &HelpController::sourcesChanged, this, rebuild);
+    m_sources.keepListingsWith(
+        [this](Delete1::FolderListing&& listing) { listingCache.prime(std::move(listing)); });
+}
+
+// The handlers, each forwarded to the subsystem that owns it.
+// clang-format off
+void Form1::addSourceFolder(const QString& text) { m_sources.addSourceFolder(text); }
+void Form1::addSourceFolders(const QStringList& texts) { m_sources.addSourceFolders(texts); }
+void Form1::ListView1_DblClick() { m_sources.removeSelectedRow(); }
+void Form1::PushButton4_Click() { m_sources.clear(); }
+void Form1::ListView1_MouseDown() { m_sources.mouseDown(); }
+void Form1::ListView1_ItemClick() { m_sources.itemClick(); }
+void Form1::ListView1_MouseMove(QPoint point) { m_sources.mouseMove(point); }
+void Form1::ListView1_MouseUp() { m_sources.mouseUp(); }
+void Form1::PushButton8_Click() { m_sources.addFolder(); }
+void Form1::PushButton6_Click() { m_sources.addSubfolders(); }
+void Form1::PushButton1_Click() { m_sources.loadListFiles(); }
+void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropActions possible, Qt::DropAction& effect) { m_sources.dragOver(data, possible, effect); }
+void Form1::ListView1_OLEDragDrop(const QMimeData* data) { m_sources.drop(data); }
+void Form1::addDroppedItems(const QStringList& paths, const QStringList& others) { m_sources.addDroppedItems(paths, others); }
+
+// Help and sample files.
+void Form1::PushButton14_Click() { m_help.showContact(Location::PushButton14_Click); }
+void Form1::PushButton15_Click() { m_help.showContact(Location::PushButton15_Click); }
+void Form1::PushButton16_Click() { m_help.loadSamples(); }
+// clang-format on
 
 void Form1::Form_Load() {
     Main::ErrorTrap trap(m_dialogs, Location::Form_Load);
@@ -307,6 +344,6 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::Form_Unload() {
     // Nothing is saved, and a run in progress stops before its next file.
-    m_unloaded = true;
+    m_busy.setUnloaded();
     emit unloaded();
 }

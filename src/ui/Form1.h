@@ -4,6 +4,8 @@
 #include "Controls.h"
 #include "SummaryBox.h"
 #include "deletelist/ListingCache.h"
+#include "help/HelpController.h"
+#include "sources/SourcesController.h"
 #include "ui_Form1.h"
 
 #include <QPersistentModelIndex>
@@ -16,21 +18,31 @@ class Trash;
 // The program's one window. Its controls come from the designer file Form1.ui under their
 // designed names (ListView1, Text1, PushButton8, ...); the class declares every event handler, and
 // each handler is defined in the folder of the subsystem it belongs to.
-class Form1 : public QWidget, public Ui::Form1 {
+namespace Detail {
+
+// The controls from the designer file, set up as soon as the window's widget exists, so that the
+// window's controllers can be built from them.
+struct Form1Ui : Ui::Form1 {
+    explicit Form1Ui(QWidget* form) { setupUi(form); }
+};
+
+} // namespace Detail
+
+class Form1 : public QWidget, public Detail::Form1Ui {
     Q_OBJECT
 public:
     // trash may be null: the desktop trash is used then.
     explicit Form1(Dialogs& dialogs, Trash* trash = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
 
-    static constexpr int PointerDefault = 0;
-    static constexpr int PointerBusy = 11;
-    static constexpr int PointerHand = 99;
+    static constexpr int PointerDefault = BusyState::PointerDefault;
+    static constexpr int PointerBusy = BusyState::PointerBusy;
+    static constexpr int PointerHand = BusyState::PointerHand;
 
     // The window's mouse pointer: 0 default, 11 busy (also the busy flag), 99 hand.
-    int mousePointer() const { return m_mousePointer; }
-    void setMousePointer(int value);
-    bool isBusy() const { return m_mousePointer == PointerBusy; }
+    int mousePointer() const { return m_busy.pointer(); }
+    void setMousePointer(int value) { m_busy.setPointer(value); }
+    bool isBusy() const { return m_busy.isBusy(); }
     bool hasHandImage() const { return m_handCursor != nullptr; }
 
     // The title of every message box that has none of its own.
@@ -44,7 +56,7 @@ public:
     BusyState& busyState() { return m_busy; }
 
     // True once the window was closed: the program is ending and nothing more may run.
-    bool isUnloaded() const { return m_unloaded; }
+    bool isUnloaded() const { return m_busy.isUnloaded(); }
 
     // Start-up.
     void Form_Load();
@@ -86,8 +98,8 @@ public:
     void ListView1_OLEDragDrop(const QMimeData* data);
     void addDroppedItems(const QStringList& paths, const QStringList& others);
     // The row dragged last, 0 when none.
-    int draggedRow() const { return ListView::positionOf(m_draggedRow); }
-    bool isDragging() const { return m_dragging; }
+    int draggedRow() const { return m_sources.draggedRow(); }
+    bool isDragging() const { return m_sources.isDragging(); }
 
     // Name filters.
     void PushButton11_Click();
@@ -126,7 +138,9 @@ private:
     // Makes every button's and frame's caption fit its control with the font the machine resolves.
     void fitCaptions();
     void connectHandlers();
-    void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
+    // The one place where one subsystem's news reaches another.
+    void connectSubsystems();
+    void showPointer(int value);
     void setUpPutBack();
     void showDeleteListMenu(QPoint where);
 
@@ -135,11 +149,9 @@ private:
     std::unique_ptr<Trash> m_ownTrash;
     Trash* m_trash;
     QString m_appTitle;
-    int m_mousePointer = PointerDefault;
     std::unique_ptr<QCursor> m_handCursor;
-    bool m_dragging = false;
-    QPersistentModelIndex m_draggedRow;
+    SourcesController m_sources;
+    HelpController m_help;
     bool m_deletionRunning = false;
     QAction* m_putBackAction = nullptr;
-    bool m_unloaded = false;
 };

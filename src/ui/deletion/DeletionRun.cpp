@@ -29,7 +29,7 @@ void Form1::PushButton2_Click() {
     const QStringList paths = ListView3->rows();
     Main::ErrorTrap trap(m_dialogs, Location::PushButton2_Click);
     trap.run(106, [] { QCoreApplication::processEvents(); });
-    if (m_unloaded)
+    if (isUnloaded())
         return;
     if (trap.test(108, [&] { return paths.isEmpty(); })) {
         trap.run(134, [&] {
@@ -59,7 +59,7 @@ void Form1::PushButton2_Click() {
                 sinceYield.start();
             }
         });
-        if (m_unloaded)
+        if (isUnloaded())
             return; // the window was closed: the program ends, nothing more is moved
         trap.run(120, [&] {
             if (!isBusy())

@@ -76,7 +76,7 @@ void Form1::PutBackLastRun_Click() {
             QCoreApplication::processEvents();
             sinceYield.start();
         }
-        if (m_unloaded)
+        if (isUnloaded())
             break; // the window was closed: what is left stays recorded
         if (!isBusy())
             setMousePointer(PointerBusy);
@@ -87,7 +87,7 @@ void Form1::PutBackLastRun_Click() {
                       run->entries.end());
     run->entries = std::move(tally.kept);
     const QString error = RunRecord::update(*run);
-    if (m_unloaded)
+    if (isUnloaded())
         return;
     setMousePointer(PointerDefault);
     ProgressBar1->setValueF(0);
