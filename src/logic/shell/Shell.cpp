@@ -184,21 +184,18 @@ QStringList draw(const Options& options, bool& unreadable) {
                      .arg(folders.at(static_cast<qsizetype>(i)), failures[i]));
     }
 
-    // The window's choice (Delete1::chooseFromPool), straight from the listings.
+    // The window's choice rule, over positions in the folders' listings taken in order.
     Main::Random::seed(options.seed.value_or(QRandomGenerator::system()->generate64()));
-    const double count = Main::countValue(options.countText);
     std::vector<const QString*> items;
     for (const QStringList& listing : listings)
         for (const QString& path : listing)
             items.push_back(&path);
     QStringList drawn;
-    if (static_cast<double>(items.size()) < count) {
-        for (const QString* path : items)
-            drawn.append(*path);
-    } else if (count >= 0.5) {
-        int label = 0;
-        Delete1::drawInto(items, Delete1::drawCount(count), drawn, label);
-    }
+    const std::vector<qsizetype> chosen = Delete1::choosePositions(
+        static_cast<qsizetype>(items.size()), Main::countValue(options.countText));
+    drawn.reserve(static_cast<qsizetype>(chosen.size()));
+    for (const qsizetype position : chosen)
+        drawn.append(*items[static_cast<std::size_t>(position)]);
     return drawn;
 }
 
