@@ -11,6 +11,7 @@
 #include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
+#include "deletion/TrashRun.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
@@ -230,35 +231,35 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
         return unreadable ? ExitLeftInPlace : ExitDone;
     }
     DesktopTrash trash;
-    RunRecord::Recorder record;
-    Delete1::RunTally tally;
+    Delete1::TrashRun run(trash);
     interrupted = 0;
     const auto previousInt = std::signal(SIGINT, onInterrupt);
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
-    qsizetype done = 0;
     {
         Progress progress(QStringLiteral("Moving to the trash"), drawn.size());
-        for (const QString& path : drawn) {
+        run.run(drawn, [&](qsizetype position, qsizetype /*count*/, const QString& /*path*/) {
             if (interrupted != 0)
-                break;
-            progress.step(done);
-            tally.count(path, Delete1::ShellDelete(path, true, trash), record);
-            ++done;
-        }
+                run.requestStop();
+            else
+                progress.step(position - 1);
+        });
     }
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
-    const QString recordError = record.save();
-    QString summary = Delete1::closingMessage(tally.leftInPlace, tally.gone);
-    if (interrupted != 0)
+    // The moves and their record durable before the closing line says they are done.
+    run.finish();
+    const QString& recordError = run.recordError();
+    QString summary = run.closingMessage();
+    if (run.stopRequested())
         summary += QStringLiteral("\n\nInterrupted: %1 drawn files were not handled.")
-                       .arg(drawn.size() - done);
+                       .arg(drawn.size() - run.handled());
     if (!recordError.isEmpty())
         summary += QStringLiteral("\n\nThe record of this run could not be written (%1); "
                                   "--put-back cannot undo it.")
                        .arg(recordError);
     writeErr(summary + QLatin1Char('\n'));
-    return tally.leftInPlace.isEmpty() && !unreadable && interrupted == 0 && recordError.isEmpty()
+    return run.tally().leftInPlace.isEmpty() && !unreadable && !run.stopRequested() &&
+                   recordError.isEmpty()
                ? ExitDone
                : ExitLeftInPlace;
 }
