@@ -61,8 +61,10 @@ private:
 
 // The ordinary files of each source row's folder, kept between rebuilds by the folder's text. A
 // folder's listing is reused while its stamp is unchanged and was settled when the listing was
-// taken; otherwise the folder is listed again. A pass keeps only the folders its rows list, and
-// the next pass after expire() lists every folder afresh.
+// taken; otherwise the folder is listed again. A listing primed by a walk is taken as it is by
+// the next pass, the rebuild right after the walk, without a second look at the folder; later
+// passes hold it to the same rule. A pass keeps only the folders its rows list, and the next pass
+// after expire() lists every folder afresh.
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -81,8 +83,8 @@ public:
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
-    // Keeps a listing taken elsewhere for the next pass, when it was settled when taken;
-    // an unsettled one is not kept.
+    // Keeps a listing the walk has just taken: the next pass uses it as it is, and keeps it
+    // beyond that pass only when the folder was settled when it was taken.
     void prime(FolderListing listing);
     // The next pass lists every folder afresh.
     void expire();
@@ -96,6 +98,8 @@ private:
         QStringList files;
         // The pass that last listed or reused it; none (0) for a listing primed since.
         quint64 pass = 0;
+        // Primed by a walk since the last pass: taken without a look at the folder.
+        bool primed = false;
     };
     QHash<QString, Entry> m_entries;
     std::vector<QStringList> m_rowFiles;
