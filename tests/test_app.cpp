@@ -1,5 +1,6 @@
 // The window, start-up, error report, and the settings as the window uses them.
 #include "Form1.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "common/AppTitle.h"
 #include "common/ErrorReport.h"
@@ -501,5 +502,5 @@ private slots:
     }
 };
 
-THINWICK_TEST_MAIN(AppTest)
+THINWICK_TEST_MAIN_APART(AppTest)
 #include "test_app.moc"

@@ -392,31 +392,77 @@ private slots:
         QCOMPARE(listings[0].stamp, stamp);
     }
 
-    void aPrimedListingIsUsedUntilItsFolderChanges() {
+    void theWalksListingsServeWhoeverPoolsItsFolders() {
+        // The command line pools the folders of --subfolders from what the walk read.
+        const QString folder = settledFolder("mixed") + "/";
+        Delete1::WalkListings walk;
+        AddFolder::DiskFolderTree tree;
+        tree.keepListings(walk.sink());
+        QStringList names;
+        QVERIFY(tree.searchFolder(
+            folder, [] { return true; }, names));
+        QStringList files;
+        QVERIFY(!walk.take(settledFolder("twice") + "/", files));
+        QVERIFY(files.isEmpty());
+        QVERIFY(walk.take(folder, files));
+        QCOMPARE(files, listed(settledFolder("mixed")));
+    }
+
+    void aPrimedListingServesTheNextPassWithoutALook() {
+        // The rebuild right after the walk takes the walk's listing as it is; later passes look
+        // at the folder again and keep the listing only while the folder is settled and unchanged.
         const QString folder = settledFolder("primed");
         const QString row = folder + "/";
-        auto pass = [&](Delete1::ListingCache& cache) {
+        Delete1::ListingCache cache;
+        auto pass = [&] {
             cache.beginBuild({row});
             cache.list(0, row);
             cache.endBuild();
+            return std::pair(cache.listedCount(), cache.reusedCount());
         };
-        Delete1::ListingCache cache;
-        const std::vector<Delete1::FolderListing> listings = walked(row);
-        QCOMPARE(listings.size(), std::size_t(1));
-        cache.prime(listings.front());
-        pass(cache);
-        QCOMPARE(cache.reusedCount(), 1);
+        using Counts = std::pair<int, int>;
+        cache.prime(walked(row).front());
+        QCOMPARE(pass(), Counts(0, 1));
         QCOMPARE(cache.files(0), listed(folder));
-        // Changed after the walk read it: read again.
+        QCOMPARE(pass(), Counts(0, 1));
+        // Changed after the walk read it: the click's rebuild draws from what the walk saw, the
+        // next one reads the folder again.
         cache.clear();
         cache.prime(walked(row).front());
         TestEnv::makeFile(folder + "/late.jpg");
-        pass(cache);
-        QCOMPARE(cache.listedCount(), 1);
+        QCOMPARE(pass(), Counts(0, 1));
+        QCOMPARE(cache.files(0).size(), 3);
+        QCOMPARE(pass(), Counts(1, 0));
         QCOMPARE(cache.files(0).size(), 4);
         QVERIFY(cache.files(0).contains(row + "late.jpg"));
-        // Now within the racy window: the walk gives no listing of it.
-        QVERIFY(walked(row).empty());
+        // Read within the racy window: it serves the next pass only.
+        cache.clear();
+        cache.prime(walked(row).front());
+        QCOMPARE(pass(), Counts(0, 1));
+        QCOMPARE(pass(), Counts(1, 0));
+        QCOMPARE(pass(), Counts(1, 0));
+    }
+
+    void aPrimedListingIsForgottenWhenTheNextPassDoesNotTakeIt() {
+        const QString row = settledFolder("primed") + "/";
+        const QString other = settledFolder("added") + "/";
+        Delete1::ListingCache cache;
+        // Not among the rows of the next pass.
+        cache.prime(walked(row).front());
+        cache.beginBuild({other});
+        cache.list(0, other);
+        cache.endBuild();
+        cache.beginBuild({row});
+        cache.list(0, row);
+        cache.endBuild();
+        QCOMPARE(cache.listedCount(), 1);
+        // "2. Start Generating List" lists afresh, primed or not.
+        cache.prime(walked(row).front());
+        cache.expire();
+        cache.beginBuild({row});
+        cache.list(0, row);
+        cache.endBuild();
+        QCOMPARE(cache.listedCount(), 1);
     }
 
     void twoEqualSourceRowsCountTheirFilesTwice() {

@@ -1,7 +1,9 @@
 // The two Help buttons and "Load Sample/Example Files", in the build-tree layout (samples beside
 // the program) and the installed layout (samples in ../share/thinwick, run from a per-user copy).
-// This program is built into a bin/ folder of its own so that both layouts can be laid out here.
+// This program runs from a copy in the bin/ folder of a temporary folder of its own (RunApart.h),
+// so that both layouts can be laid out there.
 #include "Form1.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "common/ErrorReport.h"
 #include "common/ProgramFolder.h"
@@ -271,5 +273,5 @@ private slots:
     }
 };
 
-THINWICK_TEST_MAIN(HelpTest)
+THINWICK_TEST_MAIN_APART(HelpTest)
 #include "test_help.moc"

@@ -2,6 +2,7 @@
 // drag reordering and "1. Add Folder(s)".
 #include "Form1.h"
 #include "Paths.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "deletelist/DeleteList.h"
 #include "sources/AddFolder.h"
@@ -542,5 +543,5 @@ private slots:
     }
 };
 
-THINWICK_TEST_MAIN(SourcesTest)
+THINWICK_TEST_MAIN_APART(SourcesTest)
 #include "test_sources.moc"

@@ -137,11 +137,15 @@ QStringList draw(const Options& options, bool& unreadable) {
     const QChar separator = Main::nativeSeparator();
     QStringList folders;
     QSet<QString> seen;
+    // The walk reads every folder's entries anyway: its listings are the pool's, so no folder is
+    // read twice.
+    Delete1::WalkListings walked;
     for (const QString& given : options.folders) {
         QStringList tree{Main::terminatedFolderPath(given)};
         if (options.subfolders) {
             StderrDialogs dialogs;
             AddFolder::DiskFolderTree disk;
+            disk.keepListings(walked.sink());
             AddFolder::GetSubDirectories2016(tree, true, dialogs, disk, [] { return true; });
             unreadable = unreadable || dialogs.reported;
         }
@@ -163,7 +167,9 @@ QStringList draw(const Options& options, bool& unreadable) {
     auto listFolders = [&] {
         for (std::size_t i = nextFolder++; i < listings.size(); i = nextFolder++) {
             try {
-                Delete1::appendOrdinaryFiles(folders.at(static_cast<qsizetype>(i)), listings[i]);
+                const QString& folder = folders.at(static_cast<qsizetype>(i));
+                if (!walked.take(folder, listings[i]))
+                    Delete1::appendOrdinaryFiles(folder, listings[i]);
             } catch (const std::exception& failure) {
                 failures[i] = QString::fromUtf8(failure.what());
             }
