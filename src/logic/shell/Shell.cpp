@@ -58,10 +58,12 @@ bool isTerminal(std::FILE* stream) {
     return THINWICK_ISATTY(THINWICK_FILENO(stream)) != 0;
 }
 
-void writeErr(const QString& text) {
+// False when the text could not be written (a closed pipe or terminal).
+bool writeErr(const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    const std::size_t written =
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    return std::fflush(stderr) == 0 && written == static_cast<std::size_t>(bytes.size());
 }
 
 int usage(const QString& line) {
@@ -236,8 +238,15 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
     RunRecord::Recorder record;
     Delete1::RunTally tally;
     interrupted = 0;
+    // Closing the terminal (SIGHUP) stops the run like Ctrl+C: what moved is flushed and recorded.
+    // A reader that went away (SIGPIPE) must not end the process before that either: a failed
+    // write is seen as such instead.
     const auto previousInt = std::signal(SIGINT, onInterrupt);
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
+#ifdef SIGHUP
+    const auto previousHup = std::signal(SIGHUP, onInterrupt);
+    const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+#endif
     qsizetype done = 0;
     {
         Progress progress(QStringLiteral("Moving to the trash"), drawn.size());
@@ -249,8 +258,8 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
             ++done;
         }
     }
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
+    // Durable before anything is said: a closing message that cannot be written changes nothing.
+    trash.flush();
     const QString recordError = record.save();
     QString summary = Delete1::closingMessage(tally.leftInPlace, tally.gone);
     if (interrupted != 0)
@@ -260,8 +269,16 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
         summary += QStringLiteral("\n\nThe record of this run could not be written (%1); "
                                   "--put-back cannot undo it.")
                        .arg(recordError);
-    writeErr(summary + QLatin1Char('\n'));
-    return tally.leftInPlace.isEmpty() && !unreadable && interrupted == 0 && recordError.isEmpty()
+    const bool told = writeErr(summary + QLatin1Char('\n'));
+    const bool wasInterrupted = interrupted != 0;
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+#ifdef SIGHUP
+    std::signal(SIGHUP, previousHup);
+    std::signal(SIGPIPE, previousPipe);
+#endif
+    return tally.leftInPlace.isEmpty() && !unreadable && !wasInterrupted && recordError.isEmpty() &&
+                   told
                ? ExitDone
                : ExitLeftInPlace;
 }
