@@ -285,7 +285,8 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
 
 int putBackRun(const QString& id) {
     QString reason;
-    std::optional<RunRecord::Run> run = RunRecord::load(id, &reason);
+    // Another put-back under way finishes first; this one then reads the record as it left it.
+    std::optional<RunRecord::Run> run = RunRecord::load(id, &reason, RunRecord::Access::PutBack);
     if (!run) {
         writeErr(QStringLiteral("thinwick: ") + reason + QLatin1Char('\n'));
         return id.isEmpty() ? ExitLeftInPlace : ExitUsage;
@@ -304,11 +305,13 @@ int putBackRun(const QString& id) {
     // again once its place is free.
     run->entries = std::move(tally.kept);
     const QString updateError = RunRecord::update(*run);
-    QString summary = Delete1::putBackMessage(tally.restored, tally.stayed, tally.missing);
+    QString summary = Delete1::putBackMessage(tally);
     if (!updateError.isEmpty())
         summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
     writeErr(summary + QLatin1Char('\n'));
-    return tally.stayed.isEmpty() && tally.missing.isEmpty() ? ExitDone : ExitLeftInPlace;
+    return tally.stayed.isEmpty() && tally.missing.isEmpty() && tally.leftovers.isEmpty()
+               ? ExitDone
+               : ExitLeftInPlace;
 }
 
 int listRuns() {
