@@ -193,6 +193,8 @@ private slots:
                 QDir().mkpath(top);
                 QVERIFY(QFile::link(theirs, trash));
             } else {
+                if (::geteuid() != 0)
+                    QSKIP("only root can give a folder to another user");
                 QDir().mkpath(top);
                 QVERIFY(QDir().rename(theirs, trash));
                 for (const QString& path :
@@ -237,6 +239,8 @@ private slots:
             QVERIFY(QDir().mkpath(runs));
             if (kind == QStringLiteral("writable"))
                 QVERIFY(::chmod(bytes(runs).constData(), 0777) == 0);
+            else if (kind == QStringLiteral("owner") && ::geteuid() != 0)
+                QSKIP("only root can give a folder to another user");
             else if (kind == QStringLiteral("owner"))
                 QVERIFY(::chown(bytes(runs).constData(), Nobody, Nobody) == 0);
             else
