@@ -11,6 +11,7 @@
 #include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
+#include "deletion/TrashRun.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
@@ -186,21 +187,18 @@ QStringList draw(const Options& options, bool& unreadable) {
                      .arg(folders.at(static_cast<qsizetype>(i)), failures[i]));
     }
 
-    // The window's choice (Delete1::chooseFromPool), straight from the listings.
+    // The window's choice rule, over positions in the folders' listings taken in order.
     Main::Random::seed(options.seed.value_or(QRandomGenerator::system()->generate64()));
-    const double count = Main::countValue(options.countText);
     std::vector<const QString*> items;
     for (const QStringList& listing : listings)
         for (const QString& path : listing)
             items.push_back(&path);
     QStringList drawn;
-    if (static_cast<double>(items.size()) < count) {
-        for (const QString* path : items)
-            drawn.append(*path);
-    } else if (count >= 0.5) {
-        int label = 0;
-        Delete1::drawInto(items, Delete1::drawCount(count), drawn, label);
-    }
+    const std::vector<qsizetype> chosen = Delete1::choosePositions(
+        static_cast<qsizetype>(items.size()), Main::countValue(options.countText));
+    drawn.reserve(static_cast<qsizetype>(chosen.size()));
+    for (const qsizetype position : chosen)
+        drawn.append(*items[static_cast<std::size_t>(position)]);
     return drawn;
 }
 
@@ -235,8 +233,7 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
         return unreadable ? ExitLeftInPlace : ExitDone;
     }
     DesktopTrash trash;
-    RunRecord::Recorder record;
-    Delete1::RunTally tally;
+    Delete1::TrashRun run(trash);
     interrupted = 0;
     // Closing the terminal (SIGHUP) stops the run like Ctrl+C: what moved is flushed and recorded.
     // A reader that went away (SIGPIPE) must not end the process before that either: a failed
@@ -247,38 +244,36 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
     const auto previousHup = std::signal(SIGHUP, onInterrupt);
     const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
 #endif
-    qsizetype done = 0;
     {
         Progress progress(QStringLiteral("Moving to the trash"), drawn.size());
-        for (const QString& path : drawn) {
+        run.run(drawn, [&](qsizetype position, qsizetype /*count*/, const QString& /*path*/) {
             if (interrupted != 0)
-                break;
-            progress.step(done);
-            tally.count(path, Delete1::ShellDelete(path, true, trash), record);
-            ++done;
-        }
+                run.requestStop();
+            else
+                progress.step(position - 1);
+        });
     }
-    // Durable before anything is said: a closing message that cannot be written changes nothing.
-    trash.flush();
-    const QString recordError = record.save();
-    QString summary = Delete1::closingMessage(tally.leftInPlace, tally.gone);
-    if (interrupted != 0)
+    // The moves and their record durable before the closing line says they are done.
+    run.finish();
+    const QString& recordError = run.recordError();
+    QString summary = run.closingMessage();
+    if (run.stopRequested())
         summary += QStringLiteral("\n\nInterrupted: %1 drawn files were not handled.")
-                       .arg(drawn.size() - done);
+                       .arg(drawn.size() - run.handled());
     if (!recordError.isEmpty())
         summary += QStringLiteral("\n\nThe record of this run could not be written (%1); "
                                   "--put-back cannot undo it.")
                        .arg(recordError);
+    // A closing line that cannot be written (a reader gone) is a failure, not a killed process.
     const bool told = writeErr(summary + QLatin1Char('\n'));
-    const bool wasInterrupted = interrupted != 0;
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
 #ifdef SIGHUP
     std::signal(SIGHUP, previousHup);
     std::signal(SIGPIPE, previousPipe);
 #endif
-    return tally.leftInPlace.isEmpty() && !unreadable && !wasInterrupted && recordError.isEmpty() &&
-                   told
+    return run.tally().leftInPlace.isEmpty() && !unreadable && !run.stopRequested() &&
+                   recordError.isEmpty() && told
                ? ExitDone
                : ExitLeftInPlace;
 }
