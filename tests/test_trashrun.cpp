@@ -18,7 +18,7 @@
 namespace {
 
 // The real trash, with each call written down: "move NAME" and "flush (N records)", N being the
-// number of run records at that moment.
+// number of finished run records at that moment (a run's journal grows meanwhile).
 class WatchedTrash : public Trash {
 public:
     std::vector<QString> calls;
@@ -27,7 +27,10 @@ public:
         return m_trash.moveToTrash(path);
     }
     void flush() override {
-        calls.push_back(QStringLiteral("flush (%1 records)").arg(RunRecord::ids().size()));
+        qsizetype finished = 0;
+        for (const QString& id : RunRecord::ids())
+            finished += RunRecord::load(id)->finished ? 1 : 0;
+        calls.push_back(QStringLiteral("flush (%1 records)").arg(finished));
         m_trash.flush();
     }
 
