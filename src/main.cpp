@@ -1,7 +1,7 @@
 #include "Form1.h"
 #include "QtDialogs.h"
+#include "SelfCheck.h"
 #include "common/Display.h"
-#include "help/SelfCheck.h"
 #include "shell/Shell.h"
 
 #include <QApplication>

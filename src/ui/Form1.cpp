@@ -9,7 +9,6 @@
 #include "common/ProgramFolder.h"
 #include "common/Random.h"
 #include "common/Settings.h"
-#include "deletelist/DeleteList.h"
 #include "deletion/Trash.h"
 
 #include <QApplication>
@@ -91,13 +90,12 @@ template <class Control> void fitCaption(Control* control, const QString& captio
 
 Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     : QWidget(parent), Form1Ui(this), m_dialogs(dialogs),
+      m_ownTrash(trash == nullptr ? std::make_unique<DesktopTrash>() : nullptr),
+      m_trash(trash == nullptr ? m_ownTrash.get() : trash),
       m_sources(*ListView1, m_dialogs, m_appTitle, m_busy),
+      m_deleteList(*ListView1, *Text1, *ListView3, *Text4, m_dialogs, m_appTitle, m_busy),
+      m_deletion(*ListView3, *Text4, *ProgressBar1, *m_trash, m_dialogs, m_appTitle, m_busy),
       m_help(*ListView1, *Text1, m_dialogs, m_appTitle, m_busy) {
-    if (trash == nullptr) {
-        m_ownTrash = std::make_unique<DesktopTrash>();
-        trash = m_ownTrash.get();
-    }
-    m_trash = trash;
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -107,7 +105,6 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
     fitCaptions();
     connectHandlers();
     connectSubsystems();
-    setUpPutBack();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The hidden delete list is first in the keyboard order and holds the focus at first.
@@ -218,11 +215,11 @@ void Form1::showPointer(int value) {
 void Form1::connectSubsystems() {
     // New sources draw the delete list afresh; the listings the subfolder walk read on its way
     // are kept for that rebuild.
-    const auto rebuild = [this] { Delete1::CorrelateListviewsWrapper(*this); };
+    const auto rebuild = [this] { m_deleteList.CorrelateListviewsWrapper(); };
     connect(&m_sources, &SourcesController::sourcesChanged, this, rebuild);
     connect(&m_help, &HelpController::sourcesChanged, this, rebuild);
     m_sources.keepListingsWith(
-        [this](Delete1::FolderListing&& listing) { listingCache.prime(std::move(listing)); });
+        [this](Delete1::FolderListing&& listing) { m_deleteList.keepListing(std::move(listing)); });
 }
 
 // The handlers, each forwarded to the subsystem that owns it.
@@ -246,6 +243,16 @@ void Form1::addDroppedItems(const QStringList& paths, const QStringList& others)
 void Form1::PushButton14_Click() { m_help.showContact(Location::PushButton14_Click); }
 void Form1::PushButton15_Click() { m_help.showContact(Location::PushButton15_Click); }
 void Form1::PushButton16_Click() { m_help.loadSamples(); }
+void Form1::Text1_Change() { m_deleteList.numberChanged(); }
+void Form1::Text1_Validate() { m_deleteList.validateNumber(); }
+void Form1::PushButton12_Click() { m_deleteList.generate(); }
+void Form1::PushButton9_Click() { m_deleteList.clear(); }
+void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers /*shift*/) { m_deleteList.keyDown(keyCode); }
+void Form1::PushButton11_Click() { m_deleteList.removeContainingClick(); }
+void Form1::PushButton13_Click() { m_deleteList.removeNotContainingClick(); }
+void Form1::PushButton2_Click() { m_deletion.run(); }
+void Form1::PutBackLastRun_Click() { m_deletion.putBackLastRun(); }
+void Form1::updatePutBackAction() { m_deletion.updatePutBackAction(); }
 // clang-format on
 
 void Form1::Form_Load() {
@@ -315,11 +322,6 @@ void Form1::Form_MouseMove() {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ListView3 && event->type() == QEvent::ContextMenu &&
-        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
-        showDeleteListMenu(Text4->viewport()->mapToGlobal(QPoint(0, 0)));
-        return true;
-    }
     // A move that a child did not take travels on to its parent; only the control actually under
     // the pointer applies its rule.
     if (event->type() == QEvent::MouseMove && !cameFromChild(watched, event)) {

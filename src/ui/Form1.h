@@ -1,23 +1,18 @@
 #pragma once
 
 #include "BusyState.h"
-#include "Controls.h"
-#include "SummaryBox.h"
-#include "deletelist/ListingCache.h"
+#include "deletelist/DeleteList.h"
+#include "deletion/DeletionController.h"
 #include "help/HelpController.h"
 #include "sources/SourcesController.h"
 #include "ui_Form1.h"
 
-#include <QPersistentModelIndex>
 #include <QWidget>
 #include <memory>
 
 class Dialogs;
 class Trash;
 
-// The program's one window. Its controls come from the designer file Form1.ui under their
-// designed names (ListView1, Text1, PushButton8, ...); the class declares every event handler, and
-// each handler is defined in the folder of the subsystem it belongs to.
 namespace Detail {
 
 // The controls from the designer file, set up as soon as the window's widget exists, so that the
@@ -28,7 +23,11 @@ struct Form1Ui : Ui::Form1 {
 
 } // namespace Detail
 
-class Form1 : public QWidget, public Detail::Form1Ui {
+// The program's one window. Its controls come from the designer file Form1.ui under their
+// designed names (ListView1, Text1, PushButton8, ...) and stay its own. It declares every event
+// handler under its designed name and forwards each, in one line, to the controller of the
+// subsystem that owns it: the sources, the delete list, the deletion run, help.
+class Form1 : public QWidget, private Detail::Form1Ui {
     Q_OBJECT
 public:
     // trash may be null: the desktop trash is used then.
@@ -47,16 +46,18 @@ public:
 
     // The title of every message box that has none of its own.
     const QString& appTitle() const { return m_appTitle; }
-    Dialogs& dialogs() { return m_dialogs; }
-    Trash& trash() { return *m_trash; }
     // The folder holding the program file, without a trailing separator.
     static QString programFolder();
 
     // What the window is busy with; a rebuild holds the other handlers until it is done.
     BusyState& busyState() { return m_busy; }
-
     // True once the window was closed: the program is ending and nothing more may run.
     bool isUnloaded() const { return m_busy.isUnloaded(); }
+
+    // The subsystems, for whoever drives the window from outside (tests, benchmarks).
+    SourcesController& sources() { return m_sources; }
+    DeleteListController& deleteList() { return m_deleteList; }
+    DeletionController& deletion() { return m_deletion; }
 
     // Start-up.
     void Form_Load();
@@ -105,20 +106,14 @@ public:
     void PushButton11_Click();
     void PushButton13_Click();
 
-    // Each source folder's files, kept between rebuilds while the folder is unchanged.
-    Delete1::ListingCache listingCache;
-
     // Deletion run.
     void PushButton2_Click();
-    bool isDeletionRunning() const { return m_deletionRunning; }
+    bool isDeletionRunning() const { return m_busy.isRunning(); }
 
-    // "Put Back Last Run…", in the context menus of the summary box and the delete list: asks,
-    // then puts back the files the newest recorded run moved to the trash, with the progress bar
-    // and the busy pointer of a run, and ends with a summary box.
+    // "Put Back Last Run…", in the context menus of the summary box and the delete list.
     void PutBackLastRun_Click();
-    // Greys the entry when there is no record, or while a run, a walk or a filter is busy.
     void updatePutBackAction();
-    QAction* putBackAction() const { return m_putBackAction; }
+    QAction* putBackAction() const { return m_deletion.putBackAction(); }
 
     // Help and sample files.
     void PushButton14_Click();
@@ -141,8 +136,6 @@ private:
     // The one place where one subsystem's news reaches another.
     void connectSubsystems();
     void showPointer(int value);
-    void setUpPutBack();
-    void showDeleteListMenu(QPoint where);
 
     Dialogs& m_dialogs;
     BusyState m_busy;
@@ -151,7 +144,7 @@ private:
     QString m_appTitle;
     std::unique_ptr<QCursor> m_handCursor;
     SourcesController m_sources;
+    DeleteListController m_deleteList;
+    DeletionController m_deletion;
     HelpController m_help;
-    bool m_deletionRunning = false;
-    QAction* m_putBackAction = nullptr;
 };
