@@ -66,8 +66,8 @@ void DeletionController::run() {
         trap.run(122, [&] { run.trashOne(path); });
     }
     // The run's trash records made durable, once per volume, and its record written before
-    // "Done." is shown.
-    trap.run(122, [&] { run.finish(); });
+    // "Done." is shown; a failure here is reported under a label of its own, not as a move's.
+    trap.run(124, [&] { run.finish(); });
     trap.run(126, [&] { m_busy.setPointer(BusyState::PointerDefault); });
     trap.run(128, [&] { m_bar.setValueF(0); });
     trap.run(130, [&] { m_bar.setBarText(QStringLiteral("Progress Bar")); });

@@ -18,9 +18,9 @@ void SourcesController::addSubfolders() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton6_Click);
     QString chosen;
     trap.run(100, [&] {
-        const QString start =
-            Main::getSetting(QStringLiteral("Brindlewood"), QStringLiteral("Thinwick"),
-                             QStringLiteral("LastFolderDot"), QString());
+        const QString start = Main::getSetting(QString::fromUtf8(Product::SettingsApp),
+                                               QString::fromUtf8(Product::SettingsSection),
+                                               QStringLiteral("LastFolderDot"), QString());
         chosen =
             AddFolder::browseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
     });
