@@ -168,7 +168,8 @@ int main(int argc, char* argv[]) {
             fail(QStringLiteral("draw for N=%1 gave %2 paths").arg(n).arg(drawn.size()));
         // ... and from the listings kept for unchanged folders, as for a keystroke in the
         // number box (folders changed less than two seconds ago are listed anyway).
-        report("draw-kept-listings", n, medianMs([&] { drawn = form.deleteList().randomFileList(); }));
+        report("draw-kept-listings", n,
+               medianMs([&] { drawn = form.deleteList().randomFileList(); }));
 
         // The parts of a rebuild, one by one, to show where its time goes.
         report("sample", n, medianMs([&] {
@@ -178,8 +179,10 @@ int main(int argc, char* argv[]) {
                }));
         QString summary;
         report("summary-text", n, medianMs([&] { summary = Delete1::summaryText(drawn); }));
-        report("fill-list", n, medianMs(emptyControls, [&] { FormControls(form).ListView3->setRows(drawn); }));
-        report("fill-summary", n, medianMs(emptyControls, [&] { FormControls(form).Text4->setText(summary); }));
+        report("fill-list", n,
+               medianMs(emptyControls, [&] { FormControls(form).ListView3->setRows(drawn); }));
+        report("fill-summary", n,
+               medianMs(emptyControls, [&] { FormControls(form).Text4->setText(summary); }));
         report("fill-summary-lines", n, medianMs(emptyControls, [&] {
                    FormControls(form).Text4->setLines(drawn, QStringLiteral(" will be deleted."));
                }));

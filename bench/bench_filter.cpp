@@ -173,15 +173,17 @@ int main(int argc, char* argv[]) {
         Main::NameFilterKind kind;
         PushButton* button;
     };
-    const Direction directions[] = {{"RemoveItemsWith", "click Remove Filenames Containing X",
-                                     Main::NameFilterKind::RemoveContaining, FormControls(form).PushButton11},
-                                    {"RemoveItemsWithout", "click Remove Filenames Not Cont. X",
-                                     Main::NameFilterKind::RemoveNotContaining, FormControls(form).PushButton13}};
+    const Direction directions[] = {
+        {"RemoveItemsWith", "click Remove Filenames Containing X",
+         Main::NameFilterKind::RemoveContaining, FormControls(form).PushButton11},
+        {"RemoveItemsWithout", "click Remove Filenames Not Cont. X",
+         Main::NameFilterKind::RemoveNotContaining, FormControls(form).PushButton13}};
     for (const Direction& direction : directions) {
         QString summary;
         const double procedureMs = medianMs(fillList, [&] {
             Main::ErrorTrap trap(dialogs, direction.procedure);
-            summary = form.deleteList().filterListRows(*FormControls(form).ListView3, text, direction.kind, trap)
+            summary = form.deleteList()
+                          .filterListRows(*FormControls(form).ListView3, text, direction.kind, trap)
                           .value_or(QString());
         });
         const qsizetype kept = FormControls(form).ListView3->count();
@@ -193,7 +195,8 @@ int main(int argc, char* argv[]) {
         report(direction.procedure, procedureMs, kept);
 
         const double clickMs = medianMs(fillBoth, [&] { direction.button->click(); });
-        if (FormControls(form).ListView3->count() != kept || FormControls(form).Text4->text().size() != summary.size())
+        if (FormControls(form).ListView3->count() != kept ||
+            FormControls(form).Text4->text().size() != summary.size())
             fail(QStringLiteral("the click and the procedure disagree"));
         report(direction.click, clickMs, kept);
     }

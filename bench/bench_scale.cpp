@@ -106,7 +106,8 @@ int main(int argc, char* argv[]) {
         std::printf("thinwick rebuild N=%d: %.2f ms\n", n, ms);
     }
     std::fprintf(stderr, "%d rows, %lld in the delete list, %lld summary lines\n",
-                 FormControls(form).ListView1->count(), static_cast<long long>(FormControls(form).ListView3->count()),
+                 FormControls(form).ListView1->count(),
+                 static_cast<long long>(FormControls(form).ListView3->count()),
                  static_cast<long long>(FormControls(form).Text4->lineCount() - 1));
     std::printf("thinwick peak-rss: %ld KiB\n", peakKiB());
     if (!dialogs.asked.isEmpty()) {

@@ -318,7 +318,8 @@ int main(int argc, char* argv[]) {
                  .arg(FormControls(form).ListView1->count())
                  .arg(found));
     if (FormControls(form).ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
-        fail(QStringLiteral("the rebuild drew %1 files").arg(FormControls(form).ListView3->count()));
+        fail(
+            QStringLiteral("the rebuild drew %1 files").arg(FormControls(form).ListView3->count()));
     report("longest stall in the click", median(stalls));
     // The same click again on a window that keeps the listings of the last rebuild: the rebuild
     // reuses them for the folders unchanged since.

@@ -24,6 +24,10 @@ public:
                 [this] { untrapped([this] { PushButton12_Click(); }); });
         connect(PushButton9, &QPushButton::clicked, this,
                 [this] { untrapped([this] { PushButton9_Click(); }); });
+        connect(PushButton11, &QPushButton::clicked, this,
+                [this] { untrapped([this] { list.removeContainingClick(); }); });
+        connect(PushButton13, &QPushButton::clicked, this,
+                [this] { untrapped([this] { list.removeNotContainingClick(); }); });
         connect(ListView3, &ListView::keyDown, this,
                 [this](int key, Qt::KeyboardModifiers) { untrapped([&] { list.keyDown(key); }); });
     }
@@ -33,7 +37,9 @@ public:
     ListView* ListView3 = new ListView(this);
     SummaryBox* Text4 = new SummaryBox(this);
     PushButton* PushButton9 = new PushButton(this);
+    PushButton* PushButton11 = new PushButton(this);
     PushButton* PushButton12 = new PushButton(this);
+    PushButton* PushButton13 = new PushButton(this);
     BusyState busy;
     QString title;
     DeleteListController list;

@@ -146,7 +146,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, Main::saveSetting(App, Section, "Text1", "5"));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        FormControls(form).Text1->setText(QStringLiteral("42")); // the change handler saves and must cope
+        FormControls(form).Text1->setText(
+            QStringLiteral("42")); // the change handler saves and must cope
         QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("42"));
         QVERIFY(dialogs.calls().empty());
     }
@@ -212,7 +213,8 @@ private slots:
         QCOMPARE(dialogs.messageTexts().size(), 1);
         QVERIFY(dialogs.messageTexts().first().contains(
             "\r\nin Pruvel2021/08/31.Form1.Form_Load at line 128\r\r"));
-        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("Text1")); // the designed text stays
+        QCOMPARE(FormControls(form).Text1->text(),
+                 QStringLiteral("Text1")); // the designed text stays
         QCOMPARE(FormControls(form).ListView3->model()->headerData(0, Qt::Horizontal),
                  QVariant(QStringLiteral("Random Delete List")));
     }
@@ -255,22 +257,26 @@ private slots:
             QString caption;
         };
         const QList<Expected> table = {
-            {FormControls(form).Frame4, &form, twips(8040, 570, 7800, 2655), "Summary/Preview Before Deleting"},
+            {FormControls(form).Frame4, &form, twips(8040, 570, 7800, 2655),
+             "Summary/Preview Before Deleting"},
             {FormControls(form).Text4, FormControls(form).Frame4, twips(240, 270, 7300, 2220), ""},
             {FormControls(form).ListView1, &form, twips(120, 120, 7800, 1785), ""},
             {FormControls(form).Frame1, &form, twips(120, 3450, 7800, 800),
              "Number Of Files To Delete From Source"},
             {FormControls(form).Text1, FormControls(form).Frame1, twips(240, 300, 7335, 330), ""},
             {FormControls(form).ListView3, &form, twips(6240, 7440, 7800, 2745), ""},
-            {FormControls(form).PushButton8, &form, twips(120, 1980, 3840, 405), "1. Add Folder(s)"},
+            {FormControls(form).PushButton8, &form, twips(120, 1980, 3840, 405),
+             "1. Add Folder(s)"},
             {FormControls(form).PushButton6, &form, twips(4080, 1980, 3840, 405),
              "1. Add All Subfolders In Folder"},
             {FormControls(form).PushButton1, &form, twips(120, 2490, 3840, 405),
              "1. Load List Of Folders From File"},
             {FormControls(form).PushButton4, &form, twips(4080, 2490, 3840, 405), "Clear List"},
-            {FormControls(form).PushButton12, &form, twips(8040, 120, 7800, 405), "2. Start Generating List"},
+            {FormControls(form).PushButton12, &form, twips(8040, 120, 7800, 405),
+             "2. Start Generating List"},
             {FormControls(form).PushButton9, &form, twips(8040, 3850, 3840, 405), "Clear List"},
-            {FormControls(form).PushButton2, &form, twips(8040, 4360, 7800, 405), "3. Start Deleting Files"},
+            {FormControls(form).PushButton2, &form, twips(8040, 4360, 7800, 405),
+             "3. Start Deleting Files"},
             {FormControls(form).ProgressBar1, &form, twips(120, 4360, 7800, 405), "Progress Bar"},
             {FormControls(form).PushButton11, &form, twips(8040, 3340, 3840, 405),
              "Remove Filenames Containing X"},
@@ -278,7 +284,8 @@ private slots:
              "Remove Filenames Not Cont. X"},
             {FormControls(form).PushButton14, &form, twips(12000, 3850, 3840, 405), "Help"},
             {FormControls(form).PushButton15, &form, twips(120, 3000, 3840, 405), "Help"},
-            {FormControls(form).PushButton16, &form, twips(4080, 3000, 3840, 405), "Load Sample/Example Files"},
+            {FormControls(form).PushButton16, &form, twips(4080, 3000, 3840, 405),
+             "Load Sample/Example Files"},
         };
         for (const Expected& e : table) {
             QCOMPARE(e.widget->parentWidget(), e.container);
@@ -308,11 +315,15 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         QCOMPARE(QApplication::focusWidget(), FormControls(form).ListView3);
-        const QList<QWidget*> order = {FormControls(form).ListView1,    FormControls(form).PushButton8,  FormControls(form).PushButton6,
-                                       FormControls(form).PushButton1,  FormControls(form).PushButton4,  FormControls(form).PushButton12,
-                                       FormControls(form).PushButton9,  FormControls(form).PushButton2,  FormControls(form).Text1,
-                                       FormControls(form).PushButton11, FormControls(form).PushButton13, FormControls(form).PushButton14,
-                                       FormControls(form).PushButton15, FormControls(form).PushButton16, FormControls(form).Text4};
+        const QList<QWidget*> order = {
+            FormControls(form).ListView1,    FormControls(form).PushButton8,
+            FormControls(form).PushButton6,  FormControls(form).PushButton1,
+            FormControls(form).PushButton4,  FormControls(form).PushButton12,
+            FormControls(form).PushButton9,  FormControls(form).PushButton2,
+            FormControls(form).Text1,        FormControls(form).PushButton11,
+            FormControls(form).PushButton13, FormControls(form).PushButton14,
+            FormControls(form).PushButton15, FormControls(form).PushButton16,
+            FormControls(form).Text4};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -329,10 +340,13 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(form.hasHandImage());
-        const QList<QWidget*> buttons = {FormControls(form).PushButton1,  FormControls(form).PushButton2,  FormControls(form).PushButton4,
-                                         FormControls(form).PushButton6,  FormControls(form).PushButton8,  FormControls(form).PushButton9,
-                                         FormControls(form).PushButton11, FormControls(form).PushButton12, FormControls(form).PushButton13,
-                                         FormControls(form).PushButton14, FormControls(form).PushButton15, FormControls(form).PushButton16};
+        const QList<QWidget*> buttons = {
+            FormControls(form).PushButton1,  FormControls(form).PushButton2,
+            FormControls(form).PushButton4,  FormControls(form).PushButton6,
+            FormControls(form).PushButton8,  FormControls(form).PushButton9,
+            FormControls(form).PushButton11, FormControls(form).PushButton12,
+            FormControls(form).PushButton13, FormControls(form).PushButton14,
+            FormControls(form).PushButton15, FormControls(form).PushButton16};
         const QList<QWidget*> plain = {&form,
                                        FormControls(form).Frame1,
                                        FormControls(form).Frame4,

@@ -114,7 +114,8 @@ private slots:
                                      QStringLiteral("Remove Filenames Not Cont. X")};
         QCOMPARE(smaller, dejaVuOnly() ? longest : QStringList());
         QCOMPARE(FormControls(form).PushButton1->geometry(), QRect(8, 166, 256, 27));
-        QCOMPARE(FormControls(form).PushButton1->text(), QStringLiteral("1. Load List Of Folders From File"));
+        QCOMPARE(FormControls(form).PushButton1->text(),
+                 QStringLiteral("1. Load List Of Folders From File"));
     }
 };
 

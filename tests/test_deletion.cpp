@@ -117,8 +117,10 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         int barChanges = 0;
-        connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form, [&] { ++barChanges; });
-        connect(FormControls(form).ProgressBar1, &ProgressBar::textSet, &form, [&] { ++barChanges; });
+        connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                [&] { ++barChanges; });
+        connect(FormControls(form).ProgressBar1, &ProgressBar::textSet, &form,
+                [&] { ++barChanges; });
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("No files added.")});
@@ -215,9 +217,9 @@ private slots:
         Form1 form(dialogs);
         // A row may start with a doubled separator (a hand-written list file): "//tmp/...". The
         // trash records the path as users write it.
-        FormControls(form).ListView3->setRows({d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
-                                 d + QStringLiteral("/link"),
-                                 QLatin1Char('/') + d + QStringLiteral("/double.txt")});
+        FormControls(form).ListView3->setRows(
+            {d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
+             d + QStringLiteral("/link"), QLatin1Char('/') + d + QStringLiteral("/double.txt")});
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
@@ -380,10 +382,11 @@ private slots:
         if (atStart) {
             QTimer::singleShot(0, &form, doEdit);
         } else {
-            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
-                if (!edited && value > 60 && value < 70)
-                    doEdit();
-            });
+            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                    [&](double value) {
+                        if (!edited && value > 60 && value < 70)
+                            doEdit();
+                    });
         }
         dialogs.expectMessage();
         form.PushButton2_Click();
@@ -423,10 +426,11 @@ private slots:
         if (atStart) {
             QTimer::singleShot(0, &form, act);
         } else {
-            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
-                if (!acted && value == 50)
-                    act();
-            });
+            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                    [&](double value) {
+                        if (!acted && value == 50)
+                            act();
+                    });
         }
         if (!close)
             dialogs.expectMessage();
@@ -568,7 +572,8 @@ private slots:
         const QString tooLong = d + QLatin1Char('/') + QString(300, QLatin1Char('n'));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        FormControls(form).ListView3->setRows({d + QStringLiteral("/loop/a.jpg"), tooLong, kept.first()});
+        FormControls(form).ListView3->setRows(
+            {d + QStringLiteral("/loop/a.jpg"), tooLong, kept.first()});
         dialogs.expectMessage();
         form.PushButton2_Click();
         const QString text = dialogs.messageTexts().value(0);

@@ -91,8 +91,8 @@ private slots:
         QVERIFY(QDir().mkpath(d + "l")); // a link to a file only
         QVERIFY(QFile::link(d + "target/t.txt", d + "l/link.txt"));
         Window w;
-        const DragAnswer answer =
-            dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/dropped folder"}).get());
+        const DragAnswer answer = dragAndDrop(FormControls(w.form).ListView1,
+                                              urlsOf({tmp.path() + "/dropped folder"}).get());
         QVERIFY(answer.enterAccepted && answer.moveAccepted && answer.dropAccepted);
         QCOMPARE(answer.action, Qt::CopyAction);
         const QStringList rows = FormControls(w.form).ListView1->rows();
@@ -120,7 +120,8 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/a/sub/f");
         Window w;
         w.form.addSourceFolder("/kept/");
-        dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
+        dragAndDrop(FormControls(w.form).ListView1,
+                    urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
         QCOMPARE(FormControls(w.form).ListView1->rows(),
                  (QStringList{"/kept/", tmp.path() + "/b/", tmp.path() + "/b/sub/",
                               tmp.path() + "/a/", tmp.path() + "/a/sub/"}));
@@ -131,7 +132,8 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/real/sub/f");
         QVERIFY(QFile::link(tmp.path() + "/real", tmp.path() + "/link"));
         Window w;
-        dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/link", tmp.path() + "/link/"}).get());
+        dragAndDrop(FormControls(w.form).ListView1,
+                    urlsOf({tmp.path() + "/link", tmp.path() + "/link/"}).get());
         QCOMPARE(FormControls(w.form).ListView1->rows(),
                  (QStringList{tmp.path() + "/link/", tmp.path() + "/link/"}));
     }
@@ -214,13 +216,15 @@ private slots:
         QVERIFY(QDir().mkpath(tmp.path() + "/f"));
         Window w;
         const auto data = urlsOf({tmp.path() + "/f"});
-        DragAnswer answer = dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::ShiftModifier);
+        DragAnswer answer =
+            dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::ShiftModifier);
         QVERIFY(answer.dropAccepted);
         QCOMPARE(answer.action, Qt::CopyAction);
         answer = dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::ShiftModifier,
                              Qt::MoveAction | Qt::LinkAction);
         QCOMPARE(answer.action, Qt::LinkAction);
-        answer = dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::NoModifier, Qt::MoveAction);
+        answer =
+            dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::NoModifier, Qt::MoveAction);
         QVERIFY(!answer.enterAccepted && !answer.dropAccepted);
         QCOMPARE(FormControls(w.form).ListView1->count(), 2);
         QVERIFY(QFileInfo(tmp.path() + "/f").isDir());

@@ -1,5 +1,6 @@
 // The name filters through the window: "Remove Filenames Containing X" and "Remove Filenames Not
 // Cont. X", their procedures, and what happens when other handlers run while a filter yields.
+#include "DeleteListOnly.h"
 #include "Form1.h"
 #include "FormControls.h"
 #include "TestSupport.h"
@@ -18,7 +19,23 @@ namespace {
 const QString Containing = QStringLiteral("Remove entries containing: ");
 const QString NotContaining = QStringLiteral("Remove entries not containing: ");
 
-// A window titled as the program is, with a delete list and its summary as a draw leaves them.
+// The filters' controller over bare widgets, titled as the program is, with a delete list and its
+// summary as a draw leaves them.
+struct Bare {
+    ScriptedDialogs dialogs;
+    DeleteListOnly form{dialogs};
+    explicit Bare(const QStringList& rows) {
+        form.setWindowTitle(QStringLiteral("Thinwick"));
+        form.SetAppTitle();
+        form.ListView3->setRows(rows);
+        form.Text4->setText(Delete1::summaryText(rows));
+    }
+    PushButton* button(bool containing) {
+        return containing ? form.PushButton11 : form.PushButton13;
+    }
+};
+
+// The same in the whole window, where other handlers can run while a filter yields.
 struct Window {
     ScriptedDialogs dialogs;
     Form1 form{dialogs};
@@ -59,12 +76,12 @@ private slots:
     void cancelOrEmptyInputChangesNothing() {
         QFETCH(bool, containing);
         QFETCH(std::optional<QString>, answer);
-        Window w({"/t/a.jpg", "/t/b.jpg"});
+        Bare w({"/t/a.jpg", "/t/b.jpg"});
         w.dialogs.expectInput(answer);
         w.button(containing)->click();
-        QCOMPARE(FormControls(w.form).ListView3->rows(), QStringList({"/t/a.jpg", "/t/b.jpg"}));
-        QCOMPARE(FormControls(w.form).Text4->text(), Delete1::summaryText({"/t/a.jpg", "/t/b.jpg"}));
-        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+        QCOMPARE(w.form.ListView3->rows(), QStringList({"/t/a.jpg", "/t/b.jpg"}));
+        QCOMPARE(w.form.Text4->text(), Delete1::summaryText({"/t/a.jpg", "/t/b.jpg"}));
+        QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
     }
 
@@ -105,39 +122,39 @@ private slots:
         QFETCH(QStringList, afterContaining);
         QFETCH(QStringList, afterNotContaining);
         for (const bool containing : {true, false}) {
-            Window w(rows);
+            Bare w(rows);
             int pointerWhileFiltering = -1;
             w.dialogs.expectInput(text);
             QTimer::singleShot(0, &w.form, [&] { pointerWhileFiltering = w.form.mousePointer(); });
             w.button(containing)->click();
             const QStringList& after = containing ? afterContaining : afterNotContaining;
-            QCOMPARE(FormControls(w.form).ListView3->rows(), after);
-            QCOMPARE(FormControls(w.form).Text4->text(), bareLines(after));
+            QCOMPARE(w.form.ListView3->rows(), after);
+            QCOMPARE(w.form.Text4->text(), bareLines(after));
             QCOMPARE(w.dialogs.calls().size(), size_t(1));
             QCOMPARE(w.dialogs.calls().front().text, containing ? Containing : NotContaining);
             QCOMPARE(w.dialogs.calls().front().title, QStringLiteral("Thinwick"));
-            QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+            QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
             if (!rows.isEmpty()) // an empty list is not scanned, so nothing yields
-                QCOMPARE(pointerWhileFiltering, Form1::PointerBusy);
+                QCOMPARE(pointerWhileFiltering, BusyState::PointerBusy);
         }
     }
 
     void summaryBecomesBarePathsByteForByte() {
-        Window w({"/t/a b.jpg", "/t/ü.png"});
-        QVERIFY(FormControls(w.form).Text4->text().contains(" will be deleted."));
-        w.form.deleteList().RemoveItemsWith(*FormControls(w.form).ListView3, "nowhere");
-        QCOMPARE(FormControls(w.form).Text4->text().toUtf8(), QByteArray("/t/a b.jpg\r\n/t/\xC3\xBC.png\r\n"));
-        QCOMPARE(FormControls(w.form).Text4->lineText(0), QStringLiteral("/t/a b.jpg"));
-        QCOMPARE(FormControls(w.form).Text4->lineText(1), QStringLiteral("/t/ü.png"));
+        Bare w({"/t/a b.jpg", "/t/ü.png"});
+        QVERIFY(w.form.Text4->text().contains(" will be deleted."));
+        w.form.list.RemoveItemsWith(*w.form.ListView3, "nowhere");
+        QCOMPARE(w.form.Text4->text().toUtf8(), QByteArray("/t/a b.jpg\r\n/t/\xC3\xBC.png\r\n"));
+        QCOMPARE(w.form.Text4->lineText(0), QStringLiteral("/t/a b.jpg"));
+        QCOMPARE(w.form.Text4->lineText(1), QStringLiteral("/t/ü.png"));
     }
 
     void anyListGivenRewritesTheWindowsSummary() {
-        Window w({"/t/a.jpg"});
-        FormControls(w.form).ListView1->setRows({"/s/one/", "/s/two/", "/s/three/"});
-        w.form.deleteList().RemoveItemsWithout(*FormControls(w.form).ListView1, "T");
-        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList({"/s/two/", "/s/three/"}));
-        QCOMPARE(FormControls(w.form).ListView3->rows(), QStringList({"/t/a.jpg"}));
-        QCOMPARE(FormControls(w.form).Text4->text(), QStringLiteral("/s/two/\r\n/s/three/\r\n"));
+        Bare w({"/t/a.jpg"});
+        w.form.ListView1->setRows({"/s/one/", "/s/two/", "/s/three/"});
+        w.form.list.RemoveItemsWithout(*w.form.ListView1, "T");
+        QCOMPARE(w.form.ListView1->rows(), QStringList({"/s/two/", "/s/three/"}));
+        QCOMPARE(w.form.ListView3->rows(), QStringList({"/t/a.jpg"}));
+        QCOMPARE(w.form.Text4->text(), QStringLiteral("/s/two/\r\n/s/three/\r\n"));
     }
 
     // A timer fires while the filter ("Remove Filenames Containing X" with "drop") yields for the

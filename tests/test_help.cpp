@@ -60,8 +60,9 @@ struct State {
     bool operator==(const State&) const = default;
 };
 State stateOf(const Form1& form) {
-    return {FormControls(form).ListView1->rows(), FormControls(form).Text1->text(),          FormControls(form).ListView3->rows(),
-            FormControls(form).Text4->text(),     TestEnv::readSettingsFile(), form.mousePointer()};
+    return {FormControls(form).ListView1->rows(), FormControls(form).Text1->text(),
+            FormControls(form).ListView3->rows(), FormControls(form).Text4->text(),
+            TestEnv::readSettingsFile(),          form.mousePointer()};
 }
 
 } // namespace
@@ -136,14 +137,15 @@ private slots:
         QCOMPARE(dialogs.calls().front().kind, ScriptedDialogs::Kind::Question);
         QCOMPARE(dialogs.calls().front().text, Question);
         QCOMPARE(dialogs.calls().front().title, QStringLiteral("Thinwick"));
-        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{besideSamples() + QLatin1Char('/')});
+        QCOMPARE(FormControls(form).ListView1->rows(),
+                 QStringList{besideSamples() + QLatin1Char('/')});
         QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("15"));
         QVERIFY(TestEnv::readSettingsFile().contains("Text1=15"));
         QCOMPARE(FormControls(form).ListView3->rows(), second);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         // Every drawn file is one of the samples, and the summary says so line by line.
-        QVERIFY(
-            FormControls(form).Text4->text().startsWith(second.front() + QStringLiteral(" will be deleted.")));
+        QVERIFY(FormControls(form).Text4->text().startsWith(second.front() +
+                                                            QStringLiteral(" will be deleted.")));
         QCOMPARE(atQuestion.deleteList, second);
     }
 

@@ -86,12 +86,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<qsizetype>("offset");
         QTest::addColumn<qsizetype>("clamped");
-        QTest::newRow("between CR and LF") << QStringLiteral("ab\r\ncd") << qsizetype(3)
-                                           << qsizetype(2);
-        QTest::newRow("at the next line's start") << QStringLiteral("ab\r\ncd") << qsizetype(4)
-                                                  << qsizetype(4);
-        QTest::newRow("past the end") << QStringLiteral("ab\r\ncd") << qsizetype(99)
-                                      << qsizetype(6);
+        QTest::newRow("between CR and LF")
+            << QStringLiteral("ab\r\ncd") << qsizetype(3) << qsizetype(2);
+        QTest::newRow("at the next line's start")
+            << QStringLiteral("ab\r\ncd") << qsizetype(4) << qsizetype(4);
+        QTest::newRow("past the end")
+            << QStringLiteral("ab\r\ncd") << qsizetype(99) << qsizetype(6);
         QTest::newRow("before the start") << QStringLiteral("ab") << qsizetype(-5) << qsizetype(0);
     }
     void offsetsInsideALineBreakStandForTheLineEnd() {

@@ -270,4 +270,3 @@ void SummaryBox::focusOutEvent(QFocusEvent* event) {
     QAbstractScrollArea::focusOutEvent(event);
     viewport()->update();
 }
-
