@@ -3,6 +3,7 @@
 #include "Form1.h"
 #include "FormControls.h"
 #include "TestSupport.h"
+#include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "deletelist/DeleteList.h"
 #include "deletion/ShellDelete.h"
@@ -102,6 +103,12 @@ public:
         result.reason = QStringLiteral("refused");
         return result;
     }
+};
+
+// Refuses every path, and its flush at the run's end fails as a full disk would make it.
+class FlushFailingTrash : public RefusingTrash {
+public:
+    void flush() override { throw Failure(QStringLiteral("No space left on device")); }
 };
 
 } // namespace
@@ -562,6 +569,21 @@ private slots:
         QFile kept(path);
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QCOMPARE(kept.readAll(), QByteArray("keep.txt"));
+    }
+
+    void aFailedFlushIsReportedUnderItsOwnLabel() {
+        // Told apart from a failed move (122): the report names the flush's statement.
+        FlushFailingTrash trash;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs, &trash);
+        FormControls(form).ListView3->setRows({QStringLiteral("/nowhere/a.jpg")});
+        dialogs.expectMessage(2);
+        form.PushButton2_Click();
+        const QStringList texts = dialogs.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.at(0), Main::errorReportText(QStringLiteral("No space left on device"),
+                                                    Location::PushButton2_Click, 124));
+        QVERIFY2(texts.at(1).startsWith(QStringLiteral("Done.")), qPrintable(texts.at(1)));
     }
 
     void unreadablePathsAreReportedNotSkipped() {
