@@ -224,6 +224,7 @@ void Form1::connectSubsystems() {
 
 // The handlers, each forwarded to the subsystem that owns it.
 // clang-format off
+// Source folder list.
 void Form1::addSourceFolder(const QString& text) { m_sources.addSourceFolder(text); }
 void Form1::addSourceFolders(const QStringList& texts) { m_sources.addSourceFolders(texts); }
 void Form1::ListView1_DblClick() { m_sources.removeSelectedRow(); }
@@ -243,6 +244,8 @@ void Form1::addDroppedItems(const QStringList& paths, const QStringList& others)
 void Form1::PushButton14_Click() { m_help.showContact(Location::PushButton14_Click); }
 void Form1::PushButton15_Click() { m_help.showContact(Location::PushButton15_Click); }
 void Form1::PushButton16_Click() { m_help.loadSamples(); }
+
+// Number box, delete list and name filters.
 void Form1::Text1_Change() { m_deleteList.numberChanged(); }
 void Form1::Text1_Validate() { m_deleteList.validateNumber(); }
 void Form1::PushButton12_Click() { m_deleteList.generate(); }
@@ -250,6 +253,8 @@ void Form1::PushButton9_Click() { m_deleteList.clear(); }
 void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers /*shift*/) { m_deleteList.keyDown(keyCode); }
 void Form1::PushButton11_Click() { m_deleteList.removeContainingClick(); }
 void Form1::PushButton13_Click() { m_deleteList.removeNotContainingClick(); }
+
+// Deletion run and put-back.
 void Form1::PushButton2_Click() { m_deletion.run(); }
 void Form1::PutBackLastRun_Click() { m_deletion.putBackLastRun(); }
 void Form1::updatePutBackAction() { m_deletion.updatePutBackAction(); }
