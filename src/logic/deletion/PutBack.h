@@ -7,14 +7,18 @@
 namespace Delete1 {
 
 struct PutBackResult {
-    bool restored = false; // the file is back at its original path
-    bool missing = false;  // it is no longer in the trash (restored or emptied meanwhile)
-    QString reason;        // why it stayed in the trash, or why it is not there
+    bool restored = false; // the file is back at its original path (or was already)
+    bool missing = false;  // it is no longer in the trash (emptied meanwhile)
+    // Why it stayed in the trash ("refused: …" for a record that names no trash entry of this
+    // user's), why it is not there, or for a file put back what it left in the trash.
+    QString reason;
 };
 
-// Puts one recorded file back: renamed from the trash to its original path when nothing is there
-// (missing folders of that path are made again), never replacing anything, and its trash
-// information file removed. A file whose place is taken stays in the trash.
+// Puts one recorded file back: renamed from the trash into the very folder it left when nothing
+// is at its name (a folder that is gone is made again), never replacing anything and never through
+// a link, and its trash information file removed. Only an entry of this user's trash whose
+// information names the recorded path is moved. A file already back at its place counts as put
+// back; one whose place is taken, or whose folder is another now, stays in the trash.
 PutBackResult putBack(const RunRecord::Entry& entry);
 
 } // namespace Delete1

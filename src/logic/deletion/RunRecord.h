@@ -3,34 +3,65 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // What each deletion run moved to the trash, kept so that the run can be put back.
 //
-// One JSON file per run in runsFolder(), named by the run's id (its time in UTC and a number that
-// keeps two runs of one millisecond apart, so names sort by age): {"format": "thinwick-run 1",
-// "time": ISO 8601 in UTC, "files": [{"from": original path, "to": path in the trash}, ...]}.
-// Paths are stored as their bytes on disk, percent-encoded ("/" kept), so any file name comes back
-// exactly. Each file is written whole or not at all (QSaveFile); the newest Kept runs are kept.
+// The records lie in runsFolder(), a folder of the user's own (0700, not a link, no one else can
+// write to it); each record is 0600 and named by the run's id: its time in UTC and a number that
+// keeps two runs of one millisecond apart. While a run moves files its record grows as a journal,
+// <id>.journal, one line per moved file, so a run that is killed still names what it moved; at its
+// end the journal becomes <id>.json: {"format": "thinwick-run 2", "time": ISO 8601 in UTC,
+// "files": [{"from", "to", "folder": [device, inode], "file": [device, inode], "real"}, ...]}.
+// Records of format 1 ("from" and "to" only) still load. Paths are stored as their bytes on disk,
+// percent-encoded ("/" kept), so any file name comes back exactly. No record is ever written over
+// another run's; the newest Kept runs are kept.
 namespace RunRecord {
 
 inline constexpr int Kept = 20;
 
+// A device and inode number; both zero when not recorded (records of format 1).
+struct FileId {
+    quint64 device = 0;
+    quint64 inode = 0;
+    [[nodiscard]] bool known() const { return device != 0 || inode != 0; }
+    bool operator==(const FileId&) const = default;
+};
+
 struct Entry {
-    QString original; // absolute path the file had
-    QString trashed;  // where it is in the trash
+    Entry() = default;
+    Entry(QString originalPath, QString trashedPath)
+        : original(std::move(originalPath)), trashed(std::move(trashedPath)) {}
+    QString original;   // absolute path the file had
+    QString trashed;    // where it is in the trash
+    FileId folder;      // the folder it left
+    FileId file;        // the file itself
+    QString realFolder; // that folder's resolved path, when it differs from the original's folder
 };
 
 struct Run {
     QString id; // the file name without ".json"
     QDateTime time;
     std::vector<Entry> entries;
+    bool finished = true; // false for a run known only from its journal (it was cut short)
+    // Held from load(id, reason, Access::PutBack) until the run is dropped: no other put-back of
+    // any run goes on meanwhile.
+    std::shared_ptr<const void> lock;
 };
+
+enum class Access { Read, PutBack };
 
 // $XDG_STATE_HOME/Thinwick/runs, with ~/.local/state when XDG_STATE_HOME is unset or relative;
 // %LOCALAPPDATA%/Thinwick/runs on Windows.
 QString runsFolder();
+
+// Why the runs folder cannot be used (a link, another user's, writable by others), empty when it
+// can or does not exist yet.
+QString runsFolderFault();
 
 // Writes the run under a fresh id (set in run.id) and removes all but the newest Kept records.
 // Returns the reason when the record could not be written, empty when it was.
@@ -39,29 +70,40 @@ QString save(Run& run);
 // Rewrites an existing record with its entries as they are now, or removes it when none are left.
 QString update(const Run& run);
 
-// The ids of the recorded runs, newest first.
+// The ids of the recorded runs, newest first by their recorded time (a time in the future, left
+// by a clock that was ahead, counts as older than any other).
 QStringList ids();
 
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
-// there is none or it cannot be read.
-std::optional<Run> load(const QString& id, QString* reason = nullptr);
+// there is none or it cannot be read. Access::PutBack first waits for any other put-back to end.
+std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read);
 
-// Collects a run's moved files and saves them once: at save(), or when it goes out of scope
-// (a run cut short still leaves its record). Nothing is written for a run that moved nothing.
+// For tests: the clock that dates runs (the real one when empty).
+void setClock(std::function<QDateTime()> clock);
+
+// Records a run's moved files as they move: each add() goes to the run's journal at once, so a run
+// killed at any point leaves a record of every file it moved. save() (or the end of the
+// recorder's life) turns the journal into the run's record. Nothing is written for a run that
+// moved nothing.
 class Recorder {
 public:
-    Recorder() = default;
+    Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
     ~Recorder();
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
     qsizetype size() const { return static_cast<qsizetype>(m_run.entries.size()); }
+    // The run's id and time, set when the first file is added.
+    QString id() const;
+    QDateTime time() const;
     // Empty when the record was written or there was nothing to write; else why not.
     QString save();
 
 private:
+    struct Journal;
     Run m_run;
+    std::unique_ptr<Journal> m_journal;
     bool m_saved = false;
 };
 

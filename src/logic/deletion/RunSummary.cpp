@@ -15,6 +15,9 @@ void RunTally::count(const QString& path, const ShellDeleteResult& result,
 void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
     if (result.restored) {
         ++restored;
+        if (!result.reason.isEmpty())
+            leftovers.append(entry.original + QStringLiteral(" (") + result.reason +
+                             QLatin1Char(')'));
     } else if (result.missing) {
         missing.append(entry.original);
     } else {
@@ -73,6 +76,18 @@ QString putBackMessage(qsizetype restored, const QStringList& stayed, const QStr
                 ? QStringLiteral("\n\n1 file is no longer in the trash:")
                 : QStringLiteral("\n\n%1 files are no longer in the trash:").arg(missing.size());
         appendNamed(text, missing);
+    }
+    return text;
+}
+
+QString putBackMessage(const PutBackTally& tally) {
+    QString text = putBackMessage(tally.restored, tally.stayed, tally.missing);
+    if (!tally.leftovers.isEmpty()) {
+        text += tally.leftovers.size() == 1
+                    ? QStringLiteral("\n\n1 file was put back but left something in the trash:")
+                    : QStringLiteral("\n\n%1 files were put back but left something in the trash:")
+                          .arg(tally.leftovers.size());
+        appendNamed(text, tally.leftovers);
     }
     return text;
 }

@@ -24,6 +24,7 @@ struct PutBackTally {
     QStringList stayed;  // "path (reason)" of each file that stayed in the trash
     QStringList missing; // files no longer in the trash
     std::vector<RunRecord::Entry> kept;
+    QStringList leftovers; // "path (note)" of each file put back with something left behind
     void count(const RunRecord::Entry& entry, const PutBackResult& result);
 };
 
@@ -35,5 +36,8 @@ QString closingMessage(const QStringList& leftInPlace, qsizetype gone);
 // The closing message of putting a run back: how many files went back, then the files that stayed
 // in the trash because their place is taken, and those no longer in the trash, named as above.
 QString putBackMessage(qsizetype restored, const QStringList& stayed, const QStringList& missing);
+// The same for a tally, with the files put back that left something behind (their trash
+// information file) named last.
+QString putBackMessage(const PutBackTally& tally);
 
 } // namespace Delete1

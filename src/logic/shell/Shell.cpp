@@ -59,10 +59,12 @@ bool isTerminal(std::FILE* stream) {
     return THINWICK_ISATTY(THINWICK_FILENO(stream)) != 0;
 }
 
-void writeErr(const QString& text) {
+// False when the text could not be written (a closed pipe or terminal).
+bool writeErr(const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    std::fflush(stderr);
+    const std::size_t written =
+        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    return std::fflush(stderr) == 0 && written == static_cast<std::size_t>(bytes.size());
 }
 
 int usage(const QString& line) {
@@ -233,8 +235,15 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
     DesktopTrash trash;
     Delete1::TrashRun run(trash);
     interrupted = 0;
+    // Closing the terminal (SIGHUP) stops the run like Ctrl+C: what moved is flushed and recorded.
+    // A reader that went away (SIGPIPE) must not end the process before that either: a failed
+    // write is seen as such instead.
     const auto previousInt = std::signal(SIGINT, onInterrupt);
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
+#ifdef SIGHUP
+    const auto previousHup = std::signal(SIGHUP, onInterrupt);
+    const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+#endif
     {
         Progress progress(QStringLiteral("Moving to the trash"), drawn.size());
         run.run(drawn, [&](qsizetype position, qsizetype /*count*/, const QString& /*path*/) {
@@ -244,9 +253,8 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
                 progress.step(position - 1);
         });
     }
-    std::signal(SIGINT, previousInt);
-    std::signal(SIGTERM, previousTerm);
-    // The moves and their record durable before the closing line says they are done.
+    // The moves and their record durable before the closing line says they are done: a closing
+    // message that cannot be written changes nothing.
     run.finish();
     const QString& recordError = run.recordError();
     QString summary = run.closingMessage();
@@ -257,16 +265,23 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
         summary += QStringLiteral("\n\nThe record of this run could not be written (%1); "
                                   "--put-back cannot undo it.")
                        .arg(recordError);
-    writeErr(summary + QLatin1Char('\n'));
+    const bool told = writeErr(summary + QLatin1Char('\n'));
+    std::signal(SIGINT, previousInt);
+    std::signal(SIGTERM, previousTerm);
+#ifdef SIGHUP
+    std::signal(SIGHUP, previousHup);
+    std::signal(SIGPIPE, previousPipe);
+#endif
     return run.tally().leftInPlace.isEmpty() && !unreadable && !run.stopRequested() &&
-                   recordError.isEmpty()
+                   recordError.isEmpty() && told
                ? ExitDone
                : ExitLeftInPlace;
 }
 
 int putBackRun(const QString& id) {
     QString reason;
-    std::optional<RunRecord::Run> run = RunRecord::load(id, &reason);
+    // Another put-back under way finishes first; this one then reads the record as it left it.
+    std::optional<RunRecord::Run> run = RunRecord::load(id, &reason, RunRecord::Access::PutBack);
     if (!run) {
         writeErr(QStringLiteral("thinwick: ") + reason + QLatin1Char('\n'));
         return id.isEmpty() ? ExitLeftInPlace : ExitUsage;
@@ -285,11 +300,13 @@ int putBackRun(const QString& id) {
     // again once its place is free.
     run->entries = std::move(tally.kept);
     const QString updateError = RunRecord::update(*run);
-    QString summary = Delete1::putBackMessage(tally.restored, tally.stayed, tally.missing);
+    QString summary = Delete1::putBackMessage(tally);
     if (!updateError.isEmpty())
         summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
     writeErr(summary + QLatin1Char('\n'));
-    return tally.stayed.isEmpty() && tally.missing.isEmpty() ? ExitDone : ExitLeftInPlace;
+    return tally.stayed.isEmpty() && tally.missing.isEmpty() && tally.leftovers.isEmpty()
+               ? ExitDone
+               : ExitLeftInPlace;
 }
 
 int listRuns() {

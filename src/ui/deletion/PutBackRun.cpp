@@ -46,13 +46,21 @@ void Form1::PutBackLastRun_Click() {
     std::optional<RunRecord::Run> run = RunRecord::load(QString());
     if (!run)
         return;
-    const auto n = static_cast<qsizetype>(run->entries.size());
+    const auto asked = static_cast<qsizetype>(run->entries.size());
     const QString question =
-        n == 1
-            ? QStringLiteral("Put back the 1 file that the last run moved to the trash?")
-            : QStringLiteral("Put back the %1 files that the last run moved to the trash?").arg(n);
+        asked == 1 ? QStringLiteral("Put back the 1 file that the last run moved to the trash?")
+                   : QStringLiteral("Put back the %1 files that the last run moved to the trash?")
+                         .arg(asked);
     if (!m_dialogs.question(question, m_appTitle))
         return;
+    // Read again under the lock, held to the end: another put-back of it finishes first.
+    QString reason;
+    run = RunRecord::load(run->id, &reason, RunRecord::Access::PutBack);
+    if (!run) {
+        m_dialogs.message(reason, m_appTitle, MessageIcon::None);
+        return;
+    }
+    const auto n = static_cast<qsizetype>(run->entries.size());
     // Busy like a run: the run button, the entry and other long work wait until it is done.
     m_deletionRunning = true;
     const auto running = qScopeGuard([this] { m_deletionRunning = false; });
@@ -85,7 +93,7 @@ void Form1::PutBackLastRun_Click() {
     setMousePointer(PointerDefault);
     ProgressBar1->setValueF(0);
     ProgressBar1->setBarText(QStringLiteral("Progress Bar"));
-    QString text = Delete1::putBackMessage(tally.restored, tally.stayed, tally.missing);
+    QString text = Delete1::putBackMessage(tally);
     if (!error.isEmpty())
         text += QStringLiteral("\n\nThe run's record could not be updated: ") + error;
     m_dialogs.message(text, m_appTitle, MessageIcon::None);

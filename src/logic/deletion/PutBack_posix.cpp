@@ -1,0 +1,374 @@
+// Putting a file back from a freedesktop trash: the entry files/NAME goes back to the folder it
+// left, with its information info/NAME.trashinfo removed.
+//
+// Nothing a record says is taken on trust. The entry must lie in files/ of a trash of this user's
+// (the home trash, or $top/.Trash/$uid or $top/.Trash-$uid: real folders of the user's that no one
+// else can write to), its information file must name exactly the recorded original, and the file
+// goes back only into the very folder it left (its device and inode), opened without following a
+// link; a folder that is gone is made again one component at a time, never through a link. Every
+// step after the checks works on the opened folders' descriptors, so nothing can be swapped in
+// between.
+#include "deletion/PutBack.h"
+
+#include "deletion/RunRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace Delete1 {
+
+namespace {
+
+constexpr qint64 LongestInfo = qint64{64} * 1024;
+const QByteArray InfoSuffix = QByteArrayLiteral(".trashinfo");
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd(Fd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    ~Fd() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] bool valid() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+QString errorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString shown(const QByteArray& path) {
+    return QFile::decodeName(path);
+}
+
+QByteArray parentOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+QByteArray nameOf(const QByteArray& path) {
+    return path.mid(path.lastIndexOf('/') + 1);
+}
+
+// An absolute path without empty, "." or ".." components.
+bool isPlain(const QByteArray& path) {
+    if (!path.startsWith('/') || path.size() < 2 || path.endsWith('/'))
+        return false;
+    const QList<QByteArray> parts = path.mid(1).split('/');
+    for (const QByteArray& part : parts)
+        if (part.isEmpty() || part == "." || part == "..")
+            return false;
+    return true;
+}
+
+bool sameFile(const struct stat& st, const RunRecord::FileId& id) {
+    return static_cast<quint64>(st.st_dev) == id.device &&
+           static_cast<quint64>(st.st_ino) == id.inode;
+}
+
+QByteArray dataHome() {
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    const QByteArray base = xdg.startsWith('/') ? xdg : qgetenv("HOME") + "/.local/share";
+    return QFile::encodeName(QDir::cleanPath(QFile::decodeName(base)));
+}
+
+// A trash folder of the user's: a real folder (not a link), theirs, and for a volume's trash
+// writable by no one else.
+Fd openTrashPart(int at, const QByteArray& name, const QByteArray& path, bool privateToUser,
+                 QString& reason) {
+    Fd fd(::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid()) {
+        reason =
+            ::fstatat(at, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)
+                ? QStringLiteral("the trash folder %1 is a symbolic link").arg(shown(path))
+                : QStringLiteral("the trash folder %1 cannot be opened: %2")
+                      .arg(shown(path), errorText(errno));
+        return Fd();
+    }
+    if (::fstat(fd.get(), &st) != 0 || st.st_uid != ::geteuid()) {
+        reason = QStringLiteral("the trash folder %1 belongs to another user").arg(shown(path));
+        return Fd();
+    }
+    if (privateToUser && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        reason =
+            QStringLiteral("the trash folder %1 can be written to by other users").arg(shown(path));
+        return Fd();
+    }
+    return fd;
+}
+
+// The trash that holds an entry, opened and checked: its files/ and info/, and the volume's top
+// for a top-directory trash (empty for the home trash).
+struct OpenedTrash {
+    QByteArray top;
+    Fd files;
+    Fd info;
+};
+
+bool openTrashOf(const QByteArray& trashed, OpenedTrash& trash, QString& reason) {
+    const QByteArray filesPath = parentOf(trashed);
+    const QByteArray trashPath = parentOf(filesPath);
+    if (nameOf(filesPath) != "files") {
+        reason = QStringLiteral("%1 is not in the files folder of a trash").arg(shown(trashed));
+        return false;
+    }
+    const QByteArray uid = QByteArray::number(::geteuid());
+    Fd folder;
+    bool privateToUser = true;
+    if (trashPath == dataHome() + "/Trash") {
+        // The user's own home trash, which may be a link to a folder of theirs.
+        folder = Fd(::open(trashPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        privateToUser = false;
+        if (!folder.valid()) {
+            reason = QStringLiteral("the trash folder %1 cannot be opened: %2")
+                         .arg(shown(trashPath), errorText(errno));
+            return false;
+        }
+    } else if (nameOf(trashPath) == ".Trash-" + uid) {
+        trash.top = parentOf(trashPath);
+        const Fd top(::open(trash.top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        folder = top.valid() ? openTrashPart(top.get(), nameOf(trashPath), trashPath, true, reason)
+                             : Fd();
+    } else if (nameOf(trashPath) == uid && nameOf(parentOf(trashPath)) == ".Trash") {
+        // The administrator's shared .Trash: a real folder with the sticky bit.
+        const QByteArray shared = parentOf(trashPath);
+        trash.top = parentOf(shared);
+        const Fd top(::open(trash.top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const Fd sharedFd(top.valid() ? ::openat(top.get(), ".Trash",
+                                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                                      : -1);
+        struct stat st {};
+        if (!sharedFd.valid() || ::fstat(sharedFd.get(), &st) != 0 || (st.st_mode & S_ISVTX) == 0) {
+            reason = QStringLiteral("%1 is not a shared trash folder").arg(shown(shared));
+            return false;
+        }
+        folder = openTrashPart(sharedFd.get(), uid, trashPath, true, reason);
+    } else {
+        reason = QStringLiteral("%1 is not in a trash of this user").arg(shown(trashed));
+        return false;
+    }
+    if (!folder.valid()) {
+        if (reason.isEmpty())
+            reason = QStringLiteral("the trash folder %1 cannot be opened").arg(shown(trashPath));
+        return false;
+    }
+    trash.files = openTrashPart(folder.get(), "files", filesPath, privateToUser, reason);
+    if (trash.files.valid())
+        trash.info =
+            openTrashPart(folder.get(), "info", trashPath + "/info", privateToUser, reason);
+    return trash.info.valid();
+}
+
+// The Path= of an information file, as the absolute path it names; empty when there is none.
+QByteArray infoPath(int infoFolder, const QByteArray& infoName, const QByteArray& top) {
+    const Fd fd(::openat(infoFolder, infoName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size > LongestInfo)
+        return {};
+    QByteArray text(static_cast<qsizetype>(st.st_size), '\0');
+    if (::read(fd.get(), text.data(), static_cast<size_t>(text.size())) != text.size())
+        return {};
+    bool inGroup = false;
+    for (const QByteArray& raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith('['))
+            inGroup = line == "[Trash Info]";
+        else if (inGroup && line.startsWith("Path=")) {
+            const QByteArray path = QByteArray::fromPercentEncoding(line.mid(5));
+            if (path.startsWith('/'))
+                return path;
+            if (top.isEmpty() || path.isEmpty())
+                return {};
+            return (top.endsWith('/') ? top : top + '/') + path;
+        }
+    }
+    return {};
+}
+
+// Makes the folder again from its nearest existing ancestor, one component at a time, each opened
+// without following a link.
+Fd makeFolder(const QByteArray& path, QString& reason) {
+    Fd at(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QByteArray walked;
+    for (const QByteArray& part : path.mid(1).split('/')) {
+        walked += '/' + part;
+        Fd next(
+            ::openat(at.get(), part.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (!next.valid() && errno == ENOENT) {
+            if (::mkdirat(at.get(), part.constData(), 0777) != 0 && errno != EEXIST) {
+                reason = QStringLiteral("its folder %1 cannot be made again: %2")
+                             .arg(shown(walked), errorText(errno));
+                return Fd();
+            }
+            next = Fd(::openat(at.get(), part.constData(),
+                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        }
+        if (!next.valid()) {
+            reason = errno == ELOOP || errno == ENOTDIR
+                         ? QStringLiteral("%1 on the way to its folder is a symbolic link or not "
+                                          "a folder, which is not followed")
+                               .arg(shown(walked))
+                         : QStringLiteral("its folder %1 cannot be opened: %2")
+                               .arg(shown(walked), errorText(errno));
+            return Fd();
+        }
+        at = std::move(next);
+    }
+    return at;
+}
+
+// The folder the file left, opened: the first of the recorded, the resolved and the information
+// file's folder paths that is that very folder. A folder that is gone from all of them is made
+// again. Without a recorded identity (a record of the last release) only a path without any link
+// on it is taken.
+Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& candidates,
+                      QString& reason) {
+    // A folder made again follows the path the folder had when the file left it, as resolved
+    // then: any link on it now was made since.
+    const QByteArray remade =
+        entry.realFolder.isEmpty() ? candidates.last() : QFile::encodeName(entry.realFolder);
+    if (!entry.folder.known())
+        return makeFolder(remade, reason);
+    bool gone = true;
+    for (const QByteArray& path : candidates) {
+        Fd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st {};
+        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && sameFile(st, entry.folder))
+            return fd;
+        if (fd.valid() || (errno != ENOENT))
+            gone = false;
+    }
+    if (gone)
+        return makeFolder(remade, reason);
+    reason = QStringLiteral("its folder %1 is another folder now (or a link to one)")
+                 .arg(shown(candidates.first()));
+    return Fd();
+}
+
+// Renames without ever replacing what is at the target. Where the file system cannot refuse to
+// replace, a hard link (which fails on an existing target) and the removal of the old name; where
+// it has no hard links either, the name is reserved with a new empty file that the rename replaces.
+int renameNoReplace(int fromAt, const char* from, int toAt, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(fromAt, from, toAt, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+#endif
+    if (::linkat(fromAt, from, toAt, to, 0) == 0)
+        return ::unlinkat(fromAt, from, 0);
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS)
+        return -1;
+    const int placeholder =
+        ::openat(toAt, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (placeholder < 0)
+        return -1;
+    ::close(placeholder);
+    if (::renameat(fromAt, from, toAt, to) == 0)
+        return 0;
+    const int error = errno;
+    ::unlinkat(toAt, to, 0);
+    errno = error;
+    return -1;
+}
+
+} // namespace
+
+PutBackResult putBack(const RunRecord::Entry& entry) {
+    PutBackResult result;
+    const QByteArray trashed = QFile::encodeName(entry.trashed);
+    const QByteArray original = QFile::encodeName(entry.original);
+    const auto refuse = [&](const QString& why) {
+        result.reason = QStringLiteral("refused: ") + why;
+        return result;
+    };
+    if (!isPlain(original) || !isPlain(trashed))
+        return refuse(QStringLiteral("the record names %1 and %2; both must be absolute paths "
+                                     "without . or ..")
+                          .arg(shown(original), shown(trashed)));
+    OpenedTrash trash;
+    QString reason;
+    if (!openTrashOf(trashed, trash, reason))
+        return refuse(reason);
+
+    const QByteArray name = nameOf(trashed);
+    const QByteArray base = nameOf(original);
+    const QByteArray realFolder = QFile::encodeName(entry.realFolder);
+    struct stat inTrash {};
+    const bool present =
+        ::fstatat(trash.files.get(), name.constData(), &inTrash, AT_SYMLINK_NOFOLLOW) == 0;
+    const QByteArray named = infoPath(trash.info.get(), name + InfoSuffix, trash.top);
+    if (!present || named.isEmpty() || (entry.file.known() && !sameFile(inTrash, entry.file))) {
+        // Gone from the trash: already back where it was (another put-back, another tool), or
+        // emptied away.
+        struct stat there {};
+        const QByteArray folder = realFolder.isEmpty() ? parentOf(original) : realFolder;
+        if (entry.file.known() && ::lstat((folder + '/' + base).constData(), &there) == 0 &&
+            sameFile(there, entry.file)) {
+            result.restored = true;
+            return result;
+        }
+        result.missing = true;
+        result.reason = QStringLiteral("it is no longer in the trash");
+        return result;
+    }
+    // The information file must name the recorded path exactly, or the path with the recorded
+    // folder resolved (a file trashed through a linked folder is named by its real path).
+    const QByteArray resolvedFolder =
+        realFolder.isEmpty()
+            ? QFile::encodeName(QDir(QFile::decodeName(parentOf(original))).canonicalPath())
+            : realFolder;
+    if (named != original && (resolvedFolder.isEmpty() || named != resolvedFolder + '/' + base))
+        return refuse(QStringLiteral("its trash information names %1, not %2")
+                          .arg(shown(named), shown(original)));
+    if (!isPlain(named))
+        return refuse(QStringLiteral("its trash information names %1, which is not a plain "
+                                     "absolute path")
+                          .arg(shown(named)));
+
+    QList<QByteArray> candidates{parentOf(original)};
+    if (!realFolder.isEmpty())
+        candidates.append(realFolder);
+    candidates.append(parentOf(named));
+    const Fd folder = openOriginalFolder(entry, candidates, reason);
+    if (!folder.valid()) {
+        result.reason = reason + QStringLiteral("; it stays in the trash as %1").arg(entry.trashed);
+        return result;
+    }
+    if (renameNoReplace(trash.files.get(), name.constData(), folder.get(), base.constData()) != 0) {
+        const int error = errno;
+        result.reason = error == EEXIST
+                            ? QStringLiteral("its place is taken; it stays in the trash as %1")
+                                  .arg(entry.trashed)
+                            : QStringLiteral("%1; it stays in the trash as %2")
+                                  .arg(errorText(error), entry.trashed);
+        return result;
+    }
+    result.restored = true;
+    if (::unlinkat(trash.info.get(), (name + InfoSuffix).constData(), 0) != 0)
+        result.reason =
+            QStringLiteral("its trash information file %1 could not be removed: %2")
+                .arg(QFile::decodeName(parentOf(parentOf(trashed)) + "/info/" + name + InfoSuffix),
+                     errorText(errno));
+    return result;
+}
+
+} // namespace Delete1
