@@ -20,6 +20,21 @@ qint64 stampClockNsec() {
         .count();
 }
 
+std::function<void(FolderListing&&)> WalkListings::sink() {
+    return [this](FolderListing&& listing) {
+        m_index.insert(listing.folder, static_cast<qsizetype>(m_files.size()));
+        m_files.push_back(std::move(listing.files));
+    };
+}
+
+bool WalkListings::take(const QString& folder, QStringList& files) {
+    const qsizetype at = m_index.value(folder, -1);
+    if (at < 0)
+        return false;
+    files = std::move(m_files[static_cast<std::size_t>(at)]);
+    return true;
+}
+
 void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;

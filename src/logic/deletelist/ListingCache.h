@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 namespace Delete1 {
@@ -40,6 +41,22 @@ struct FolderListing {
     FolderStamp stamp;
     qint64 listedAtNsec = 0;
     QStringList files;
+};
+
+// The listings a subfolder walk hands over, for whoever pools the walk's folders right after it
+// instead of reading each folder a second time.
+class WalkListings {
+public:
+    // What to give DiskFolderTree::keepListings.
+    std::function<void(FolderListing&&)> sink();
+    // Moves the walk's listing of the folder (its text as the walk searched it) into files as
+    // full paths; false when the walk gave none. Several threads may take different folders at
+    // once once the walk is over.
+    bool take(const QString& folder, QStringList& files);
+
+private:
+    QHash<QString, qsizetype> m_index;
+    std::vector<QStringList> m_files;
 };
 
 // The ordinary files of each source row's folder, kept between rebuilds by the folder's text. A

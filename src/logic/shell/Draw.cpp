@@ -4,6 +4,7 @@
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "common/Random.h"
+#include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
 #include "deletion/Trash.h"
 #include "deletion/TrashCheck.h"
@@ -118,12 +119,16 @@ Pool poolFromFolders(const Options& options) {
     QStringList folders;
     QSet<QString> seen;
     QStringList given;
+    // The walk reads every folder's entries anyway: its listings are the pool's, so no folder is
+    // read twice.
+    Delete1::WalkListings walked;
     for (const QString& folder : options.folders) {
         QStringList tree{Main::terminatedFolderPath(folder)};
         given.append(escaped(tree.first()));
         if (options.subfolders) {
             StderrDialogs dialogs;
             AddFolder::DiskFolderTree disk;
+            disk.keepListings(walked.sink());
             ReportingTree reporting(disk);
             AddFolder::GetSubDirectories2016(tree, true, dialogs, reporting, [] { return true; });
             pool.failed = pool.failed || dialogs.reported || reporting.failed;
@@ -147,8 +152,9 @@ Pool poolFromFolders(const Options& options) {
     auto listFolders = [&] {
         for (std::size_t i = nextFolder++; i < pool.listings.size(); i = nextFolder++) {
             try {
-                Delete1::appendOrdinaryFiles(folders.at(static_cast<qsizetype>(i)),
-                                             pool.listings[i]);
+                const QString& folder = folders.at(static_cast<qsizetype>(i));
+                if (!walked.take(folder, pool.listings[i]))
+                    Delete1::appendOrdinaryFiles(folder, pool.listings[i]);
             } catch (const std::exception& failure) {
                 failures[i] = QString::fromUtf8(failure.what());
             }
