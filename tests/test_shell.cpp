@@ -13,6 +13,8 @@
 #include <QSet>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+// Terminals, mount namespaces, another user: what only the POSIX cases below need.
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
@@ -21,6 +23,7 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -30,7 +33,9 @@ struct Result {
     QByteArray err;
 };
 
+#ifdef Q_OS_UNIX
 constexpr uid_t Nobody = 65534;
+#endif
 
 struct Call {
     QStringList arguments;
@@ -51,12 +56,14 @@ Result runWith(const Call& call) {
     process.setProcessEnvironment(environment);
     if (call.input.isEmpty())
         process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
     if (call.asNobody)
         process.setChildProcessModifier([] {
             if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
                 ::setresuid(Nobody, Nobody, Nobody) != 0)
                 ::_exit(99);
         });
+#endif
     process.start(QStringLiteral(THINWICK_PROGRAM), call.arguments);
     if (!call.input.isEmpty()) {
         process.write(call.input);
@@ -76,6 +83,7 @@ Result thinwick(const QStringList& arguments, const QStringList& unset = {}) {
     return runWith(call);
 }
 
+#ifdef Q_OS_UNIX
 // Runs the program on a pseudo-terminal of 24 lines (its stdin, stdout and stderr) that types
 // `typed`; the result's out holds all it showed, line ends as "\n".
 Result onTerminal(const QStringList& arguments, const QByteArray& typed) {
@@ -115,6 +123,7 @@ Result onTerminal(const QStringList& arguments, const QByteArray& typed) {
     shown.replace("\r\n", "\n");
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, shown, {}};
 }
+#endif
 
 QStringList lines(const QByteArray& out, char end = '\n') {
     QStringList result;
@@ -145,13 +154,17 @@ class ShellTest : public QObject {
     // m_ordinary, the 5 files of the subfolder and the file in the hidden folder: the walk of
     // "1. Add All Subfolders In Folder" enters hidden folders, though it never pools hidden files.
     QSet<QString> m_withSub;
+#ifdef Q_OS_UNIX
     bool m_privateMounts = false;
+#endif
 
 private slots:
     void initTestCase() {
+#ifdef Q_OS_UNIX
         // Mounts made here vanish with the process and are seen by no other.
         m_privateMounts = ::unshare(CLONE_NEWNS) == 0 &&
                           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+#endif
         QVERIFY(m_dir.isValid());
         m_top = m_dir.path() + QStringLiteral("/pool with blank");
         for (int i = 0; i < 12; ++i) {
@@ -387,74 +400,6 @@ private slots:
         QCOMPARE(QString::fromUtf8(result.err), said);
     }
 
-    void unreadableSubfolderIsNamedAndFails() {
-        // Only an unprivileged user is kept out of a folder; it must reach the rest.
-        const QString top = TestEnv::root() + QStringLiteral("/open/walk");
-        TestEnv::makeFile(top + QStringLiteral("/a.txt"));
-        TestEnv::makeFile(top + QStringLiteral("/locked/b.txt"));
-        for (const QString& folder :
-             {TestEnv::root(), TestEnv::root() + QStringLiteral("/open"), top})
-            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-        QVERIFY(::chmod(QFile::encodeName(top + QStringLiteral("/locked")).constData(), 0) == 0);
-        const Result result = runWith(
-            {{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--subfolders"), top},
-             {},
-             {},
-             true});
-        QCOMPARE(result.status, 1);
-        QCOMPARE(lines(result.out), QStringList{top + QStringLiteral("/a.txt")});
-        QVERIFY2(QString::fromUtf8(result.err).contains(top + QStringLiteral("/locked")),
-                 result.err.constData());
-    }
-
-    // A list (--files0-from) is taken path by path by the window's rule; every refusal is named on
-    // a line of its own, however odd the name.
-    void listedFilesAreCheckedOneByOne() {
-        const QString folder = m_dir.path() + QStringLiteral("/listed");
-        const QByteArray at = QFile::encodeName(folder);
-        for (const char* name : {"plain.txt", "new\nline.txt", ".hidden"})
-            TestEnv::makeFile(QFile::decodeName(at + '/' + name));
-        // The non-UTF-8 name is made byte for byte.
-        const int fd = ::open((at + "/bad\xff.txt").constData(), O_CREAT | O_WRONLY, 0600);
-        QVERIFY(fd >= 0);
-        ::close(fd);
-        QDir().mkpath(folder + QStringLiteral("/sub"));
-        // The last path without its NUL, as a list may end.
-        const QByteArray list =
-            QByteArrayList{at + "/plain.txt",  at + "/new\nline.txt", at + "/bad\xff.txt",
-                           at + "/.hidden",    at + "/sub",           at + "/gone.txt",
-                           at + "/./plain.txt"}
-                .join('\0');
-        const Result result = runWith(
-            {{QStringLiteral("--files0-from"), QStringLiteral("-"), QStringLiteral("--print0")},
-             list,
-             {},
-             false});
-        QCOMPARE(result.status, 1);
-        QCOMPARE(result.out, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
-        QCOMPARE(
-            QString::fromUtf8(result.err),
-            QStringLiteral("thinwick: not taken: \"%1/bad\\xff.txt\" its name is not valid UTF-8\n"
-                           "thinwick: not taken: \"%1/.hidden\" is hidden\n"
-                           "thinwick: not taken: \"%1/sub\" is a folder\n"
-                           "thinwick: not taken: \"%1/gone.txt\" does not exist\n")
-                .arg(folder));
-
-        // From a file, with --trash: every file taken goes, the odd name too, and is recorded.
-        const QString listFile = m_dir.path() + QStringLiteral("/list");
-        TestEnv::makeFile(listFile, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
-        const Result trashed = thinwick({QStringLiteral("--files0-from"), listFile,
-                                         QStringLiteral("--trash"), QStringLiteral("--yes")});
-        QCOMPARE(trashed.status, 0);
-        QVERIFY2(ClosingLine.match(QString::fromUtf8(trashed.err)).hasMatch(),
-                 trashed.err.constData());
-        QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 2 files")));
-        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/new\nline.txt")));
-        QCOMPARE(RunRecord::load(QString())->entries.size(), std::size_t{2});
-        // Qt cannot remove a name that is not UTF-8; the temporary folder must go whole.
-        QCOMPARE(::unlink((at + "/bad\xff.txt").constData()), 0);
-    }
-
     // The runs are numbered newest first and shown in local time; a number picks a run.
     void runsAreNumberedInLocalTime() {
         QDir(RunRecord::runsFolder()).removeRecursively();
@@ -522,6 +467,97 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
         QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("1")}).status, 1);
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
+    }
+
+    // Over SSH: no display and no XDG_RUNTIME_DIR; Qt says nothing of it and no runtime folder
+    // stays behind in the temp folder.
+    void selfCheckNeedsNoDisplay() {
+        QTemporaryDir temp;
+        const Result result = runWith({{QStringLiteral("--self-check")},
+                                       {},
+                                       {{QStringLiteral("DISPLAY"), QString()},
+                                        {QStringLiteral("WAYLAND_DISPLAY"), QString()},
+                                        {QStringLiteral("QT_QPA_PLATFORM"), QString()},
+                                        {QStringLiteral("XDG_RUNTIME_DIR"), QString()},
+                                        {QStringLiteral("TMPDIR"), temp.path()}},
+                                       false});
+        QCOMPARE(result.status, 0);
+        QVERIFY(result.out.contains("hand pointer: loaded"));
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(
+            QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
+    }
+
+#ifdef Q_OS_UNIX
+    // What needs POSIX: another user, names that are not UTF-8, a terminal, mount namespaces.
+
+    void unreadableSubfolderIsNamedAndFails() {
+        // Only an unprivileged user is kept out of a folder; it must reach the rest.
+        const QString top = TestEnv::root() + QStringLiteral("/open/walk");
+        TestEnv::makeFile(top + QStringLiteral("/a.txt"));
+        TestEnv::makeFile(top + QStringLiteral("/locked/b.txt"));
+        for (const QString& folder :
+             {TestEnv::root(), TestEnv::root() + QStringLiteral("/open"), top})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(top + QStringLiteral("/locked")).constData(), 0) == 0);
+        const Result result = runWith(
+            {{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--subfolders"), top},
+             {},
+             {},
+             true});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(lines(result.out), QStringList{top + QStringLiteral("/a.txt")});
+        QVERIFY2(QString::fromUtf8(result.err).contains(top + QStringLiteral("/locked")),
+                 result.err.constData());
+    }
+
+    // A list (--files0-from) is taken path by path by the window's rule; every refusal is named on
+    // a line of its own, however odd the name.
+    void listedFilesAreCheckedOneByOne() {
+        const QString folder = m_dir.path() + QStringLiteral("/listed");
+        const QByteArray at = QFile::encodeName(folder);
+        for (const char* name : {"plain.txt", "new\nline.txt", ".hidden"})
+            TestEnv::makeFile(QFile::decodeName(at + '/' + name));
+        // The non-UTF-8 name is made byte for byte.
+        const int fd = ::open((at + "/bad\xff.txt").constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QDir().mkpath(folder + QStringLiteral("/sub"));
+        // The last path without its NUL, as a list may end.
+        const QByteArray list =
+            QByteArrayList{at + "/plain.txt",  at + "/new\nline.txt", at + "/bad\xff.txt",
+                           at + "/.hidden",    at + "/sub",           at + "/gone.txt",
+                           at + "/./plain.txt"}
+                .join('\0');
+        const Result result = runWith(
+            {{QStringLiteral("--files0-from"), QStringLiteral("-"), QStringLiteral("--print0")},
+             list,
+             {},
+             false});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
+        QCOMPARE(
+            QString::fromUtf8(result.err),
+            QStringLiteral("thinwick: not taken: \"%1/bad\\xff.txt\" its name is not valid UTF-8\n"
+                           "thinwick: not taken: \"%1/.hidden\" is hidden\n"
+                           "thinwick: not taken: \"%1/sub\" is a folder\n"
+                           "thinwick: not taken: \"%1/gone.txt\" does not exist\n")
+                .arg(folder));
+
+        // From a file, with --trash: every file taken goes, the odd name too, and is recorded.
+        const QString listFile = m_dir.path() + QStringLiteral("/list");
+        TestEnv::makeFile(listFile, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
+        const Result trashed = thinwick({QStringLiteral("--files0-from"), listFile,
+                                         QStringLiteral("--trash"), QStringLiteral("--yes")});
+        QCOMPARE(trashed.status, 0);
+        QVERIFY2(ClosingLine.match(QString::fromUtf8(trashed.err)).hasMatch(),
+                 trashed.err.constData());
+        QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 2 files")));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/new\nline.txt")));
+        QCOMPARE(RunRecord::load(QString())->entries.size(), std::size_t{2});
+        // Qt cannot remove a name that is not UTF-8; the temporary folder must go whole.
+        QCOMPARE(::unlink((at + "/bad\xff.txt").constData()), 0);
     }
 
     // On a terminal the drawn files come before the question: all of them within a screenful
@@ -625,26 +661,7 @@ private slots:
         QVERIFY(result.err.contains("Moved 1 file to the trash"));
         QVERIFY(!QFileInfo::exists(home + QStringLiteral("/pool/near.txt")));
     }
-
-    // Over SSH: no display and no XDG_RUNTIME_DIR; Qt says nothing of it and no runtime folder
-    // stays behind in the temp folder.
-    void selfCheckNeedsNoDisplay() {
-        QTemporaryDir temp;
-        const Result result = runWith({{QStringLiteral("--self-check")},
-                                       {},
-                                       {{QStringLiteral("DISPLAY"), QString()},
-                                        {QStringLiteral("WAYLAND_DISPLAY"), QString()},
-                                        {QStringLiteral("QT_QPA_PLATFORM"), QString()},
-                                        {QStringLiteral("XDG_RUNTIME_DIR"), QString()},
-                                        {QStringLiteral("TMPDIR"), temp.path()}},
-                                       false});
-        QCOMPARE(result.status, 0);
-        QVERIFY(result.out.contains("hand pointer: loaded"));
-        QCOMPARE(result.err, QByteArray());
-        QCOMPARE(
-            QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-            QStringList());
-    }
+#endif
 };
 
 int main(int argc, char* argv[]) {
