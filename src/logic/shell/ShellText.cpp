@@ -47,13 +47,17 @@ int sequenceLength(unsigned char lead) {
 } // namespace
 
 QString escaped(const QString& text) {
+    // Every control character lies in the first plane, so the text is looked at unit by unit.
+    const auto control = [](QChar c) { return isControl(c.unicode()); };
+    if (std::none_of(text.cbegin(), text.cend(), control))
+        return text;
     QString out;
-    out.reserve(text.size());
-    for (const char32_t c : text.toUcs4()) {
-        if (isControl(c))
-            appendEscape(out, c);
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (control(c))
+            appendEscape(out, c.unicode());
         else
-            out += QString::fromUcs4(&c, 1);
+            out += c;
     }
     return out;
 }
