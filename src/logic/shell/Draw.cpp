@@ -313,9 +313,9 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
     if (staying > 0)
         add(QStringLiteral("%1 stayed in place for want of a usable trash (named above).")
                 .arg(filesCount(staying)));
-    if (run.stopRequested())
-        add(QStringLiteral("Interrupted: %1 drawn were not handled.")
-                .arg(filesCount(going.size() - run.handled())));
+    if (const qsizetype left = going.size() - run.handled(); run.stopRequested())
+        add(left == 1 ? QStringLiteral("Interrupted: 1 drawn file was not handled.")
+                      : QStringLiteral("Interrupted: %1 drawn files were not handled.").arg(left));
     if (run.moved() == 0)
         add(QStringLiteral("No file was moved to the trash."));
     else if (!recordError.isEmpty())
