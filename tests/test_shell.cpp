@@ -455,6 +455,10 @@ private slots:
                 .arg(ids.at(0), ids.at(1), folder));
         const Result files = thinwick({QStringLiteral("--runs"), QStringLiteral("1")});
         QCOMPARE(files.status, 0);
+        QCOMPARE(QString::fromUtf8(files.out),
+                 QStringLiteral("in the trash               %1/newer one.txt\n"
+                                "in the trash               %1/newer two.txt\n")
+                     .arg(folder));
         TestEnv::makeFile(folder + QStringLiteral("/newer two.txt"), "taken");
         QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("1")}).out),
                  QStringLiteral("in the trash               %1/newer one.txt\n"
