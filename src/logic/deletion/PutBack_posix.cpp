@@ -9,6 +9,7 @@
 // step after the checks works on the opened folders' descriptors, so nothing can be swapped in
 // between.
 #include "deletion/PutBack.h"
+#include "deletion/RenameNoReplace.h"
 
 #include "deletion/RunRecord.h"
 
@@ -263,33 +264,6 @@ Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& ca
     return Fd();
 }
 
-// Renames without ever replacing what is at the target. Where the file system cannot refuse to
-// replace, a hard link (which fails on an existing target) and the removal of the old name; where
-// it has no hard links either, the name is reserved with a new empty file that the rename replaces.
-int renameNoReplace(int fromAt, const char* from, int toAt, const char* to) {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(fromAt, from, toAt, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return -1;
-#endif
-    if (::linkat(fromAt, from, toAt, to, 0) == 0)
-        return ::unlinkat(fromAt, from, 0);
-    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS)
-        return -1;
-    const int placeholder =
-        ::openat(toAt, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (placeholder < 0)
-        return -1;
-    ::close(placeholder);
-    if (::renameat(fromAt, from, toAt, to) == 0)
-        return 0;
-    const int error = errno;
-    ::unlinkat(toAt, to, 0);
-    errno = error;
-    return -1;
-}
-
 } // namespace
 
 PutBackResult putBack(const RunRecord::Entry& entry) {
@@ -353,7 +327,8 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
         result.reason = reason + QStringLiteral("; it stays in the trash as %1").arg(entry.trashed);
         return result;
     }
-    if (renameNoReplace(trash.files.get(), name.constData(), folder.get(), base.constData()) != 0) {
+    if (NoReplace::rename(trash.files.get(), name.constData(), folder.get(), base.constData()) !=
+        0) {
         const int error = errno;
         result.reason = error == EEXIST
                             ? QStringLiteral("its place is taken; it stays in the trash as %1")

@@ -19,6 +19,7 @@
 // A trash once opened stays open: its folders' descriptors are kept and re-checked with fstat when
 // a run first uses it, so a run of many files costs little more than the info file and the
 // rename. flush() makes the records durable with one syncfs per volume trashed on.
+#include "deletion/RenameNoReplace.h"
 #include "deletion/Trash.h"
 #include "deletion/TrashDestination.h"
 #include "deletion/TrashEntry.h"
@@ -51,23 +52,6 @@ using TrashFolders::OpenTrash;
 using TrashFolders::shown;
 
 constexpr int NameAttempts = 64;
-
-// Renames without replacing anything at the target.
-int renameNoReplace(int fromAt, const char* from, int toAt, const char* to) {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(fromAt, from, toAt, to, RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return -1;
-        // The file system cannot refuse to replace: look first, then rename.
-#endif
-    struct stat st {};
-    if (::fstatat(toAt, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        errno = EEXIST;
-        return -1;
-    }
-    return ::renameat(fromAt, from, toAt, to);
-}
 
 // An info file that could not be removed again stays in the trash and is said.
 QString removeInfo(const OpenTrash& trash, const QByteArray& infoName) {
@@ -222,8 +206,8 @@ private:
     Step rename() {
         if (m_beforeMove)
             m_beforeMove(m_entry.path);
-        if (renameNoReplace(AT_FDCWD, m_entry.full.constData(), m_trash->files.get(),
-                            m_trashed.constData()) == 0)
+        if (NoReplace::rename(AT_FDCWD, m_entry.full.constData(), m_trash->files.get(),
+                              m_trashed.constData()) == 0)
             return Step::Moved;
         const int error = errno;
         const QString leftover = removeInfo(*m_trash, m_infoName);
@@ -268,8 +252,8 @@ void checkMoved(const Entry& entry, const Move& move, TrashResult& result) {
         return;
     }
     result.isFolder = true;
-    if (renameNoReplace(trash.files.get(), move.trashed().constData(), AT_FDCWD,
-                        entry.full.constData()) == 0) {
+    if (NoReplace::rename(trash.files.get(), move.trashed().constData(), AT_FDCWD,
+                          entry.full.constData()) == 0) {
         result.trashedPath.clear();
         result.reason = QStringLiteral("it is a folder; folders are never deleted") +
                         removeInfo(trash, move.infoName());
