@@ -4,10 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 QStringList ScriptedDialogs::messageTexts() const {
     QStringList texts;
@@ -97,27 +93,19 @@ namespace TestEnv {
 namespace {
 
 // The private root of one test process, removed with everything in it when the process ends.
-// Removal goes through the byte-level API so names that are not valid UTF-8 go too.
 class TemporaryRoot {
 public:
-    TemporaryRoot() {
-        const QByteArray base =
-            qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
-        std::string pattern = base.toStdString() + "/thinwick-test-XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
+    TemporaryRoot() : m_path(makeTemporaryRoot()) {}
     TemporaryRoot(const TemporaryRoot&) = delete;
     TemporaryRoot& operator=(const TemporaryRoot&) = delete;
     ~TemporaryRoot() {
-        std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
+        if (!m_path.isEmpty())
+            removeTemporaryRoot(m_path);
     }
-    QString path() const { return QFile::decodeName(QByteArray::fromStdString(m_path)); }
+    QString path() const { return m_path; }
 
 private:
-    std::string m_path;
+    QString m_path;
 };
 
 TemporaryRoot& temporaryRoot() {
@@ -141,6 +129,7 @@ void prepare() {
     qputenv("HOME", QFile::encodeName(base + QStringLiteral("/home")));
     // Temporary folders of the tests live inside the root and go with it.
     qputenv("TMPDIR", QFile::encodeName(base + QStringLiteral("/tmp")));
+    preparePlatform(base);
 }
 
 QString root() {
@@ -170,6 +159,10 @@ QByteArray readSettingsFile() {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.readAll();
+}
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 void makeFile(const QString& path, const QByteArray& contents) {

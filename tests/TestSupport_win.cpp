@@ -1,0 +1,80 @@
+// The test environment on Windows: attributes hide files, and the settings go to a registry
+// branch of the test's own, removed at the end.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+#include <filesystem>
+#include <system_error>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace TestEnv {
+namespace {
+
+const QString testBranch = QStringLiteral("HKEY_CURRENT_USER\\Software\\Thinwick tests");
+
+QString& branchName() {
+    static QString name;
+    return name;
+}
+
+} // namespace
+
+void makeHidden(const QString& path, bool system) {
+    const auto name = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16());
+    const DWORD attributes = GetFileAttributesW(name);
+    QVERIFY2(attributes != INVALID_FILE_ATTRIBUTES, qPrintable(path));
+    const DWORD added = FILE_ATTRIBUTE_HIDDEN | (system ? FILE_ATTRIBUTE_SYSTEM : 0);
+    QVERIFY2(SetFileAttributesW(name, attributes | added), qPrintable(path));
+}
+
+bool canHoldName(const QString& name) {
+    if (name.isEmpty() || name.endsWith(QLatin1Char(' ')) || name.endsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : name)
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
+            return false;
+    return true;
+}
+
+QString makeTemporaryRoot() {
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/thinwick-test-XXXXXX"));
+    if (!dir.isValid())
+        return {};
+    dir.setAutoRemove(false);
+    return dir.path();
+}
+
+void removeTemporaryRoot(const QString& path) {
+    std::error_code ignored;
+    // Hidden, system and read-only entries go too.
+    for (auto it = std::filesystem::recursive_directory_iterator(path.toStdWString(), ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(path.toStdWString(), ignored);
+    if (!branchName().isEmpty()) {
+        QSettings tests(testBranch, QSettings::NativeFormat);
+        tests.remove(branchName());
+    }
+}
+
+// The settings store reads its registry branch from THINWICK_REGISTRY_BRANCH: a branch of this
+// process's own, so a test never touches the user's settings.
+void preparePlatform(const QString& root) {
+    branchName() = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    qputenv("THINWICK_REGISTRY_BRANCH",
+            (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
+    // Windows finds its temp folder through TMP and TEMP.
+    const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
+    qputenv("TMP", tmp);
+    qputenv("TEMP", tmp);
+}
+
+} // namespace TestEnv
