@@ -125,11 +125,20 @@ say "running the test suite under Wine"
 test_started=$SECONDS
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-wine-tests.XXXXXX")"
 export TMPDIR="$tmp"
+# Wine's Recycle Bin is the host's freedesktop trash: each test points it into its own folder;
+# anything else run here gets this one, not the user's.
+export XDG_DATA_HOME="$tmp/data"
 failed=0
-ctest --test-dir "$build" --parallel "$(nproc)" --output-on-failure --timeout 600 || failed=1
+ctest --test-dir "$build" --parallel "$(nproc)" --timeout 600 || failed=1
 test_time=$((SECONDS - test_started))
 rm -rf -- "$tmp"
 if [ "$failed" -ne 0 ]; then
+  # Each test program writes its log to a file beside it (tests/CMakeLists.txt).
+  while IFS=: read -r _ name; do
+    log="$(find "$build/tests" "$build/fuzz" -name "$name.log" 2>/dev/null | head -n 1)"
+    echo "=== $name ==="
+    if [ -n "$log" ]; then grep -v '^PASS ' "$log"; else echo "(no log)"; fi
+  done <"$build/Testing/Temporary/LastTestsFailed.log"
   say "tests failed under Wine (build ${build_time}s, tests ${test_time}s)"
   exit 1
 fi

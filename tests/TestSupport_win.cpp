@@ -28,11 +28,13 @@ QString& branchName() {
 } // namespace
 
 void makeHidden(const QString& path, bool system) {
-    const auto name = reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16());
+    const QString native = QDir::toNativeSeparators(path);
+    const auto name = reinterpret_cast<LPCWSTR>(native.utf16());
     const DWORD attributes = GetFileAttributesW(name);
     QVERIFY2(attributes != INVALID_FILE_ATTRIBUTES, qPrintable(path));
     const DWORD added = FILE_ATTRIBUTE_HIDDEN | (system ? FILE_ATTRIBUTE_SYSTEM : 0);
-    QVERIFY2(SetFileAttributesW(name, attributes | added), qPrintable(path));
+    QVERIFY2(SetFileAttributesW(name, attributes | added),
+             qPrintable(path + QStringLiteral(": error %1").arg(GetLastError())));
 }
 
 bool canHoldName(const QString& name) {
@@ -71,6 +73,17 @@ void preparePlatform(const QString& root) {
     branchName() = QUuid::createUuid().toString(QUuid::WithoutBraces);
     qputenv("THINWICK_REGISTRY_BRANCH",
             (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
+    // Under Wine the Recycle Bin is the host's freedesktop trash under XDG_DATA_HOME, which Wine
+    // reads as a host path: the test's own data folder, as the host names it.
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    if (const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")))) {
+        const QString data = QDir::toNativeSeparators(root + QStringLiteral("/data"));
+        if (char* name = unixName(reinterpret_cast<LPCWSTR>(data.utf16()))) {
+            qputenv("XDG_DATA_HOME", name);
+            HeapFree(GetProcessHeap(), 0, name);
+        }
+    }
     // Windows finds its temp folder through TMP and TEMP.
     const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
     qputenv("TMP", tmp);
