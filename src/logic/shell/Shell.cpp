@@ -137,7 +137,8 @@ QStringList draw(const Options& options, bool& unreadable) {
     QStringList folders;
     QSet<QString> seen;
     for (const QString& given : options.folders) {
-        QStringList tree{Main::terminatedFolderPath(given)};
+        // "C:/x" as typed on Windows takes the native separator, as the window's rows do.
+        QStringList tree{Main::terminatedFolderPath(QDir::toNativeSeparators(given))};
         if (options.subfolders) {
             StderrDialogs dialogs;
             AddFolder::DiskFolderTree disk;
