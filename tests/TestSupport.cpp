@@ -76,12 +76,16 @@ std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QStri
 
 QString ScriptedDialogs::pickFolder(const QString& title, const QString& initialFolder) {
     record({Kind::PickFolder, title, initialFolder});
-    return take(m_folders, "folder picker", title);
+    // The real dialogs answer with native separators.
+    return TestEnv::native(take(m_folders, "folder picker", title));
 }
 
 QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& filter) {
     record({Kind::PickFiles, title, filter});
-    return take(m_files, "file picker", title);
+    QStringList files = take(m_files, "file picker", title);
+    for (QString& file : files)
+        file = TestEnv::native(file);
+    return files;
 }
 
 void ScriptedDialogs::openUrl(const QUrl& url) {
