@@ -9,6 +9,7 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 say() { echo "test-windows: $*"; }
 started=$SECONDS
+host_tmp="${TMPDIR:-/tmp}"
 
 say "installing the Debian packages it needs (when missing)"
 "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation xz-utils \
@@ -115,19 +116,24 @@ display=""
 for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }; done
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; WINEPREFIX="$WINEPREFIX" wineserver64 -k 2>/dev/null || true; }
+cleanup() {
+  kill "$xvfb" 2>/dev/null || true
+  WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+}
 trap cleanup EXIT
 export DISPLAY="$display"
-"$wine" wineboot >/dev/null 2>&1 || true # starts the wineserver once for all tests
-
-# --- Tests ----------------------------------------------------------------------------------
-say "running the test suite under Wine"
-test_started=$SECONDS
-tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-wine-tests.XXXXXX")"
+tmp="$(mktemp -d "$host_tmp/thinwick-wine-tests.XXXXXX")"
 export TMPDIR="$tmp"
 # Wine's Recycle Bin is the host's freedesktop trash: each test points it into its own folder;
 # anything else run here gets this one, not the user's.
 export XDG_DATA_HOME="$tmp/data"
+# The prefix's wineserver starts afresh with this environment, once for all tests.
+/usr/lib/wine/wineserver64 -k 2>/dev/null || true
+"$wine" wineboot >/dev/null 2>&1 || true
+
+# --- Tests ----------------------------------------------------------------------------------
+say "running the test suite under Wine"
+test_started=$SECONDS
 failed=0
 ctest --test-dir "$build" --parallel "$(nproc)" --timeout 600 || failed=1
 test_time=$((SECONDS - test_started))
@@ -145,6 +151,31 @@ fi
 
 # --- Package --------------------------------------------------------------------------------
 say "packaging: the portable zip (and the NSIS installer when makensis is there)"
-# (packaging comes here)
+package_started=$SECONDS
+(cd "$build" && cpack >"$build/cpack.log" 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
+zip="$(ls "$build"/Thinwick-*-win64.zip)"
+say "unpacking $(basename "$zip") into a fresh Wine prefix and running --self-check there"
+fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
+(
+  cd "$fresh"
+  unzip -q "$zip"
+  # Nothing of the build's: no Qt or MinGW on the path, no plugin folder, a prefix of its own.
+  unset WINEPATH QT_PLUGIN_PATH
+  export WINEPREFIX="$fresh/prefix"
+  "$wine" wineboot --init >/dev/null 2>&1
+  program="$(find "$fresh" -name thinwick.exe -path '*/bin/*' | head -n 1)"
+  "$wine" "$program" --self-check >"$fresh/self-check.txt" 2>&1 || {
+    cat "$fresh/self-check.txt" >&2
+    exit 1
+  }
+  cat "$fresh/self-check.txt"
+  grep -q '^samples: [1-9][0-9]* files in ' "$fresh/self-check.txt" &&
+    grep -q '^hand pointer: loaded' "$fresh/self-check.txt" ||
+    { echo "test-windows: the unpacked zip's self-check is incomplete" >&2; exit 1; }
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+)
+rm -rf -- "$fresh"
+package_time=$((SECONDS - package_started))
 
-say "passed: build ${build_time}s, tests ${test_time}s, all $((SECONDS - started))s"
+say "passed: build ${build_time}s, tests ${test_time}s, package ${package_time}s," \
+  "all $((SECONDS - started))s; packages in $build: $(cd "$build" && echo Thinwick-*-win64.*)"
