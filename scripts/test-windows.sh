@@ -100,7 +100,15 @@ installFonts() {
     '"Arial"="Liberation Sans"' '"MS Shell Dlg"="Liberation Sans"' \
     '"MS Shell Dlg 2"="Liberation Sans"' '"Tahoma"="Liberation Sans"' \
     '"Segoe UI"="Liberation Sans"' >"$WINEPREFIX/drive_c/fonts.reg"
-  "$wine" regedit /S 'C:\fonts.reg' >/dev/null 2>&1
+  # Right after the prefix is made regedit's import can be lost: wait for the wineserver to write
+  # the registry out, and import again if the replacements are not there.
+  for _ in 1 2 3; do
+    "$wine" regedit /S 'C:\fonts.reg' >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver64 -w
+    grep -q '^"Arial"="Liberation Sans"' "$WINEPREFIX/user.reg" && return 0
+  done
+  echo "test-windows: could not set Liberation Sans as Arial in $WINEPREFIX" >&2
+  return 1
 }
 # A private prefix under the build folder, made once, with Liberation Sans as the window's Arial.
 if [ ! -f "$WINEPREFIX/.thinwick-ready" ]; then
