@@ -88,7 +88,8 @@ cmake --build "$build" -j"$(nproc)"
 build_time=$((SECONDS - build_started))
 
 # --- Wine -----------------------------------------------------------------------------------
-# Liberation Sans, Arial's metric twin, as the prefix's Arial and its dialog fonts.
+# Liberation Sans, Arial's metric twin, as the prefix's Arial and its dialog fonts; and files whose
+# name starts with "." shown as on Windows, not hidden as Wine would by default.
 installFonts() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts" liberation=/usr/share/fonts/truetype/liberation
   mkdir -p "$fonts"
@@ -99,7 +100,8 @@ installFonts() {
   printf '%s\r\n' 'REGEDIT4' '' '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
     '"Arial"="Liberation Sans"' '"MS Shell Dlg"="Liberation Sans"' \
     '"MS Shell Dlg 2"="Liberation Sans"' '"Tahoma"="Liberation Sans"' \
-    '"Segoe UI"="Liberation Sans"' >"$WINEPREFIX/drive_c/fonts.reg"
+    '"Segoe UI"="Liberation Sans"' '' '[HKEY_CURRENT_USER\Software\Wine]' \
+    '"ShowDotFiles"="Y"' >"$WINEPREFIX/drive_c/fonts.reg"
   # Right after the prefix is made regedit's import can be lost: wait for the wineserver to write
   # the registry out, and import again if the replacements are not there.
   for _ in 1 2 3; do
@@ -111,12 +113,12 @@ installFonts() {
   return 1
 }
 # A private prefix under the build folder, made once, with Liberation Sans as the window's Arial.
-if [ ! -f "$WINEPREFIX/.thinwick-ready" ]; then
+if [ ! -f "$WINEPREFIX/.thinwick-ready-2" ]; then
   say "making a private Wine prefix in $WINEPREFIX"
   rm -rf "$WINEPREFIX"
   "$wine" wineboot --init >/dev/null 2>&1
   installFonts
-  touch "$WINEPREFIX/.thinwick-ready"
+  touch "$WINEPREFIX/.thinwick-ready-2"
 fi
 # One virtual display for the whole run: Wine's window driver wants one even for the offscreen
 # platform's message windows.

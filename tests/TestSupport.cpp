@@ -145,26 +145,6 @@ QString configHome() {
 QString dataHome() {
     return root() + QStringLiteral("/data");
 }
-QString settingsFile() {
-    return configHome() + QStringLiteral("/Brindlewood.ini");
-}
-void removeSettings() {
-    QFile::remove(settingsFile());
-}
-
-void writeSettingsFile(const QByteArray& contents) {
-    QFile file(settingsFile());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-
-QByteArray readSettingsFile() {
-    QFile file(settingsFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }

@@ -2,12 +2,33 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QTest>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 namespace TestEnv {
+
+QString settingsFile() {
+    return configHome() + QStringLiteral("/Brindlewood.ini");
+}
+void removeSettings() {
+    QFile::remove(settingsFile());
+}
+
+void writeSettingsFile(const QByteArray& contents) {
+    QFile file(settingsFile());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(contents);
+}
+
+QByteArray readSettingsFile() {
+    QFile file(settingsFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
 
 void makeHidden(const QString& /*path*/, bool /*system*/) {}
 

@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +27,46 @@ QString& branchName() {
 }
 
 } // namespace
+
+// The settings live in the registry: the "file" is the test's branch, written from and shown as INI
+// text (sections and key=value lines), so a test can set up and look at stored values.
+QString settingsFile() {
+    return qEnvironmentVariable("THINWICK_REGISTRY_BRANCH") + QStringLiteral("\\Brindlewood");
+}
+void removeSettings() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    store.clear();
+}
+
+void writeSettingsFile(const QByteArray& contents) {
+    removeSettings();
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    QString section;
+    for (QString line : QString::fromUtf8(contents).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            section = line.mid(1, line.size() - 2);
+        else if (const qsizetype equals = line.indexOf(QLatin1Char('='));
+                 equals > 0 && !section.isEmpty() && !line.startsWith(QLatin1Char(';')))
+            store.setValue(section + QLatin1Char('/') + line.left(equals).trimmed(),
+                           line.mid(equals + 1));
+    }
+    store.sync();
+}
+
+QByteArray readSettingsFile() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    QByteArray text;
+    for (const QString& section : store.childGroups()) {
+        text += "[" + section.toUtf8() + "]\n";
+        store.beginGroup(section);
+        for (const QString& key : store.childKeys())
+            text += key.toUtf8() + "=" + store.value(key).toString().toUtf8() + "\n";
+        store.endGroup();
+    }
+    return text;
+}
 
 void makeHidden(const QString& path, bool system) {
     const QString native = QDir::toNativeSeparators(path);
@@ -62,8 +103,9 @@ void removeTemporaryRoot(const QString& path) {
         SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove_all(path.toStdWString(), ignored);
     if (!branchName().isEmpty()) {
-        QSettings tests(testBranch, QSettings::NativeFormat);
-        tests.remove(branchName());
+        const std::wstring key = (QStringLiteral("Software\\Thinwick tests\\") + branchName()).toStdWString();
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Thinwick tests"); // only when it is empty
     }
 }
 
