@@ -88,6 +88,9 @@ void makeFile(const QString& path, const QByteArray& contents = "x");
 // hidden entries that way on every platform and call this as well; on Windows it sets the hidden
 // attribute (and the system attribute too when asked).
 void makeHidden(const QString& path, bool system = false);
+// Whether the tests can make symbolic links (on Windows that takes a privilege, and QFile::link
+// makes shortcuts instead).
+bool canLink();
 // The path as the program shows it: native separators.
 QString native(const QString& path);
 // Whether a file name can exist on this platform's file systems (Windows refuses "\", ":",

@@ -30,6 +30,10 @@ QByteArray readSettingsFile() {
     return file.readAll();
 }
 
+bool canLink() {
+    return true;
+}
+
 void makeHidden(const QString& /*path*/, bool /*system*/) {}
 
 bool canHoldName(const QString& name) {

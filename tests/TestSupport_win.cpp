@@ -42,7 +42,8 @@ void writeSettingsFile(const QByteArray& contents) {
     removeSettings();
     QSettings store(settingsFile(), QSettings::NativeFormat);
     QString section;
-    for (QString line : QString::fromUtf8(contents).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+    for (QString line :
+         QString::fromUtf8(contents).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
         if (line.startsWith(QChar(0xFEFF)))
             line.remove(0, 1);
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
@@ -66,6 +67,10 @@ QByteArray readSettingsFile() {
         store.endGroup();
     }
     return text;
+}
+
+bool canLink() {
+    return false;
 }
 
 void makeHidden(const QString& path, bool system) {
@@ -103,7 +108,8 @@ void removeTemporaryRoot(const QString& path) {
         SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::filesystem::remove_all(path.toStdWString(), ignored);
     if (!branchName().isEmpty()) {
-        const std::wstring key = (QStringLiteral("Software\\Thinwick tests\\") + branchName()).toStdWString();
+        const std::wstring key =
+            (QStringLiteral("Software\\Thinwick tests\\") + branchName()).toStdWString();
         RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
         RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Thinwick tests"); // only when it is empty
     }
@@ -113,8 +119,7 @@ void removeTemporaryRoot(const QString& path) {
 // process's own, so a test never touches the user's settings.
 void preparePlatform(const QString& root) {
     branchName() = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    qputenv("THINWICK_REGISTRY_BRANCH",
-            (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
+    qputenv("THINWICK_REGISTRY_BRANCH", (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
     // Under Wine the Recycle Bin is the host's freedesktop trash under XDG_DATA_HOME, which Wine
     // reads as a host path: the test's own data folder, as the host names it.
     using UnixName = char*(CDECL*)(LPCWSTR);

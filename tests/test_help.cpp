@@ -133,7 +133,8 @@ private slots:
         QCOMPARE(dialogs.calls().front().kind, ScriptedDialogs::Kind::Question);
         QCOMPARE(dialogs.calls().front().text, Question);
         QCOMPARE(dialogs.calls().front().title, QStringLiteral("Thinwick"));
-        QCOMPARE(form.ListView1->rows(), QStringList{besideSamples() + QLatin1Char('/')});
+        QCOMPARE(form.ListView1->rows(),
+                 QStringList{TestEnv::native(besideSamples() + QLatin1Char('/'))});
         QCOMPARE(form.Text1->text(), QStringLiteral("15"));
         QVERIFY(TestEnv::readSettingsFile().contains("Text1=15"));
         QCOMPARE(form.ListView3->rows(), second);
@@ -153,7 +154,7 @@ private slots:
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
         form.PushButton16_Click();
-        const QString row = besideSamples() + QLatin1Char('/');
+        const QString row = TestEnv::native(besideSamples() + QLatin1Char('/'));
         QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));
         QCOMPARE(form.Text1->text(), QStringLiteral("15"));
         // Two equal rows pool every sample twice; the draw is still 15 rows.
@@ -202,7 +203,7 @@ private slots:
         dialogs.expectMessage(2);
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
-        const QString row = besideSamples() + QLatin1Char('/');
+        const QString row = TestEnv::native(besideSamples() + QLatin1Char('/'));
         QCOMPARE(dialogs.messageTexts(), (QStringList{NoFiles + row, NoFiles + row}));
         QCOMPARE(form.ListView1->rows(), QStringList{row});
         QCOMPARE(form.ListView3->count(), 0);

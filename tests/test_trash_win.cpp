@@ -34,8 +34,8 @@ public:
     TrashResult moveToTrash(const QString& path) override {
         ++calls;
         TrashResult result;
-        result.reason = QStringLiteral("the volume %1 has no Recycle Bin; it stays in place")
-                            .arg(path.left(3));
+        result.reason =
+            QStringLiteral("the volume %1 has no Recycle Bin; it stays in place").arg(path.left(3));
         return result;
     }
     int calls = 0;
@@ -54,8 +54,8 @@ private slots:
         QTest::addColumn<bool>("slashes");
         QTest::newRow("plain") << "plain.txt" << false << false;
         QTest::newRow("hidden") << "hidden.txt" << true << false;
-        QTest::newRow("outside the ANSI code page") << QString::fromUtf8("Жёлтый 山 ∑.txt") << false
-                                                    << false;
+        QTest::newRow("outside the ANSI code page")
+            << QString::fromUtf8("Жёлтый 山 ∑.txt") << false << false;
         QTest::newRow("Qt's separators") << "slashes.txt" << false << true;
     }
     void filesAreMoved() {

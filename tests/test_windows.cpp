@@ -59,8 +59,8 @@ private slots:
             QString::fromLocal8Bit(process.readAllStandardOutput()).split(QStringLiteral("\r\n"));
         out.removeAll(QString());
         const QString folder = TestEnv::native(root.path() + QStringLiteral("/f/"));
-        QCOMPARE(out, QStringList({folder + QStringLiteral("a.txt"),
-                                   folder + QStringLiteral("b.txt")}));
+        QCOMPARE(out,
+                 QStringList({folder + QStringLiteral("a.txt"), folder + QStringLiteral("b.txt")}));
     }
 };
 

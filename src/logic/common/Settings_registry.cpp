@@ -18,8 +18,8 @@ std::unique_ptr<QSettings> openStore(const QString& appName, const QString& sect
     QString branch = qEnvironmentVariable("THINWICK_REGISTRY_BRANCH");
     if (branch.isEmpty())
         branch = QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings");
-    auto store = std::make_unique<QSettings>(branch + QLatin1Char('\\') + appName,
-                                             QSettings::NativeFormat);
+    auto store =
+        std::make_unique<QSettings>(branch + QLatin1Char('\\') + appName, QSettings::NativeFormat);
     // Only the user's own values count, not a system-wide file of the same name.
     store->setFallbacksEnabled(false);
     store->beginGroup(section);

@@ -59,8 +59,7 @@ TrashResult DesktopTrash::moveToTrash(const QString& given) {
     const std::wstring relative = QDir::toNativeSeparators(given).toStdWString();
     const DWORD needed = GetFullPathNameW(relative.c_str(), 0, nullptr, nullptr);
     std::wstring path(needed, L'\0');
-    if (needed == 0 ||
-        GetFullPathNameW(relative.c_str(), needed, path.data(), nullptr) >= needed) {
+    if (needed == 0 || GetFullPathNameW(relative.c_str(), needed, path.data(), nullptr) >= needed) {
         result.reason = systemMessage(GetLastError());
         return result;
     }
