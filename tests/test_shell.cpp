@@ -84,7 +84,8 @@ private slots:
             m_withSub.insert(path);
         }
         if (TestEnv::canLink())
-            QVERIFY(QFile::link(m_top + QStringLiteral("/sub"), m_top + QStringLiteral("/sublink")));
+            QVERIFY(
+                QFile::link(m_top + QStringLiteral("/sub"), m_top + QStringLiteral("/sublink")));
     }
 
     void drawIsDistinctOrdinaryFiles_data() {
