@@ -75,6 +75,7 @@ export WINEPREFIX="$build/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
 say "configuring the Windows build in $build"
+mkdir -p "$build"
 build_started=$SECONDS
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
@@ -82,7 +83,7 @@ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}"
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/windows/mingw-w64-x86_64-posix.cmake" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DTHINWICK_BENCH=OFF -DTHINWICK_MINGW_RUNTIME="$mingw_runtime" \
-  >"$build.configure.log" 2>&1 || { cat "$build.configure.log" >&2; exit 1; }
+  >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 say "building thinwick.exe and the tests"
 cmake --build "$build" -j"$(nproc)"
 build_time=$((SECONDS - build_started))
