@@ -152,7 +152,7 @@ rm -rf -- "$tmp"
 if [ "$failed" -ne 0 ]; then
   # Each test program writes its log to a file beside it (tests/CMakeLists.txt).
   while IFS=: read -r _ name; do
-    log="$(find "$build/tests" "$build/fuzz" -name "$name.log" 2>/dev/null | head -n 1)"
+    log="$(find "$build/tests" -name "$name.log" -print -quit)"
     echo "=== $name ==="
     if [ -n "$log" ]; then grep -v '^PASS ' "$log"; else echo "(no log)"; fi
   done <"$build/Testing/Temporary/LastTestsFailed.log"
@@ -174,7 +174,7 @@ fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
   unset WINEPATH QT_PLUGIN_PATH
   export WINEPREFIX="$fresh/prefix"
   "$wine" wineboot --init >/dev/null 2>&1
-  program="$(find "$fresh" -name thinwick.exe -path '*/bin/*' | head -n 1)"
+  program="$(echo "$fresh"/Thinwick-*-win64/bin/thinwick.exe)"
   "$wine" "$program" --self-check >"$fresh/self-check.txt" 2>&1 || {
     cat "$fresh/self-check.txt" >&2
     exit 1
