@@ -11,6 +11,7 @@
 #include <clocale>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -61,22 +62,21 @@ void checkDrawCount(double count) {
 }
 
 void checkChoice(double count, std::size_t size) {
-    QStringList pool;
     const auto poolSize = static_cast<qsizetype>(size % 24);
-    for (qsizetype i = 0; i < poolSize; ++i)
-        pool.append(QStringLiteral("/p/") + QString::number(i));
     Main::Random::seed(size);
-    const QStringList chosen = Delete1::chooseFromPool(pool, count);
-    if (pool.isEmpty() || !(count >= 0.5)) {
-        FUZZ_CHECK(chosen.isEmpty());
+    const std::vector<qsizetype> chosen = Delete1::choosePositions(poolSize, count);
+    if (poolSize == 0 || !(count >= 0.5)) {
+        FUZZ_CHECK(chosen.empty());
     } else if (static_cast<double>(poolSize) < count) {
-        FUZZ_CHECK(chosen == pool);
+        FUZZ_CHECK(static_cast<qsizetype>(chosen.size()) == poolSize);
+        for (std::size_t i = 0; i < chosen.size(); ++i)
+            FUZZ_CHECK(chosen[i] == static_cast<qsizetype>(i));
     } else {
-        FUZZ_CHECK(chosen.size() == Delete1::drawCount(count));
-        const QSet<QString> distinct(chosen.begin(), chosen.end());
-        FUZZ_CHECK(distinct.size() == chosen.size());
-        for (const QString& entry : chosen)
-            FUZZ_CHECK(pool.contains(entry));
+        FUZZ_CHECK(static_cast<qsizetype>(chosen.size()) == Delete1::drawCount(count));
+        const QSet<qsizetype> distinct(chosen.begin(), chosen.end());
+        FUZZ_CHECK(distinct.size() == static_cast<qsizetype>(chosen.size()));
+        for (const qsizetype position : chosen)
+            FUZZ_CHECK(position >= 0 && position < poolSize);
     }
 }
 

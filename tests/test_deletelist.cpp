@@ -141,6 +141,35 @@ private slots:
         QVERIFY(w.dialogs.calls().empty());
     }
 
+    // The window's own draw for counts at the edges of the rule: from 0.5 up to 1 one file is
+    // drawn, below 0.5 none, and a count equal to the pool takes every file.
+    void windowDrawFollowsTheChoiceRule_data() {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("drawn");
+        QTest::newRow("0.5 draws one") << "0.5" << 1;
+        QTest::newRow("0.7 draws one") << "0.7" << 1;
+        QTest::newRow("0.99 draws one") << "0.99" << 1;
+        QTest::newRow("0.4 draws none") << "0.4" << 0;
+        QTest::newRow("2.5 draws three") << "2.5" << 3;
+        QTest::newRow("equal to the pool") << "5" << 5;
+    }
+    void windowDrawFollowsTheChoiceRule() {
+        QFETCH(QString, count);
+        QFETCH(int, drawn);
+        QTemporaryDir root;
+        const QString a = makeFolder(root, "a", named(2, "a"));
+        const QString b = makeFolder(root, "b", named(3, "b"));
+        Window w(count);
+        w.form.addSourceFolder(a);
+        w.form.addSourceFolder(b);
+        const QStringList result = Delete1::randomFileList(w.form);
+        QCOMPARE(result.size(), drawn);
+        const QStringList pool = listed(a) + listed(b);
+        QCOMPARE(QSet<QString>(result.begin(), result.end()).size(), drawn);
+        for (const QString& path : result)
+            QVERIFY(pool.contains(path));
+    }
+
     void foldersWithoutFilesAreNamedInOneBox() {
         QTemporaryDir root;
         const QString full = makeFolder(root, "full", named(2));
@@ -426,96 +455,6 @@ private slots:
         w.form.Text4->setText("/x/a\r\n/x/b\r\n");
         QCOMPARE(w.form.Text4->text(), QStringLiteral("/x/a\r\n/x/b\r\n"));
         QCOMPARE(w.form.Text4->lineText(1), QStringLiteral("/x/b"));
-    }
-
-    void drawCountRoundsHalvesToEven_data() {
-        QTest::addColumn<double>("count");
-        QTest::addColumn<int>("draws");
-        QTest::newRow("whole") << 4.0 << 4;
-        QTest::newRow("2.5 draws 3") << 2.5 << 3;
-        QTest::newRow("3.5 draws 3") << 3.5 << 3;
-        QTest::newRow("4.5 draws 5") << 4.5 << 5;
-        QTest::newRow("half draws 1") << 0.5 << 1;
-        QTest::newRow("below one") << 0.7 << 1;
-        QTest::newRow("1.4") << 1.4 << 1;
-        QTest::newRow("1.6") << 1.6 << 2;
-    }
-    void drawCountRoundsHalvesToEven() {
-        QFETCH(double, count);
-        QFETCH(int, draws);
-        QCOMPARE(Delete1::drawCount(count), draws);
-    }
-
-    void choosingForTheCount_data() {
-        QTest::addColumn<int>("poolSize");
-        QTest::addColumn<QString>("count");
-        QTest::addColumn<int>("chosen");
-        QTest::addColumn<bool>("inPoolOrder");
-        QTest::newRow("fewer files than the count") << 5 << "9" << 5 << true;
-        QTest::newRow("2.5 from 3 samples 3") << 3 << "2.5" << 3 << false;
-        QTest::newRow("2.5 from 2 takes all") << 2 << "2.5" << 2 << true;
-        QTest::newRow("3.5 from 10") << 10 << "3.5" << 3 << false;
-        QTest::newRow("7 files") << 20 << "7 files" << 7 << false;
-        QTest::newRow("below a half") << 20 << "0.4" << 0 << true;
-        QTest::newRow("negative") << 20 << "-2" << 0 << true;
-        QTest::newRow("empty pool") << 0 << "3" << 0 << true;
-    }
-    void choosingForTheCount() {
-        QFETCH(int, poolSize);
-        QFETCH(QString, count);
-        QFETCH(int, chosen);
-        QFETCH(bool, inPoolOrder);
-        const QStringList pool = named(poolSize);
-        const QStringList result = Delete1::chooseFromPool(pool, Main::countValue(count));
-        QCOMPARE(result.size(), chosen);
-        QCOMPARE(QSet<QString>(result.begin(), result.end()).size(), chosen); // distinct
-        for (const QString& entry : result)
-            QVERIFY(pool.contains(entry));
-        if (inPoolOrder)
-            QCOMPARE(result, pool.mid(0, chosen));
-    }
-
-    void countEqualToPoolGivesEveryFileInRandomOrder() {
-        const QStringList pool = named(8);
-        QSet<QString> orders;
-        for (int i = 0; i < 20; ++i) {
-            QStringList result = Delete1::chooseFromPool(pool, 8);
-            orders.insert(result.join('|'));
-            result.sort();
-            QStringList sorted = pool;
-            sorted.sort();
-            QCOMPARE(result, sorted);
-        }
-        QVERIFY(orders.size() > 15); // 8! orders: repeats among 20 draws are rare
-    }
-
-    void everyFileIsEquallyLikelyInEveryPlace() {
-        // Chi-square over 9 degrees of freedom; 45 lies far beyond the 0.00001 quantile (about
-        // 37), so with the fixed seed this only fails when the draw is biased.
-        constexpr int c = 10;
-        constexpr int k = 3;
-        constexpr int trials = 30000;
-        const QStringList pool = named(c);
-        std::array<int, c> chosen{};
-        std::array<int, c> first{};
-        std::array<int, c> last{};
-        for (int t = 0; t < trials; ++t) {
-            const QStringList result = Delete1::chooseFromPool(pool, k);
-            QCOMPARE(result.size(), k);
-            for (const QString& entry : result)
-                ++chosen[pool.indexOf(entry)];
-            ++first[pool.indexOf(result.first())];
-            ++last[pool.indexOf(result.last())];
-        }
-        auto chiSquare = [](const std::array<int, c>& counts, double expected) {
-            double sum = 0;
-            for (int n : counts)
-                sum += (n - expected) * (n - expected) / expected;
-            return sum;
-        };
-        QVERIFY2(chiSquare(chosen, double(trials) * k / c) < 45, "chosen unevenly");
-        QVERIFY2(chiSquare(first, double(trials) / c) < 45, "first place uneven");
-        QVERIFY2(chiSquare(last, double(trials) / c) < 45, "last place uneven");
     }
 
     void rebuildWritesRowsAndSummaryExactly() {

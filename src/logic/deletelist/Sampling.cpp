@@ -1,9 +1,10 @@
 // Choosing from the pool: how many draws a count value asks for, and the uniform sample itself.
 #include "deletelist/Sampling.h"
-#include "common/ErrorReport.h"
 #include "common/Random.h"
 
 #include <cmath>
+#include <cstdint>
+#include <numeric>
 #include <vector>
 
 namespace Delete1 {
@@ -16,59 +17,30 @@ qsizetype drawCount(double count) {
     return static_cast<qsizetype>(rounded) + 1;
 }
 
-namespace {
-
-inline void prefetch(const void* address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(address);
-#else
-    (void)address;
-#endif
+bool takesWholePool(qsizetype poolSize, double count) {
+    return static_cast<double>(poolSize) < count;
 }
 
-} // namespace
-
-void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& result, int& label) {
-    const auto c = static_cast<qsizetype>(items.size());
-    label = 144;
-    result.reserve(k);
-    label = 148;
-    for (qsizetype i = 0; i < k; ++i) {
-        const auto j =
-            i + static_cast<qsizetype>(Main::Random::below(static_cast<std::uint64_t>(c - i)));
-        std::swap(items[static_cast<std::size_t>(i)], items[static_cast<std::size_t>(j)]);
-    }
-    // Storing an entry touches its text's reference count, which lies anywhere in memory: the
-    // entries a few slots ahead are fetched early so that these reads overlap.
-    label = 162;
-    constexpr qsizetype ahead = 16;
-    for (qsizetype i = 0; i < k; ++i) {
-        if (i + ahead < k)
-            prefetch(items[static_cast<std::size_t>(i + ahead)]);
-        if (i + ahead / 2 < k)
-            prefetch(const_cast<QString*>(items[static_cast<std::size_t>(i + ahead / 2)])
-                         ->data_ptr()
-                         .d_ptr());
-        result.append(*items[static_cast<std::size_t>(i)]);
-    }
-}
-
-QStringList chooseFromPool(const QStringList& pool, double count) {
-    const qsizetype c = pool.size();
-    if (c == 0)
-        return {};
-    if (static_cast<double>(c) < count)
-        return pool;
+std::vector<qsizetype> choosePositions(qsizetype poolSize, double count) {
+    std::vector<qsizetype> positions;
+    if (poolSize <= 0)
+        return positions;
+    positions.resize(static_cast<std::size_t>(poolSize));
+    std::iota(positions.begin(), positions.end(), qsizetype{0});
+    if (takesWholePool(poolSize, count))
+        return positions;
+    // Also false for a count that is not a number.
     if (!(count >= 0.5))
         return {};
-    std::vector<const QString*> items;
-    items.reserve(static_cast<std::size_t>(c));
-    for (const QString& entry : pool)
-        items.push_back(&entry);
-    QStringList result;
-    int label = 0;
-    drawInto(items, drawCount(count), result, label);
-    return result;
+    // Slot i takes a uniformly chosen position among those not drawn yet.
+    const qsizetype k = drawCount(count);
+    for (qsizetype i = 0; i < k; ++i) {
+        const auto j = i + static_cast<qsizetype>(
+                               Main::Random::below(static_cast<std::uint64_t>(poolSize - i)));
+        std::swap(positions[static_cast<std::size_t>(i)], positions[static_cast<std::size_t>(j)]);
+    }
+    positions.resize(static_cast<std::size_t>(k));
+    return positions;
 }
 
 } // namespace Delete1

@@ -20,15 +20,16 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool,
 // nearest whole number with halves going to the even neighbour, plus one.
 qsizetype drawCount(double count);
 
-// Chooses from the pool for the count value: nothing from an empty pool or for a count below 0.5;
-// a uniformly random sample of drawCount(count) distinct entries in draw order when the pool holds
-// at least count entries; otherwise the whole pool in pool order. Every ordered sample is equally
-// likely, and the cost is linear in the pool size.
-QStringList chooseFromPool(const QStringList& pool, double count);
+// Whether a pool of poolSize entries is taken whole for the count value: it holds fewer entries
+// than the count.
+bool takesWholePool(qsizetype poolSize, double count);
 
-// Draws k entries from items (k at most its size) into result: a partial Fisher-Yates shuffle in
-// place, where slot i takes a uniformly chosen entry among those not drawn yet, which gives every
-// ordered sample the same chance. label follows the step under way, for a failure report.
-void drawInto(std::vector<const QString*>& items, qsizetype k, QStringList& result, int& label);
+// The whole choice rule, over pool positions (0-based), so that it does not depend on how the pool
+// is stored. Nothing from an empty pool; every position in pool order when the pool holds fewer
+// entries than the count; nothing for a count below 0.5; otherwise drawCount(count) distinct
+// positions in draw order, by a partial Fisher-Yates shuffle: every ordered sample is equally
+// likely, and the cost is linear in the pool size. Each draw takes one value from the program's
+// generator.
+std::vector<qsizetype> choosePositions(qsizetype poolSize, double count);
 
 } // namespace Delete1

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
+#include "deletion/RenameNoReplace.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,20 +25,6 @@ namespace {
 
 QString errorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Renames without ever replacing what is at the target; where the file system cannot refuse to
-// replace, a hard link (which fails on an existing target) and the removal of the old name.
-int renameNoReplace(const QByteArray& from, const QByteArray& to) {
-#ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS)
-        return -1;
-#endif
-    if (::link(from.constData(), to.constData()) != 0)
-        return -1;
-    return ::unlink(from.constData());
 }
 
 // The trash information file of an entry in a freedesktop trash, empty elsewhere.
@@ -89,7 +77,7 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
                             .arg(QFile::decodeName(parent), entry.trashed);
         return result;
     }
-    if (renameNoReplace(trashed, original) != 0) {
+    if (NoReplace::rename(AT_FDCWD, trashed.constData(), AT_FDCWD, original.constData()) != 0) {
         const int error = errno;
         result.reason = error == EEXIST
                             ? QStringLiteral("its place is taken; it stays in the trash as %1")

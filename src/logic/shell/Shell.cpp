@@ -11,6 +11,7 @@
 #include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
+#include "deletion/TrashRun.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
@@ -185,21 +186,18 @@ QStringList draw(const Options& options, bool& unreadable) {
                      .arg(folders.at(static_cast<qsizetype>(i)), failures[i]));
     }
 
-    // The window's choice (Delete1::chooseFromPool), straight from the listings.
+    // The window's choice rule, over positions in the folders' listings taken in order.
     Main::Random::seed(options.seed.value_or(QRandomGenerator::system()->generate64()));
-    const double count = Main::countValue(options.countText);
     std::vector<const QString*> items;
     for (const QStringList& listing : listings)
         for (const QString& path : listing)
             items.push_back(&path);
     QStringList drawn;
-    if (static_cast<double>(items.size()) < count) {
-        for (const QString* path : items)
-            drawn.append(*path);
-    } else if (count >= 0.5) {
-        int label = 0;
-        Delete1::drawInto(items, Delete1::drawCount(count), drawn, label);
-    }
+    const std::vector<qsizetype> chosen = Delete1::choosePositions(
+        static_cast<qsizetype>(items.size()), Main::countValue(options.countText));
+    drawn.reserve(static_cast<qsizetype>(chosen.size()));
+    for (const qsizetype position : chosen)
+        drawn.append(*items[static_cast<std::size_t>(position)]);
     return drawn;
 }
 
@@ -234,35 +232,35 @@ int trashDrawn(const QStringList& drawn, bool unreadable) {
         return unreadable ? ExitLeftInPlace : ExitDone;
     }
     DesktopTrash trash;
-    RunRecord::Recorder record;
-    Delete1::RunTally tally;
+    Delete1::TrashRun run(trash);
     interrupted = 0;
     const auto previousInt = std::signal(SIGINT, onInterrupt);
     const auto previousTerm = std::signal(SIGTERM, onInterrupt);
-    qsizetype done = 0;
     {
         Progress progress(QStringLiteral("Moving to the trash"), drawn.size());
-        for (const QString& path : drawn) {
+        run.run(drawn, [&](qsizetype position, qsizetype /*count*/, const QString& /*path*/) {
             if (interrupted != 0)
-                break;
-            progress.step(done);
-            tally.count(path, Delete1::ShellDelete(path, true, trash), record);
-            ++done;
-        }
+                run.requestStop();
+            else
+                progress.step(position - 1);
+        });
     }
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
-    const QString recordError = record.save();
-    QString summary = Delete1::closingMessage(tally.leftInPlace, tally.gone);
-    if (interrupted != 0)
+    // The moves and their record durable before the closing line says they are done.
+    run.finish();
+    const QString& recordError = run.recordError();
+    QString summary = run.closingMessage();
+    if (run.stopRequested())
         summary += QStringLiteral("\n\nInterrupted: %1 drawn files were not handled.")
-                       .arg(drawn.size() - done);
+                       .arg(drawn.size() - run.handled());
     if (!recordError.isEmpty())
         summary += QStringLiteral("\n\nThe record of this run could not be written (%1); "
                                   "--put-back cannot undo it.")
                        .arg(recordError);
     writeErr(summary + QLatin1Char('\n'));
-    return tally.leftInPlace.isEmpty() && !unreadable && interrupted == 0 && recordError.isEmpty()
+    return run.tally().leftInPlace.isEmpty() && !unreadable && !run.stopRequested() &&
+                   recordError.isEmpty()
                ? ExitDone
                : ExitLeftInPlace;
 }

@@ -5,8 +5,8 @@
 #include "common/CountValue.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
-#include "common/Random.h"
 #include "deletelist/ListingCache.h"
+#include "deletelist/Sampling.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -102,38 +102,35 @@ QStringList randomFileList(Form1& form) {
         });
     }
 
-    // Choosing, straight from the rows' listings: the pool is never gathered into a list of its
-    // own, the draw works on pointers to the listed paths and the result shares their text.
+    // Choosing by the logic's rule over positions in the rows' listings taken in order; the
+    // result shares the listed paths' text.
     QStringList result;
     const qsizetype c = cache.fileCount();
-    double count = 0;
     if (c == 0)
         return result;
-    if (trap.test(132, [&] {
-            count = Main::countValue(form.Text1->text());
-            return static_cast<double>(c) >= count;
-        })) {
-        if (!(count >= 0.5))
-            return result;
-        int label = 134;
-        try {
-            std::vector<const QString*> items;
-            items.reserve(static_cast<std::size_t>(c));
-            for (qsizetype i = 0; i < cache.rowCount(); ++i) {
-                for (const QString& entry : cache.files(i))
-                    items.push_back(&entry);
-            }
-            drawInto(items, drawCount(count), result, label);
-        } catch (const std::exception& failure) {
-            trap.report(failure, label);
+    double count = 0;
+    trap.run(132, [&] { count = Main::countValue(form.Text1->text()); });
+    const bool whole = takesWholePool(c, count);
+    std::vector<qsizetype> chosen;
+    trap.run(whole ? 170 : 148, [&] { chosen = choosePositions(c, count); });
+    trap.run(whole ? 176 : 162, [&] {
+        // Where each row's files start among the positions.
+        std::vector<qsizetype> starts;
+        starts.reserve(static_cast<std::size_t>(cache.rowCount()));
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < cache.rowCount(); ++i) {
+            starts.push_back(start);
+            start += cache.files(i).size();
         }
-    } else {
-        trap.run(170, [&] {
-            result.reserve(c);
-            for (qsizetype i = 0; i < cache.rowCount(); ++i)
-                result.append(cache.files(i));
-        });
-    }
+        result.reserve(static_cast<qsizetype>(chosen.size()));
+        for (const qsizetype position : chosen) {
+            const auto row = std::upper_bound(starts.begin(), starts.end(), position) - 1;
+            const qsizetype i = row - starts.begin();
+            // Empty rows share a start with the next one; the row holding the position is the
+            // last of them.
+            result.append(cache.files(i).at(position - *row));
+        }
+    });
     return result;
 }
 

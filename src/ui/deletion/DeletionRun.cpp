@@ -2,10 +2,8 @@
 #include "Paths.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
-#include "deletion/RunRecord.h"
-#include "deletion/RunSummary.h"
-#include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
+#include "deletion/TrashRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -38,10 +36,10 @@ void Form1::PushButton2_Click() {
         return;
     }
     const auto n = paths.size();
-    Delete1::RunTally tally;
     QElapsedTimer sinceYield;
-    // What went to the trash is recorded even when the run ends early, so it can be put back.
-    RunRecord::Recorder record;
+    // What went to the trash is durable and recorded even when the run ends early, so it can be
+    // put back.
+    Delete1::TrashRun run(trash());
     for (qsizetype i = 1; i <= n; ++i) {
         QString path;
         trap.run(112, [&] { path = paths.at(i - 1); });
@@ -65,17 +63,17 @@ void Form1::PushButton2_Click() {
             if (!isBusy())
                 setMousePointer(PointerBusy);
         });
-        trap.run(122,
-                 [&] { tally.count(path, Delete1::ShellDelete(path, true, trash()), record); });
+        trap.run(122, [&] { run.trashOne(path); });
     }
-    // The run's trash records made durable, once per volume, before "Done." is shown.
-    trap.run(122, [&] { trash().flush(); });
+    // The run's trash records made durable, once per volume, and its record written before
+    // "Done." is shown.
+    trap.run(122, [&] { run.finish(); });
     trap.run(126, [&] { setMousePointer(PointerDefault); });
     trap.run(128, [&] { ProgressBar1->setValueF(0); });
     trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
     trap.run(132, [&] {
-        QString text = Delete1::closingMessage(tally.leftInPlace, tally.gone);
-        if (const QString error = record.save(); !error.isEmpty())
+        QString text = run.closingMessage();
+        if (const QString& error = run.recordError(); !error.isEmpty())
             text += QStringLiteral("\n\nThe record of this run could not be written (%1); it "
                                    "cannot be put back.")
                         .arg(error);

@@ -1,0 +1,264 @@
+#include "deletion/TrashDestination.h"
+
+#include "deletion/TrashFolders.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace TrashDestination {
+
+using TrashFolders::errorText;
+using TrashFolders::shown;
+using TrashFolders::withSlash;
+
+namespace {
+
+// The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
+// are kept as written.
+QByteArray cleanAbsolute(const QByteArray& path) {
+    QByteArray full = path;
+    if (!full.startsWith('/')) {
+        char cwd[PATH_MAX];
+        if (::getcwd(cwd, sizeof cwd) != nullptr)
+            full = QByteArray(cwd) + '/' + full;
+    }
+    QByteArray clean;
+    clean.reserve(full.size());
+    for (const char c : full)
+        if (c != '/' || !clean.endsWith('/'))
+            clean.append(c);
+    if (clean.size() > 1 && clean.endsWith('/'))
+        clean.chop(1);
+    return clean;
+}
+
+QByteArray dataHome() {
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    if (xdg.startsWith('/'))
+        return cleanAbsolute(xdg);
+    return cleanAbsolute(qgetenv("HOME") + "/.local/share");
+}
+
+// The resolved path of a folder, or empty with errno set.
+QByteArray realPath(const QByteArray& path) {
+    char* real = ::realpath(path.constData(), nullptr);
+    if (real == nullptr)
+        return {};
+    QByteArray result(real);
+    std::free(real); // NOLINT(cppcoreguidelines-no-malloc): realpath allocates with malloc
+    return result;
+}
+
+// The highest ancestor of `folder` (a resolved path) on the device: the mount point as found
+// without a mount table.
+QByteArray walkUpToMountPoint(QByteArray folder, dev_t device) {
+    while (folder != "/") {
+        const QByteArray up = parentOf(folder);
+        struct stat st {};
+        if (::stat(up.constData(), &st) != 0 || st.st_dev != device)
+            break;
+        folder = up;
+    }
+    return folder;
+}
+
+} // namespace
+
+QByteArray parentOf(const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+bool lookAt(int at, const char* name, bool follow, Look& look) {
+    int flags = follow ? 0 : AT_SYMLINK_NOFOLLOW;
+    if (*name == '\0')
+        flags |= AT_EMPTY_PATH;
+#ifdef STATX_MNT_ID
+    struct statx sx {};
+    if (::statx(at, name, flags, STATX_TYPE | STATX_INO | STATX_MNT_ID, &sx) == 0) {
+        look.mode = sx.stx_mode;
+        look.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        look.inode = sx.stx_ino;
+        look.hasMountId = (sx.stx_mask & STATX_MNT_ID) != 0;
+        look.mountId = sx.stx_mnt_id;
+        return true;
+    }
+    if (errno != ENOSYS)
+        return false;
+#endif
+    struct stat st {};
+    if (::fstatat(at, name, &st, flags) != 0)
+        return false;
+    look.mode = st.st_mode;
+    look.device = st.st_dev;
+    look.inode = st.st_ino;
+    look.hasMountId = false;
+    return true;
+}
+
+// Looks at the path once; false (with the result filled) when nothing is to be moved: the path
+// names no file, nothing is there, it cannot be looked at, or it is a folder.
+bool lookBefore(const QString& path, Entry& entry, TrashResult& result) {
+    entry.path = path;
+    entry.full = cleanAbsolute(QFile::encodeName(path));
+    entry.parent = parentOf(entry.full);
+    entry.name = entry.full.mid(entry.full.lastIndexOf('/') + 1);
+    if (entry.name.isEmpty() || entry.name == "." || entry.name == "..") {
+        result.reason = QStringLiteral("the path does not name a file");
+        return false;
+    }
+    // The path is looked at and moved by its full name: what a swap in between could bring is
+    // caught after the move (a folder goes back) or refused by the rename (another mount).
+    if (!lookAt(AT_FDCWD, entry.full.constData(), false, entry.before)) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            result.gone = true;
+        else
+            result.reason = errorText(errno);
+        return false;
+    }
+    if (S_ISDIR(entry.before.mode)) {
+        result.isFolder = true;
+        result.reason = QStringLiteral("it is a folder; folders are never deleted");
+        return false;
+    }
+    return true;
+}
+
+bool Destinations::readMounts() {
+    m_mountsRead = true;
+    m_mountsError = MountTable::read(m_mounts) ? 0 : errno;
+    return m_mountsError == 0;
+}
+
+const MountTable::Mount* Destinations::mountById(std::uint64_t id) {
+    for (int pass = 0; pass < 2; ++pass) {
+        if ((pass == 1 || !m_mountsRead) && !readMounts())
+            return nullptr;
+        if (const MountTable::Mount* mount = MountTable::byId(m_mounts, id))
+            return mount;
+    }
+    return nullptr;
+}
+
+// The mount point holding a resolved path, by the longest prefix; null without a table.
+const MountTable::Mount* Destinations::mountHolding(const QByteArray& path) {
+    if (!m_mountsRead)
+        readMounts();
+    return m_mountsError == 0 ? MountTable::holding(m_mounts, path) : nullptr;
+}
+
+QString Destinations::mountTableFault() const {
+    const QString table = QString::fromLatin1(MountTable::path());
+    if (m_mountsError == 0)
+        return QStringLiteral("its mount is missing from the mount table %1, so the volume's "
+                              "top was found by walking up the folders: ")
+            .arg(table);
+    return QStringLiteral("the mount table %1 cannot be read (%2), so the volume's top was "
+                          "found by walking up the folders: ")
+        .arg(table, errorText(m_mountsError));
+}
+
+// The home trash's files folder, or its nearest existing ancestor.
+bool Destinations::lookAtHome(const QByteArray& trashPath) {
+    if (m_homeKnown && m_homePath == trashPath)
+        return true;
+    m_homePath = trashPath;
+    QByteArray path = trashPath + "/files";
+    while (!lookAt(AT_FDCWD, path.constData(), true, m_homeLook)) {
+        if ((errno != ENOENT && errno != ENOTDIR) || path == "/")
+            return false;
+        path = parentOf(path);
+    }
+    m_homeFound = path;
+    m_homeKnown = true;
+    return true;
+}
+
+// Whether the entry's folder lies on the home trash's mount. The entry's own mount is the
+// folder's unless the entry is a mount point itself, and no mount point is the home trash's
+// mount, so one look at the entry answers. Without mount ids the folder is resolved and its
+// mount (kept in realParent and mount for findTop) compared with the home trash's.
+bool Destinations::isHome(const Entry& entry, const QByteArray& homeTrash, QByteArray& realParent,
+                          const MountTable::Mount*& mount) {
+    if (!lookAtHome(homeTrash))
+        return false;
+    if (entry.before.hasMountId && m_homeLook.hasMountId)
+        return entry.before.mountId == m_homeLook.mountId;
+    realParent = realPath(entry.parent);
+    const QByteArray realHome = realPath(m_homeFound);
+    const MountTable::Mount* homeMount = realHome.isEmpty() ? nullptr : mountHolding(realHome);
+    mount = realParent.isEmpty() ? nullptr : mountHolding(realParent);
+    return homeMount != nullptr && mount != nullptr
+               ? homeMount->point == mount->point
+               : entry.before.device == m_homeLook.device; // no mount table
+}
+
+// The top of the volume that holds the entry's folder, and the path recorded relative to it.
+bool Destinations::findTop(const Entry& entry, QByteArray realParent,
+                           const MountTable::Mount* mount, Destination& to, TrashResult& result) {
+    to.refusal = QStringLiteral("no trash can be used on its file system: ");
+    if (realParent.isEmpty())
+        realParent = realPath(entry.parent);
+    if (realParent.isEmpty()) {
+        result.reason = to.refusal + QStringLiteral("cannot resolve the folder %1: %2")
+                                         .arg(shown(entry.parent), errorText(errno));
+        return false;
+    }
+    if (entry.before.hasMountId) {
+        Look folderLook;
+        if (!lookAt(AT_FDCWD, entry.parent.constData(), true, folderLook)) {
+            result.reason = errorText(errno);
+            return false;
+        }
+        if (folderLook.hasMountId && folderLook.mountId != entry.before.mountId) {
+            result.reason = QStringLiteral(
+                "it is a mount point of its own (mounted over the file at its path) and "
+                "cannot be moved");
+            return false;
+        }
+        mount = mountById(entry.before.mountId);
+    } else if (mount == nullptr) {
+        mount = mountHolding(realParent);
+    }
+    if (mount != nullptr) {
+        to.top = mount->point;
+    } else {
+        // No mount table: the highest folder on the folder's own device.
+        struct stat folder {};
+        if (::stat(entry.parent.constData(), &folder) != 0) {
+            result.reason = errorText(errno);
+            return false;
+        }
+        to.top = walkUpToMountPoint(realParent, folder.st_dev);
+        to.refusal += mountTableFault();
+    }
+    if (!MountTable::isUnder(realParent, to.top)) {
+        result.reason = to.refusal + QStringLiteral("its folder %1 is not under the top %2 of "
+                                                    "its mount")
+                                         .arg(shown(realParent), shown(to.top));
+        return false;
+    }
+    to.recordedPath = withSlash(realParent).mid(withSlash(to.top).size()) + entry.name;
+    return true;
+}
+
+bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result) {
+    to.homeTrash = dataHome() + "/Trash";
+    QByteArray realParent;
+    const MountTable::Mount* mount = nullptr;
+    to.home = isHome(entry, to.homeTrash, realParent, mount);
+    if (to.home) {
+        to.recordedPath = entry.full;
+        return true;
+    }
+    return findTop(entry, realParent, mount, to, result);
+}
+
+} // namespace TrashDestination

@@ -1,0 +1,78 @@
+#include "deletion/TrashEntry.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <unistd.h>
+
+namespace TrashEntry {
+
+namespace {
+
+// A dot and up to this many bytes after it count as an extension that shortened and numbered
+// names keep at their end.
+constexpr qsizetype LongestExtension = 16;
+
+// Cuts a name to at most `size` bytes without splitting a UTF-8 sequence.
+QByteArray cutName(const QByteArray& name, qsizetype size) {
+    if (name.size() <= size)
+        return name;
+    qsizetype end = size;
+    while (end > 0 && (static_cast<unsigned char>(name.at(end)) & 0xC0U) == 0x80U)
+        --end;
+    return name.left(end);
+}
+
+} // namespace
+
+// time() reads the kernel's coarse clock, which can lag the real one by a tick and so name the
+// second before the move; the real-time clock does not.
+QByteArray deletionDate() {
+    timespec precise{};
+    if (::clock_gettime(CLOCK_REALTIME, &precise) != 0)
+        return {};
+    const std::time_t now = precise.tv_sec;
+    std::tm local{};
+    char text[32] = {};
+    if (::localtime_r(&now, &local) == nullptr ||
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local) == 0)
+        return {};
+    return text;
+}
+
+QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype nameMax) {
+    QByteArray stem = name;
+    QByteArray extension;
+    const qsizetype dot = name.lastIndexOf('.');
+    if (dot > 0 && name.size() - dot <= LongestExtension) {
+        stem = name.left(dot);
+        extension = name.mid(dot);
+    }
+    const qsizetype room = nameMax - InfoSuffix.size() - tag.size() - extension.size();
+    return cutName(stem, std::max<qsizetype>(room, 1)) + tag + extension;
+}
+
+QByteArray infoText(const QByteArray& recordedPath) {
+    return QByteArrayLiteral("[Trash Info]\nPath=") + recordedPath.toPercentEncoding("/") +
+           QByteArrayLiteral("\nDeletionDate=") + deletionDate() + '\n';
+}
+
+bool writeAll(int fd, const QByteArray& data) {
+    const char* next = data.constData();
+    auto left = static_cast<size_t>(data.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd, next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        next += written;
+        left -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace TrashEntry

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "deletion/RunRecord.h"
+#include "deletion/RunSummary.h"
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+class Trash;
+
+namespace Delete1 {
+
+// One deletion run, the window's and the command line's alike: each listed path goes to the
+// trash through ShellDelete, the outcomes are tallied, what moved is recorded so that the run can
+// be put back, and before the closing message the trash is made durable (one syncfs per volume)
+// and the record written.
+class TrashRun {
+public:
+    // Called before each path with its 1-based position, the number of paths and the path; it may
+    // call requestStop(), which then keeps that path and the rest in place.
+    using Progress = std::function<void(qsizetype position, qsizetype count, const QString& path)>;
+
+    explicit TrashRun(Trash& trash) : m_trash(trash) {}
+    TrashRun(const TrashRun&) = delete;
+    TrashRun& operator=(const TrashRun&) = delete;
+    TrashRun(TrashRun&&) = delete;
+    TrashRun& operator=(TrashRun&&) = delete;
+    // A run cut short (the window closed, a failure) is finished here: what moved is durable and
+    // recorded.
+    ~TrashRun() { finish(); }
+
+    // Moves the paths in order until all are handled or a stop is requested.
+    void run(const QStringList& paths, const Progress& progress = {});
+    // Moves one path: for a caller that drives the loop itself.
+    void trashOne(const QString& path);
+    // Asks the run to stop before its next path; safe from another thread.
+    void requestStop() { m_stop = true; }
+    [[nodiscard]] bool stopRequested() const { return m_stop; }
+
+    // Ends the run: the trash made durable, then the record written. Called before the closing
+    // message is shown; a second call does nothing.
+    void finish();
+
+    // "Done.", the files no longer there and those left in place (see closingMessage).
+    [[nodiscard]] QString closingMessage() const;
+    [[nodiscard]] const RunTally& tally() const { return m_tally; }
+    // The paths handled so far.
+    [[nodiscard]] qsizetype handled() const { return m_handled; }
+    // Why the record could not be written; empty when it was or nothing moved.
+    [[nodiscard]] const QString& recordError() const { return m_recordError; }
+
+private:
+    Trash& m_trash;
+    RunRecord::Recorder m_record;
+    RunTally m_tally;
+    std::atomic<bool> m_stop{false};
+    qsizetype m_handled = 0;
+    QString m_recordError;
+    bool m_finished = false;
+};
+
+} // namespace Delete1
