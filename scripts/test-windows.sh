@@ -173,7 +173,9 @@ fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
   # Nothing of the build's: no Qt or MinGW on the path, no plugin folder, a prefix of its own.
   unset WINEPATH QT_PLUGIN_PATH
   export WINEPREFIX="$fresh/prefix"
-  "$wine" wineboot --init >/dev/null 2>&1
+  # wineboot may answer non-zero for what a headless prefix lacks; the self-check says what counts.
+  "$wine" wineboot --init >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver64 -w
   program="$(echo "$fresh"/Thinwick-*-win64/bin/thinwick.exe)"
   "$wine" "$program" --self-check >"$fresh/self-check.txt" 2>&1 || {
     cat "$fresh/self-check.txt" >&2
