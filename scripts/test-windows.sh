@@ -76,6 +76,12 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
 say "configuring the Windows build in $build"
 mkdir -p "$build"
+# A build folder configured against another Qt starts afresh: CMake keeps its first toolchain.
+if [ -f "$build/CMakeCache.txt" ] &&
+  ! grep -qxF "CMAKE_TOOLCHAIN_FILE:FILEPATH=$qt/lib/cmake/Qt6/qt.toolchain.cmake" "$build/CMakeCache.txt"; then
+  say "the build folder was configured against another Qt: configuring afresh"
+  rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
+fi
 build_started=$SECONDS
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
