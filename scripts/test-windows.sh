@@ -179,6 +179,8 @@ fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
   # Nothing of the build's: no Qt or MinGW on the path, no plugin folder, a prefix of its own.
   unset WINEPATH QT_PLUGIN_PATH
   export WINEPREFIX="$fresh/prefix"
+  # The tests' temp folder is gone; Wine keeps its server's socket under TMPDIR.
+  export TMPDIR="$host_tmp" XDG_DATA_HOME="$fresh/data"
   # wineboot may answer non-zero for what a headless prefix lacks; the self-check says what counts.
   "$wine" wineboot --init >/dev/null 2>&1 || true
   /usr/lib/wine/wineserver64 -w
