@@ -6,8 +6,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 # The package check builds a Debian package and runs its validators.
-"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian \
-  g++-mingw-w64-x86-64
+"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-tests.XXXXXX")"

@@ -4,10 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-#include <system_error>
 
 QStringList ScriptedDialogs::messageTexts() const {
     QStringList texts;
@@ -80,12 +76,16 @@ std::optional<QString> ScriptedDialogs::input(const QString& prompt, const QStri
 
 QString ScriptedDialogs::pickFolder(const QString& title, const QString& initialFolder) {
     record({Kind::PickFolder, title, initialFolder});
-    return take(m_folders, "folder picker", title);
+    // The real dialogs answer with native separators.
+    return TestEnv::native(take(m_folders, "folder picker", title));
 }
 
 QStringList ScriptedDialogs::pickFiles(const QString& title, const QString& filter) {
     record({Kind::PickFiles, title, filter});
-    return take(m_files, "file picker", title);
+    QStringList files = take(m_files, "file picker", title);
+    for (QString& file : files)
+        file = TestEnv::native(file);
+    return files;
 }
 
 void ScriptedDialogs::openUrl(const QUrl& url) {
@@ -97,27 +97,19 @@ namespace TestEnv {
 namespace {
 
 // The private root of one test process, removed with everything in it when the process ends.
-// Removal goes through the byte-level API so names that are not valid UTF-8 go too.
 class TemporaryRoot {
 public:
-    TemporaryRoot() {
-        const QByteArray base =
-            qEnvironmentVariableIsEmpty("TMPDIR") ? QByteArray("/tmp") : qgetenv("TMPDIR");
-        std::string pattern = base.toStdString() + "/thinwick-test-XXXXXX";
-        if (mkdtemp(pattern.data()) != nullptr)
-            m_path = pattern;
-    }
+    TemporaryRoot() : m_path(makeTemporaryRoot()) {}
     TemporaryRoot(const TemporaryRoot&) = delete;
     TemporaryRoot& operator=(const TemporaryRoot&) = delete;
     ~TemporaryRoot() {
-        std::error_code ignored;
-        if (!m_path.empty())
-            std::filesystem::remove_all(m_path, ignored);
+        if (!m_path.isEmpty())
+            removeTemporaryRoot(m_path);
     }
-    QString path() const { return QFile::decodeName(QByteArray::fromStdString(m_path)); }
+    QString path() const { return m_path; }
 
 private:
-    std::string m_path;
+    QString m_path;
 };
 
 TemporaryRoot& temporaryRoot() {
@@ -141,6 +133,7 @@ void prepare() {
     qputenv("HOME", QFile::encodeName(base + QStringLiteral("/home")));
     // Temporary folders of the tests live inside the root and go with it.
     qputenv("TMPDIR", QFile::encodeName(base + QStringLiteral("/tmp")));
+    preparePlatform(base);
 }
 
 QString root() {
@@ -152,24 +145,8 @@ QString configHome() {
 QString dataHome() {
     return root() + QStringLiteral("/data");
 }
-QString settingsFile() {
-    return configHome() + QStringLiteral("/Brindlewood.ini");
-}
-void removeSettings() {
-    QFile::remove(settingsFile());
-}
-
-void writeSettingsFile(const QByteArray& contents) {
-    QFile file(settingsFile());
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(contents);
-}
-
-QByteArray readSettingsFile() {
-    QFile file(settingsFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
 }
 
 void makeFile(const QString& path, const QByteArray& contents) {

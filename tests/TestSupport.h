@@ -83,6 +83,26 @@ QByteArray readSettingsFile();
 // Makes a file (and its folders) with the given contents.
 void makeFile(const QString& path, const QByteArray& contents = "x");
 
+// What differs between the platforms the suite runs on; each is defined in the platform's file.
+// Marks a file or folder hidden. On Unix a name starting with "." is what hides it, so tests name
+// hidden entries that way on every platform and call this as well; on Windows it sets the hidden
+// attribute (and the system attribute too when asked).
+void makeHidden(const QString& path, bool system = false);
+// Whether the tests can make symbolic links (on Windows that takes a privilege, and QFile::link
+// makes shortcuts instead).
+bool canLink();
+// The path as the program shows it: native separators.
+QString native(const QString& path);
+// Whether a file name can exist on this platform's file systems (Windows refuses "\", ":",
+// "*", "?", "\"", "<", ">", "|", control characters and a trailing blank or dot).
+bool canHoldName(const QString& name);
+
+// For the platform's file: makes the private root (empty on failure), removes it, and points the
+// platform's own stores (the registry branch of the settings on Windows) into it.
+QString makeTemporaryRoot();
+void removeTemporaryRoot(const QString& path);
+void preparePlatform(const QString& root);
+
 } // namespace TestEnv
 
 // Runs a QTest object with the prepared environment: use in place of QTEST_MAIN.

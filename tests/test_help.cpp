@@ -138,7 +138,7 @@ private slots:
         QCOMPARE(dialogs.calls().front().text, Question);
         QCOMPARE(dialogs.calls().front().title, QStringLiteral("Thinwick"));
         QCOMPARE(FormControls(form).ListView1->rows(),
-                 QStringList{besideSamples() + QLatin1Char('/')});
+                 QStringList{TestEnv::native(besideSamples() + QLatin1Char('/'))});
         QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("15"));
         QVERIFY(TestEnv::readSettingsFile().contains("Text1=15"));
         QCOMPARE(FormControls(form).ListView3->rows(), second);
@@ -158,7 +158,7 @@ private slots:
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
         form.PushButton16_Click();
-        const QString row = besideSamples() + QLatin1Char('/');
+        const QString row = TestEnv::native(besideSamples() + QLatin1Char('/'));
         QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{row, row}));
         QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("15"));
         // Two equal rows pool every sample twice; the draw is still 15 rows.
@@ -207,7 +207,7 @@ private slots:
         dialogs.expectMessage(2);
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
-        const QString row = besideSamples() + QLatin1Char('/');
+        const QString row = TestEnv::native(besideSamples() + QLatin1Char('/'));
         QCOMPARE(dialogs.messageTexts(), (QStringList{NoFiles + row, NoFiles + row}));
         QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
         QCOMPARE(FormControls(form).ListView3->count(), 0);

@@ -121,7 +121,13 @@ private slots:
         QCOMPARE(Main::FileNameOf("C:\\Data\\x.txt", '\\'), QString("x.txt"));
         QCOMPARE(Main::FileNameOf("x.txt", '\\'), QString("x.txt"));
         QCOMPARE(Main::FileNameOf("C:\\Data\\", '\\'), QString());
-        // The default is the native '/': a backslash is an ordinary character then.
+        // The default is the native separator; on Unix a backslash is an ordinary character.
+        if (QDir::separator() == QLatin1Char('\\')) {
+            QCOMPARE(Main::FileNameOf("C:\\Data\\x.txt"), QString("x.txt"));
+            QCOMPARE(Main::FileNameOf("\\\\server\\share\\"), QString());
+            QCOMPARE(Main::FileNameOf("C:/Data/x.txt"), QString("C:/Data/x.txt"));
+            return;
+        }
         QCOMPARE(Main::FileNameOf("/home/u/x.txt"), QString("x.txt"));
         QCOMPARE(Main::FileNameOf("/home/u/"), QString());
         QCOMPARE(Main::FileNameOf("C:\\Data\\x.txt"), QString("C:\\Data\\x.txt"));
@@ -190,6 +196,9 @@ private slots:
         ListView list;
         list.addRow("kept");
         Main::LoadListFromFile(list, path, dialogs, "Title");
+        // On Windows a row takes the native separator.
+        for (QString& row : added)
+            row = TestEnv::native(row);
         QCOMPARE(list.rows(), QStringList{"kept"} + added);
         QVERIFY(dialogs.calls().empty());
     }
@@ -226,6 +235,19 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("expected");
         // clang-format off
+        if (QDir::separator() == QLatin1Char('\\')) {
+            // Windows: drive paths, and the network path's leading pair.
+            QTest::newRow("drive, doubled inside") << "C:\\a\\\\b" << "C:\\a\\b\\";
+            QTest::newRow("drive, ends in separator") << "C:\\a\\b\\" << "C:\\a\\b\\";
+            QTest::newRow("drive root") << "C:\\" << "C:\\";
+            QTest::newRow("network path") << "\\\\server\\share" << "\\\\server\\share\\";
+            QTest::newRow("leading run") << "\\\\\\srv\\\\x" << "\\\\srv\\x\\";
+            QTest::newRow("relative, doubled inside") << "a\\\\b" << "a\\b\\";
+            QTest::newRow("bare name") << "a" << "a\\";
+            QTest::newRow("empty") << "" << "\\";
+            QTest::newRow("lone separator") << "\\" << "\\\\";
+            return;
+        }
         QTest::newRow("absolute, doubled inside") << "/a//b" << "/a/b/";
         QTest::newRow("absolute, ends in separator") << "/a/b/" << "/a/b/";
         QTest::newRow("leading run") << "///srv//x" << "//srv/x/";
@@ -244,9 +266,11 @@ private slots:
     }
 
     void pickedFolderRow() {
-        QCOMPARE(AddFolder::pickedFolderRow("/"), QString("/"));
+        if (QDir::separator() == QLatin1Char('/'))
+            QCOMPARE(AddFolder::pickedFolderRow("/"), QString("/"));
         QTemporaryDir tmp;
-        QCOMPARE(AddFolder::pickedFolderRow(tmp.path()), tmp.path() + "/");
+        QCOMPARE(AddFolder::pickedFolderRow(TestEnv::native(tmp.path())),
+                 TestEnv::native(tmp.path() + "/"));
     }
 
     void doubleClickRemovesSelectedRow() {
@@ -304,8 +328,8 @@ private slots:
 
     void clearList() {
         QTemporaryDir tmp;
-        const QString one = tmp.path() + "/one/";
-        const QString two = tmp.path() + "/two";
+        const QString one = TestEnv::native(tmp.path() + "/one/");
+        const QString two = TestEnv::native(tmp.path() + "/two");
         TestEnv::makeFile(one + "a.txt");
         TestEnv::makeFile(one + "b.txt");
         TestEnv::makeFile(two + "/c.txt");
@@ -314,7 +338,7 @@ private slots:
         FormControls(form).Text1->setText("100");
         addRows(form, {one, two});
         form.deleteList().CorrelateListviewsWrapper();
-        const QStringList files{one + "a.txt", one + "b.txt", two + "/c.txt"};
+        const QStringList files{one + "a.txt", one + "b.txt", TestEnv::native(two + "/c.txt")};
         QCOMPARE(sorted(FormControls(form).ListView3->rows()), files);
         QVERIFY(!FormControls(form).Text4->text().isEmpty());
 
@@ -475,7 +499,7 @@ private slots:
         TestEnv::makeFile(folder + "/f1.txt");
         TestEnv::makeFile(folder + "/f2.txt");
         // The row reads as the user writes the path: "/tmp/.../pick/".
-        const QString row = folder + "/";
+        const QString row = TestEnv::native(folder + "/");
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         FormControls(form).Text1->setText("100");
@@ -518,7 +542,7 @@ private slots:
         form.PushButton8_Click();
         QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
-        QCOMPARE(FormControls(form).ListView1->rowText(2), empty + "/");
+        QCOMPARE(FormControls(form).ListView1->rowText(2), TestEnv::native(empty + "/"));
         FormControls(form).ListView1->removeRow(2);
         dialogs.whileOpen = nullptr;
 

@@ -51,6 +51,10 @@ void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
     // left out rather than shown as a blank row that never contributes a file.
     QStringList rows = splitListLines(*text);
     rows.removeIf([](const QString& row) { return row.isEmpty(); });
+    // On Windows "C:/x" and "C:\x" name the same folder; a row takes the native separator, so
+    // the paths drawn from it show one separator throughout. Elsewhere the text stays as read.
+    for (QString& row : rows)
+        row = QDir::toNativeSeparators(row);
     list.addRows(rows);
 }
 

@@ -37,8 +37,10 @@ QString userSampleFolder() {
            QStringLiteral("/Thinwick/Samples");
 }
 
+// As rows show paths: with the native separator, so the row and the paths drawn from it have one.
 QString sampleFolder(const Found& where) {
-    return where.shared ? userSampleFolder() : where.folder + QStringLiteral("/Samples");
+    return QDir::toNativeSeparators(where.shared ? userSampleFolder()
+                                                 : where.folder + QStringLiteral("/Samples"));
 }
 
 int refreshSampleCopy(const QString& installed, const QString& copy) {

@@ -13,9 +13,13 @@ namespace {
 
 std::unique_ptr<QSettings> openStore(const QString& appName, const QString& section) {
     // The branch the platform's own get/save-setting functions use, so stored values carry over.
-    auto store = std::make_unique<QSettings>(
-        QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + appName,
-        QSettings::NativeFormat);
+    // THINWICK_REGISTRY_BRANCH moves the whole store elsewhere, as XDG_CONFIG_HOME does on
+    // Linux: the tests keep their settings in a branch of their own.
+    QString branch = qEnvironmentVariable("THINWICK_REGISTRY_BRANCH");
+    if (branch.isEmpty())
+        branch = QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings");
+    auto store =
+        std::make_unique<QSettings>(branch + QLatin1Char('\\') + appName, QSettings::NativeFormat);
     // Only the user's own values count, not a system-wide file of the same name.
     store->setFallbacksEnabled(false);
     store->beginGroup(section);

@@ -30,8 +30,9 @@ public:
     [[nodiscard]] virtual bool looksBeforeMoving() const { return false; }
 };
 
-// The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems,
-// QFile::moveToTrash on Windows and macOS. Each platform's implementation is a file of its own.
+// The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems, the
+// shell's Recycle Bin on Windows, QFile::moveToTrash on macOS. Each platform's implementation is a
+// file of its own.
 class DesktopTrash : public Trash {
 public:
     DesktopTrash();

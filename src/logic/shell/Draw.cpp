@@ -16,6 +16,7 @@
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSet>
@@ -123,7 +124,8 @@ Pool poolFromFolders(const Options& options) {
     // read twice.
     Delete1::WalkListings walked;
     for (const QString& folder : options.folders) {
-        QStringList tree{Main::terminatedFolderPath(folder)};
+        // "C:/x" as typed on Windows takes the native separator, as the window's rows do.
+        QStringList tree{Main::terminatedFolderPath(QDir::toNativeSeparators(folder))};
         given.append(escaped(tree.first()));
         if (options.subfolders) {
             StderrDialogs dialogs;

@@ -1,0 +1,140 @@
+// The test environment on Windows: attributes hide files, and the settings go to a registry
+// branch of the test's own, removed at the end.
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+#include <filesystem>
+#include <system_error>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace TestEnv {
+namespace {
+
+const QString testBranch = QStringLiteral("HKEY_CURRENT_USER\\Software\\Thinwick tests");
+
+QString& branchName() {
+    static QString name;
+    return name;
+}
+
+} // namespace
+
+// The settings live in the registry: the "file" is the test's branch, written from and shown as INI
+// text (sections and key=value lines), so a test can set up and look at stored values.
+QString settingsFile() {
+    return qEnvironmentVariable("THINWICK_REGISTRY_BRANCH") + QStringLiteral("\\Brindlewood");
+}
+void removeSettings() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    store.clear();
+}
+
+void writeSettingsFile(const QByteArray& contents) {
+    removeSettings();
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    QString section;
+    for (QString line :
+         QString::fromUtf8(contents).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+        if (line.startsWith(QChar(0xFEFF)))
+            line.remove(0, 1);
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            section = line.mid(1, line.size() - 2);
+        else if (const qsizetype equals = line.indexOf(QLatin1Char('='));
+                 equals > 0 && !section.isEmpty() && !line.startsWith(QLatin1Char(';')))
+            store.setValue(section + QLatin1Char('/') + line.left(equals).trimmed(),
+                           line.mid(equals + 1));
+    }
+    store.sync();
+}
+
+QByteArray readSettingsFile() {
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    QByteArray text;
+    for (const QString& section : store.childGroups()) {
+        text += "[" + section.toUtf8() + "]\n";
+        store.beginGroup(section);
+        for (const QString& key : store.childKeys())
+            text += key.toUtf8() + "=" + store.value(key).toString().toUtf8() + "\n";
+        store.endGroup();
+    }
+    return text;
+}
+
+bool canLink() {
+    return false;
+}
+
+void makeHidden(const QString& path, bool system) {
+    const QString native = QDir::toNativeSeparators(path);
+    const auto name = reinterpret_cast<LPCWSTR>(native.utf16());
+    const DWORD attributes = GetFileAttributesW(name);
+    QVERIFY2(attributes != INVALID_FILE_ATTRIBUTES, qPrintable(path));
+    const DWORD added = FILE_ATTRIBUTE_HIDDEN | (system ? FILE_ATTRIBUTE_SYSTEM : 0);
+    QVERIFY2(SetFileAttributesW(name, attributes | added),
+             qPrintable(path + QStringLiteral(": error %1").arg(GetLastError())));
+}
+
+bool canHoldName(const QString& name) {
+    if (name.isEmpty() || name.endsWith(QLatin1Char(' ')) || name.endsWith(QLatin1Char('.')))
+        return false;
+    for (const QChar c : name)
+        if (c.unicode() < 32 || QStringLiteral("\\/:*?\"<>|").contains(c))
+            return false;
+    return true;
+}
+
+QString makeTemporaryRoot() {
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/thinwick-test-XXXXXX"));
+    if (!dir.isValid())
+        return {};
+    dir.setAutoRemove(false);
+    return dir.path();
+}
+
+void removeTemporaryRoot(const QString& path) {
+    std::error_code ignored;
+    // Hidden, system and read-only entries go too.
+    for (auto it = std::filesystem::recursive_directory_iterator(path.toStdWString(), ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored))
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::filesystem::remove_all(path.toStdWString(), ignored);
+    if (!branchName().isEmpty()) {
+        const std::wstring key =
+            (QStringLiteral("Software\\Thinwick tests\\") + branchName()).toStdWString();
+        RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Thinwick tests"); // only when it is empty
+    }
+}
+
+// The settings store reads its registry branch from THINWICK_REGISTRY_BRANCH: a branch of this
+// process's own, so a test never touches the user's settings.
+void preparePlatform(const QString& root) {
+    branchName() = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    qputenv("THINWICK_REGISTRY_BRANCH", (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
+    // Under Wine the Recycle Bin is the host's freedesktop trash under XDG_DATA_HOME, which Wine
+    // reads as a host path: the test's own data folder, as the host names it.
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    if (const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")))) {
+        const QString data = QDir::toNativeSeparators(root + QStringLiteral("/data"));
+        if (char* name = unixName(reinterpret_cast<LPCWSTR>(data.utf16()))) {
+            qputenv("XDG_DATA_HOME", name);
+            HeapFree(GetProcessHeap(), 0, name);
+        }
+    }
+    // Windows finds its temp folder through TMP and TEMP.
+    const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
+    qputenv("TMP", tmp);
+    qputenv("TEMP", tmp);
+}
+
+} // namespace TestEnv
