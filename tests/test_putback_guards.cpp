@@ -6,6 +6,7 @@
 #include "deletion/RunRecord.h"
 #include "deletion/RunSummary.h"
 #include "deletion/Trash.h"
+#include "deletion/TrashRun.h"
 #include "shell/Shell.h"
 
 #include <QCoreApplication>
@@ -344,6 +345,54 @@ private slots:
                  qPrintable(result.reason));
         QVERIFY(!QFileInfo::exists(file));
         QCOMPARE(readAll(theirs + QStringLiteral("/files/a.txt")), QByteArray("theirs"));
+    }
+
+    // The same swap during a run: the files that went into the kept folder are recorded and told
+    // where that folder really is, nothing goes into the link, and put-back moves none of them.
+    void topTrashSwappedDuringRun() {
+        const QString top = m_root + QStringLiteral("/vol");
+        if (!mountTmpfs(top))
+            QSKIP("no private mount namespace for a volume");
+        const QStringList files{top + QStringLiteral("/a.txt"), top + QStringLiteral("/b.txt"),
+                                top + QStringLiteral("/c.txt")};
+        for (const QString& file : files)
+            writeFile(file, "mine");
+        const QString trashFolder = top + QStringLiteral("/.Trash-%1").arg(::geteuid());
+        const QString away = top + QStringLiteral("/moved-away");
+        const QString theirs = top + QStringLiteral("/theirs");
+        QVERIFY(QDir().mkpath(theirs + QStringLiteral("/files")));
+        QVERIFY(QDir().mkpath(theirs + QStringLiteral("/info")));
+        QString closing;
+        {
+            DesktopTrash trash;
+            Delete1::TrashRun run(trash);
+            run.run(files, [&](qsizetype position, qsizetype /*count*/, const QString& path) {
+                guard(path);
+                if (position == 2) {
+                    QVERIFY(QDir().rename(trashFolder, away));
+                    QVERIFY(QFile::link(theirs, trashFolder));
+                }
+            });
+            run.finish();
+            closing = run.closingMessage();
+        }
+        QVERIFY2(closing.contains(QStringLiteral("The trash folder %1 was moved to %2 during the "
+                                                 "run")
+                                      .arg(trashFolder, away)),
+                 qPrintable(closing));
+        QVERIFY(QDir(theirs + QStringLiteral("/files")).isEmpty());
+        const std::optional<RunRecord::Run> run = RunRecord::load(QString());
+        QVERIFY(run.has_value());
+        QVERIFY(!run->entries.empty());
+        for (const RunRecord::Entry& entry : run->entries) {
+            QVERIFY2(entry.trashed.startsWith(away + QStringLiteral("/files/")),
+                     qPrintable(entry.trashed));
+            QVERIFY(QFileInfo::exists(entry.trashed));
+            const Delete1::PutBackResult result = Delete1::putBack(entry);
+            QVERIFY2(result.reason.startsWith(QStringLiteral("refused: ")),
+                     qPrintable(result.reason));
+        }
+        QVERIFY(QDir(theirs + QStringLiteral("/files")).isEmpty());
     }
 
     // A file trashed through a linked folder goes back: its information file holds the real path.

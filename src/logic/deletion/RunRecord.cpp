@@ -97,6 +97,14 @@ Entry entryOf(const QJsonObject& object) {
     return entry;
 }
 
+// Entries said to be in the trash folder `said` are at `now`.
+void relocateEntries(std::vector<Entry>& entries, const QString& said, const QString& now) {
+    const QString prefix = said + QLatin1Char('/');
+    for (Entry& entry : entries)
+        if (entry.trashed.startsWith(prefix))
+            entry.trashed = now + QLatin1Char('/') + entry.trashed.mid(prefix.size());
+}
+
 QByteArray headerText(const QString& format, const QDateTime& time) {
     return "{\"format\":" + quoted(format.toLatin1()) +
            ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1());
@@ -361,6 +369,9 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
                 return fail(QStringLiteral("the record %1 cannot be read").arg(journal.fileName()));
             run.time =
                 QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+        } else if (object.contains(QStringLiteral("moved"))) {
+            relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
+                            decoded(object.value(QStringLiteral("now"))));
         } else {
             run.entries.push_back(entryOf(object));
         }
@@ -440,6 +451,16 @@ void Recorder::add(const QString& original, const QString& trashed) {
         m_journal->file.write(entryText(entry) + '\n') < 0)
         m_journal->error = m_journal->file.errorString();
     m_run.entries.push_back(std::move(entry));
+}
+
+void Recorder::relocate(const QString& said, const QString& now) {
+    if (now.isEmpty() || said == now)
+        return;
+    relocateEntries(m_run.entries, said, now);
+    if (m_journal->file.isOpen() && m_journal->error.isEmpty() &&
+        m_journal->file.write("{\"moved\":" + quoted(encoded(said)) +
+                              ",\"now\":" + quoted(encoded(now)) + "}\n") < 0)
+        m_journal->error = m_journal->file.errorString();
 }
 
 QString Recorder::save() {

@@ -93,6 +93,9 @@ public:
     ~Recorder();
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
+    // The trash folder `said` was found at `now` (renamed during the run): the entries said to be
+    // in it are recorded at their real place. With `now` unknown they stay as they are.
+    void relocate(const QString& said, const QString& now);
     qsizetype size() const { return static_cast<qsizetype>(m_run.entries.size()); }
     // The run's id and time, set when the first file is added.
     QString id() const;

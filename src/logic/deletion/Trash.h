@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // The outcome of moving one path to the trash.
 struct TrashResult {
@@ -24,6 +26,10 @@ public:
     // nor its place in the trash. A caller that moves many paths calls it once at the end of the
     // run rather than paying for it per path; a trash flushes what is left when it is destroyed.
     virtual void flush() {}
+    // The trash folders found renamed or replaced (at a re-check, or at a flush) since the last
+    // call: each as the path files were said to go to, and where the folder is now (empty when
+    // unknown). The trash no longer uses them.
+    virtual std::vector<std::pair<QString, QString>> takeMovedFolders() { return {}; }
 };
 
 // The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems,
@@ -38,6 +44,7 @@ public:
     TrashResult moveToTrash(const QString& path) override;
     // The freedesktop trash: one syncfs per volume trashed on since the last flush.
     void flush() override;
+    std::vector<std::pair<QString, QString>> takeMovedFolders() override;
 
     // For tests: runs between the last look at the path and the move itself, so a test can
     // change what is at the path just then. Used by the freedesktop implementation only.
