@@ -145,7 +145,9 @@ QString prepareFolder(bool make) {
                 .arg(QDir::toNativeSeparators(folder));
         info = QFileInfo(folder);
     }
-    // The folder above too: who may rename in it may swap the runs folder.
+    // The folder above too: who may rename in it may swap the runs folder. One of the user's
+    // own is closed to others (a umask of 002 makes it group-writable).
+    closeToOthers(info.absolutePath());
     if (QString fault = folderFault(QFileInfo(info.absolutePath()), true); !fault.isEmpty())
         return fault;
     if (QString fault = folderFault(info, false); !fault.isEmpty())
