@@ -321,7 +321,7 @@ QString save(Run& run) {
 }
 
 QString update(const Run& run) {
-    if (const QString fault = prepareFolder(false); !fault.isEmpty())
+    if (QString fault = prepareFolder(false); !fault.isEmpty())
         return fault;
     if (run.entries.empty()) {
         QFile::remove(pathOf(run.id, JournalSuffix));
