@@ -3,6 +3,7 @@
 // real trash, volumes as tmpfs mounts in a private mount namespace; "another user" is nobody.
 #include "TestSupport.h"
 #include "deletion/PutBack.h"
+#include "deletion/RenameNoReplace.h"
 #include "deletion/RunRecord.h"
 #include "deletion/RunSummary.h"
 #include "deletion/Trash.h"
@@ -453,6 +454,28 @@ private slots:
                                 "could not be removed: Read-only file system)")
                      .arg(file, info));
         QCOMPARE(readAll(file), QByteArray("a"));
+    }
+
+    // Where the file system has neither RENAME_NOREPLACE nor hard links (FAT, exFAT), a file
+    // still goes back, and one whose place is taken still stays.
+    void putBackWithoutNoReplaceOrLinks() {
+        const QString free = m_root + QStringLiteral("/docs/free.txt");
+        const QString taken = m_root + QStringLiteral("/docs/taken.txt");
+        writeFile(free, "free");
+        writeFile(taken, "mine");
+        const QString id = trashRun({free, taken});
+        writeFile(taken, "new");
+        NoReplace::pretendMissing(NoReplace::Missing::NoReplaceFlagAndLinks);
+        const std::optional<RunRecord::Run> run = RunRecord::load(id);
+        QVERIFY(run.has_value());
+        Delete1::PutBackTally tally;
+        for (const RunRecord::Entry& entry : run->entries)
+            tally.count(entry, Delete1::putBack(entry));
+        NoReplace::pretendMissing(NoReplace::Missing::Nothing);
+        QCOMPARE(tally.restored, 1);
+        QCOMPARE(tally.stayed.size(), 1);
+        QCOMPARE(readAll(free), QByteArray("free"));
+        QCOMPARE(readAll(taken), QByteArray("new"));
     }
 
     // A record of the last release (no identities) still puts back, with the same checks.
