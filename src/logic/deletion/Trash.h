@@ -30,6 +30,10 @@ public:
     // call: each as the path files were said to go to, and where the folder is now (empty when
     // unknown). The trash no longer uses them.
     virtual std::vector<std::pair<QString, QString>> takeMovedFolders() { return {}; }
+    // True when moveToTrash itself looks at the path first and answers for what is there: nothing
+    // (gone), a folder (never moved, isFolder with the reason) or an entry it cannot look at (the
+    // reason). A caller can then leave its own look out.
+    [[nodiscard]] virtual bool looksBeforeMoving() const { return false; }
 };
 
 // The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems,
@@ -45,6 +49,7 @@ public:
     // The freedesktop trash: one syncfs per volume trashed on since the last flush.
     void flush() override;
     std::vector<std::pair<QString, QString>> takeMovedFolders() override;
+    [[nodiscard]] bool looksBeforeMoving() const override { return true; }
 
     // For tests: runs between the last look at the path and the move itself, so a test can
     // change what is at the path just then. Used by the freedesktop implementation only.
