@@ -580,6 +580,33 @@ private slots:
                  Files - moved + recorded);
     }
 
+    // A run whose stderr reader has gone is not killed by SIGPIPE before its flush and record:
+    // the unwritable closing message makes the exit status 1.
+    void goneReaderDoesNotKillTheRun() {
+        const QString pool = m_root + QStringLiteral("/pool");
+        for (int i = 0; i < 5; ++i)
+            writeFile(pool + QStringLiteral("/f%1").arg(i), "x");
+        guard(pool + QStringLiteral("/f0"));
+        int pipeFds[2];
+        QVERIFY(::pipe(pipeFds) == 0);
+        ::close(pipeFds[0]);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(pipeFds[1], 2);
+            ::_exit(Shell::run({QStringLiteral("--count"), QStringLiteral("5"),
+                                QStringLiteral("--trash"), QStringLiteral("--yes"), pool}));
+        }
+        ::close(pipeFds[1]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 1);
+        const std::optional<RunRecord::Run> run = RunRecord::load(QString());
+        QVERIFY(run.has_value());
+        QVERIFY(run->finished);
+        QCOMPARE(run->entries.size(), std::size_t{5});
+    }
+
     // Two put-backs of one run at once: one waits for the other; every file goes back and neither
     // reports a file the other put back as failed.
     void concurrentPutBacksAreSerialised() {
