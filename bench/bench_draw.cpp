@@ -7,6 +7,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "SilentDialogs.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/RandomFileList.h"
@@ -75,8 +76,8 @@ void report(const char* what, std::optional<int> n, double ms) {
 
 // Sets the count without the change handler, which would otherwise rebuild the list by itself.
 void setCount(Form1& form, int n) {
-    const QSignalBlocker blocker(form.Text1);
-    form.Text1->setText(QString::number(n));
+    const QSignalBlocker blocker(FormControls(form).Text1);
+    FormControls(form).Text1->setText(QString::number(n));
 }
 
 } // namespace
@@ -150,24 +151,25 @@ int main(int argc, char* argv[]) {
         // Full rebuild from empty controls, as a first click on "Start Generating List" does.
         setCount(form, n);
         report("rebuild", n,
-               medianMs(emptyControls, [&] { Delete1::CorrelateListviewsWrapper(form); }));
-        if (form.ListView3->count() != expected)
+               medianMs(emptyControls, [&] { form.deleteList().CorrelateListviewsWrapper(); }));
+        if (FormControls(form).ListView3->count() != expected)
             fail(QStringLiteral("rebuild for N=%1 gave %2 rows")
                      .arg(n)
-                     .arg(form.ListView3->count()));
+                     .arg(FormControls(form).ListView3->count()));
         emptyControls();
 
         // Listing and sampling: what the rebuild spends before it fills the controls. Every
         // folder is listed afresh, as for the Generate button ...
         QStringList drawn;
         report("draw", n,
-               medianMs([&] { form.listingCache.expire(); },
-                        [&] { drawn = Delete1::randomFileList(form); }));
+               medianMs([&] { form.deleteList().listingCache().expire(); },
+                        [&] { drawn = form.deleteList().randomFileList(); }));
         if (drawn.size() != expected)
             fail(QStringLiteral("draw for N=%1 gave %2 paths").arg(n).arg(drawn.size()));
         // ... and from the listings kept for unchanged folders, as for a keystroke in the
         // number box (folders changed less than two seconds ago are listed anyway).
-        report("draw-kept-listings", n, medianMs([&] { drawn = Delete1::randomFileList(form); }));
+        report("draw-kept-listings", n,
+               medianMs([&] { drawn = form.deleteList().randomFileList(); }));
 
         // The parts of a rebuild, one by one, to show where its time goes.
         report("sample", n, medianMs([&] {
@@ -177,10 +179,12 @@ int main(int argc, char* argv[]) {
                }));
         QString summary;
         report("summary-text", n, medianMs([&] { summary = Delete1::summaryText(drawn); }));
-        report("fill-list", n, medianMs(emptyControls, [&] { form.ListView3->setRows(drawn); }));
-        report("fill-summary", n, medianMs(emptyControls, [&] { form.Text4->setText(summary); }));
+        report("fill-list", n,
+               medianMs(emptyControls, [&] { FormControls(form).ListView3->setRows(drawn); }));
+        report("fill-summary", n,
+               medianMs(emptyControls, [&] { FormControls(form).Text4->setText(summary); }));
         report("fill-summary-lines", n, medianMs(emptyControls, [&] {
-                   form.Text4->setLines(drawn, QStringLiteral(" will be deleted."));
+                   FormControls(form).Text4->setLines(drawn, QStringLiteral(" will be deleted."));
                }));
         emptyControls();
     }

@@ -11,10 +11,10 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "SilentDialogs.h"
 #include "common/ErrorReport.h"
 #include "deletelist/DeleteList.h"
-#include "deletelist/NameFilters.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -158,12 +158,12 @@ int main(int argc, char* argv[]) {
     // The delete list and the summary box as a draw leaves them, settled outside the timing.
     const QString drawnSummary = Delete1::summaryText(rows);
     auto fillList = [&] {
-        form.ListView3->setRows(rows);
+        FormControls(form).ListView3->setRows(rows);
         QCoreApplication::processEvents();
     };
     auto fillBoth = [&] {
         fillList();
-        form.Text4->setText(drawnSummary);
+        FormControls(form).Text4->setText(drawnSummary);
         QCoreApplication::processEvents();
     };
 
@@ -173,18 +173,20 @@ int main(int argc, char* argv[]) {
         Main::NameFilterKind kind;
         PushButton* button;
     };
-    const Direction directions[] = {{"RemoveItemsWith", "click Remove Filenames Containing X",
-                                     Main::NameFilterKind::RemoveContaining, form.PushButton11},
-                                    {"RemoveItemsWithout", "click Remove Filenames Not Cont. X",
-                                     Main::NameFilterKind::RemoveNotContaining, form.PushButton13}};
+    const Direction directions[] = {
+        {"RemoveItemsWith", "click Remove Filenames Containing X",
+         Main::NameFilterKind::RemoveContaining, FormControls(form).PushButton11},
+        {"RemoveItemsWithout", "click Remove Filenames Not Cont. X",
+         Main::NameFilterKind::RemoveNotContaining, FormControls(form).PushButton13}};
     for (const Direction& direction : directions) {
         QString summary;
         const double procedureMs = medianMs(fillList, [&] {
             Main::ErrorTrap trap(dialogs, direction.procedure);
-            summary = Main::filterListRows(form, *form.ListView3, text, direction.kind, trap)
+            summary = form.deleteList()
+                          .filterListRows(*FormControls(form).ListView3, text, direction.kind, trap)
                           .value_or(QString());
         });
-        const qsizetype kept = form.ListView3->count();
+        const qsizetype kept = FormControls(form).ListView3->count();
         if (summary.count(QStringLiteral("\r\n")) != kept)
             fail(QStringLiteral("%1 gave %2 rows but a summary of %3 lines")
                      .arg(direction.procedure)
@@ -193,7 +195,8 @@ int main(int argc, char* argv[]) {
         report(direction.procedure, procedureMs, kept);
 
         const double clickMs = medianMs(fillBoth, [&] { direction.button->click(); });
-        if (form.ListView3->count() != kept || form.Text4->text().size() != summary.size())
+        if (FormControls(form).ListView3->count() != kept ||
+            FormControls(form).Text4->text().size() != summary.size())
             fail(QStringLiteral("the click and the procedure disagree"));
         report(direction.click, clickMs, kept);
     }

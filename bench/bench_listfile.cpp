@@ -8,6 +8,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "Paths.h"
 #include "SilentDialogs.h"
 
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
     SilentDialogs dialogs;
     const auto window = Bench::startWindow(dialogs);
     Form1& form = *window;
-    ListView& list = *form.ListView1;
+    ListView& list = *FormControls(form).ListView1;
     const auto empty = [&] {
         list.clearRows();
         QCoreApplication::processEvents();

@@ -10,6 +10,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "SilentDialogs.h"
 
 #include <QApplication>
@@ -70,12 +71,12 @@ int main(int argc, char* argv[]) {
     const auto window = Bench::startWindow(dialogs);
     Form1& form = *window;
     {
-        const QSignalBlocker blocker(form.Text1);
-        form.Text1->setText(QString::number(typing ? 100000 : n));
+        const QSignalBlocker blocker(FormControls(form).Text1);
+        FormControls(form).Text1->setText(QString::number(typing ? 100000 : n));
     }
     for (const QString& name : QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         form.addSourceFolder(root + QLatin1Char('/') + name + QLatin1Char('/'));
-    if (form.ListView1->count() == 0)
+    if (FormControls(form).ListView1->count() == 0)
         fail(QStringLiteral("no folders in ") + root);
 
     auto generate = [&] {
@@ -87,17 +88,17 @@ int main(int argc, char* argv[]) {
         const double ms = medianMs(
             reps,
             [&] {
-                const QSignalBlocker blocker(form.Text1);
-                form.Text1->clear();
+                const QSignalBlocker blocker(FormControls(form).Text1);
+                FormControls(form).Text1->clear();
                 form.PushButton9_Click();
                 QCoreApplication::processEvents();
             },
             [&] {
                 for (const char key : {'1', '0', '0', '0', '0', '0'})
-                    typeKey(form.Text1, key);
+                    typeKey(FormControls(form).Text1, key);
             });
-        if (form.Text1->text() != QStringLiteral("100000"))
-            fail(QStringLiteral("the box reads ") + form.Text1->text());
+        if (FormControls(form).Text1->text() != QStringLiteral("100000"))
+            fail(QStringLiteral("the box reads ") + FormControls(form).Text1->text());
         std::printf("thinwick typing 100000: %.2f ms\n", ms);
     } else {
         const double ms = medianMs(
@@ -105,8 +106,9 @@ int main(int argc, char* argv[]) {
         std::printf("thinwick rebuild N=%d: %.2f ms\n", n, ms);
     }
     std::fprintf(stderr, "%d rows, %lld in the delete list, %lld summary lines\n",
-                 form.ListView1->count(), static_cast<long long>(form.ListView3->count()),
-                 static_cast<long long>(form.Text4->lineCount() - 1));
+                 FormControls(form).ListView1->count(),
+                 static_cast<long long>(FormControls(form).ListView3->count()),
+                 static_cast<long long>(FormControls(form).Text4->lineCount() - 1));
     std::printf("thinwick peak-rss: %ld KiB\n", peakKiB());
     if (!dialogs.asked.isEmpty()) {
         for (const QString& text : dialogs.asked)

@@ -13,6 +13,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "SilentDialogs.h"
 
 #include <QApplication>
@@ -166,7 +167,7 @@ int main(int argc, char* argv[]) {
     } else {
         const auto window = Bench::startWindow(dialogs);
         Form1& form = *window;
-        form.ListView3->setRows(paths);
+        FormControls(form).ListView3->setRows(paths);
         QCoreApplication::processEvents();
 
         QElapsedTimer timer;

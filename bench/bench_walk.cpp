@@ -22,6 +22,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "SilentDialogs.h"
 #include "deletelist/DeleteList.h"
 #include "deletelist/ListingCache.h"
@@ -201,7 +202,7 @@ int runOnce(int argc, char* argv[], const QString& what, const QString& tree) {
         const auto window = Bench::startWindow(dialogs);
         window->PushButton6_Click();
         QCoreApplication::processEvents();
-        std::printf("rows: %d\n", window->ListView1->count());
+        std::printf("rows: %d\n", FormControls(*window).ListView1->count());
     } else if (what == QLatin1String("plain")) {
         std::printf("folders found: %zu\n", plainWalk(QFile::encodeName(top).toStdString()));
     } else if (what == QLatin1String("walk")) {
@@ -290,17 +291,17 @@ int main(int argc, char* argv[]) {
     // The whole click on a window whose lists are empty and that has listed nothing yet, as the
     // first click on a tree; the repaint that follows is part of it.
     {
-        const QSignalBlocker blocker(form.Text1);
-        form.Text1->setText(QString::number(drawCount));
+        const QSignalBlocker blocker(FormControls(form).Text1);
+        FormControls(form).Text1->setText(QString::number(drawCount));
     }
     StallMeter meter;
     auto clickTimes = [&](bool listedBefore, std::vector<double>& stalls) {
         return medianMs(
             [&] {
-                form.ListView1->clearRows();
+                FormControls(form).ListView1->clearRows();
                 form.PushButton9_Click();
                 if (!listedBefore)
-                    form.listingCache.clear();
+                    form.deleteList().listingCache().clear();
                 QCoreApplication::processEvents();
             },
             [&] {
@@ -312,12 +313,13 @@ int main(int argc, char* argv[]) {
     };
     std::vector<double> stalls;
     report("thinwick click", clickTimes(false, stalls));
-    if (form.ListView1->count() != found)
+    if (FormControls(form).ListView1->count() != found)
         fail(QStringLiteral("the click added %1 rows, the walk found %2")
-                 .arg(form.ListView1->count())
+                 .arg(FormControls(form).ListView1->count())
                  .arg(found));
-    if (form.ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
-        fail(QStringLiteral("the rebuild drew %1 files").arg(form.ListView3->count()));
+    if (FormControls(form).ListView3->count() != std::min<qsizetype>(drawCount, found - 1))
+        fail(
+            QStringLiteral("the rebuild drew %1 files").arg(FormControls(form).ListView3->count()));
     report("longest stall in the click", median(stalls));
     // The same click again on a window that keeps the listings of the last rebuild: the rebuild
     // reuses them for the folders unchanged since.

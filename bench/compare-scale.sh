@@ -10,8 +10,8 @@
 #   find TREE -mindepth 2 -maxdepth 2 -type f ! -name '.*' | shuf -n N
 #   fdfind --type f --min-depth 2 --max-depth 2 --no-ignore . TREE | shuf -n N
 # Each time is the median of REPS runs (default 3) after one untimed run (the commands timed by
-# hyperfine), each with its peak
-# resident memory (the largest process of a pipeline). Then "100000" is typed into the number box
+# hyperfine), each with its peak resident memory (the largest process of a pipeline); the memory
+# ratio is the one of the largest N. Then "100000" is typed into the number box
 # key by key (six rebuilds). The last lines are the typing time and the worst ratio of a
 # Thinwick rebuild to find | shuf. BUILD_DIR names a build folder holding bench_scale; without it
 # one is configured and built in build-bench beside the sources.
@@ -113,7 +113,7 @@ for n in "${counts[@]}"; do
     worst=$(awk -v a="$worst" -v b="$to_find" 'BEGIN { print (b > a ? b : a) }')
     memory_ratio=$(ratio "$tw_kib" "$find_kib")
 done
-echo "peak memory ratio N=${counts[-1]} thinwick/find-shuf: $memory_ratio"
+echo "peak RSS ratio thinwick/find-shuf at $total files: $memory_ratio (N=${counts[-1]})"
 "$bench" "$tree" typing "$reps" >"$work/bench.out" 2>"$work/bench.err" ||
     { cat "$work/bench.err" >&2; exit 1; }
 echo "typing 100000: $(value_of "thinwick typing 100000:" "$work/bench.out") ms"

@@ -6,6 +6,10 @@
 #   find DIR... -maxdepth 1 -type f ! -name '.*' | shuf -n N
 #   fdfind --type f --max-depth 1 --no-ignore . DIR... | shuf -n N
 # for N = 1000 and 100000, every folder of the tree named on the command line; output thrown away.
+# The draw over the whole tree, the same tree named once:
+#   thinwick --count N --subfolders DIR
+#   find DIR -type f ! -path '*/.*' | shuf -n N
+#   bench_walkdraw N DIR      the floor: one thread, readdir, byte strings, a partial shuffle
 # The trash: TRASH_FILES small files in one folder, moved by
 #   thinwick --count TRASH_FILES --trash --yes DIR
 #   find DIR -maxdepth 1 -type f | shuf | xargs -d '\n' gio trash
@@ -14,7 +18,8 @@
 # Every command runs with HOME and the XDG folders inside this script's own temporary folder, which
 # also holds the files: the user's own trash and run records are never touched.
 # Each figure is the median of REPS runs (default 5; 3 for the trash) timed by hyperfine. The last
-# line is the worst ratio of thinwick's draw to find | shuf.
+# lines are the worst ratios of thinwick's draw over the tree to find | shuf and to the floor, and
+# of thinwick's draw to find | shuf. DRAW_ONLY=1 leaves the trash out.
 # BUILD_DIR names a build folder holding thinwick; without it one is configured and built in
 # build-bench beside the sources. TMPDIR=/dev/shm takes the disk out of the figures.
 set -euo pipefail
@@ -36,6 +41,10 @@ done
 source "$(dirname "$0")/common.sh"
 prepare_bench thinwick "fd-find libglib2.0-bin trash-cli" find fdfind shuf gio trash-put awk xargs
 thinwick=$bench
+floor=$(dirname "$thinwick")/bench_walkdraw
+[[ -n ${BUILD_DIR:-} ]] || cmake --build "$(dirname "$thinwick")" --target bench_walkdraw >&2
+[[ -x $floor ]] || { echo "$0: no bench_walkdraw beside $thinwick" >&2; exit 1; }
+draw_only=${DRAW_ONLY:-0}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -71,13 +80,17 @@ fd_files() { fdfind --type f --max-depth 1 --no-ignore . "$tree"/*; }
 find_pipeline() { find_files | shuf -n "$1"; }
 fd_pipeline() { fd_files | shuf -n "$1"; }
 thinwick_draw() { "$thinwick" --count "$1" "$tree"/*; }
-export tree thinwick
-export -f find_files fd_files find_pipeline fd_pipeline thinwick_draw
+find_tree() { find "$tree" -type f ! -path '*/.*' | shuf -n "$1"; }
+thinwick_tree() { "$thinwick" --count "$1" --subfolders "$tree"; }
+floor_tree() { "$floor" "$1" "$tree"; }
+export tree thinwick floor
+export -f find_files fd_files find_pipeline fd_pipeline thinwick_draw find_tree thinwick_tree \
+    floor_tree
 
 # Each tool must give N distinct files of the tree, or the comparison means nothing.
 for n in "${counts[@]}"; do
     expected=$((n < total ? n : total))
-    for tool in find_pipeline fd_pipeline thinwick_draw; do
+    for tool in find_pipeline fd_pipeline thinwick_draw find_tree thinwick_tree floor_tree; do
         got=$("$tool" "$n" | sort -u | grep -c "^$tree/album[0-9]*/photo_[0-9]*\.jpg$" || true)
         if ((got != expected)); then
             echo "$0: $tool N=$n gave $got distinct files of the tree, expected $expected" >&2
@@ -86,7 +99,14 @@ for n in "${counts[@]}"; do
     done
 done
 
-declare -A draw_ms find_ms fd_ms
+declare -A draw_ms find_ms fd_ms tree_ms find_tree_ms floor_ms
+for n in "${counts[@]}"; do
+    tree_ms[$n]=$(hyperfine_ms --warmup 1 --runs "$reps" "thinwick_tree $n")
+    find_tree_ms[$n]=$(hyperfine_ms --warmup 1 --runs "$reps" "find_tree $n")
+    floor_ms[$n]=$(hyperfine_ms --warmup 1 --runs "$reps" "floor_tree $n")
+    echo "draw over the tree of $total files N=$n: thinwick --subfolders ${tree_ms[$n]} ms," \
+        "find -type f|shuf ${find_tree_ms[$n]} ms, walk-and-draw floor ${floor_ms[$n]} ms"
+done
 for n in "${counts[@]}"; do
     draw_ms[$n]=$(hyperfine_ms --warmup 1 --runs "$reps" "thinwick_draw $n")
     find_ms[$n]=$(hyperfine_ms --warmup 1 --runs "$reps" "find_pipeline $n")
@@ -96,6 +116,26 @@ for n in "${counts[@]}"; do
 done
 inside_work "$tree"
 rm -rf "$tree"
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
+most() { awk -v a="$1" -v b="$2" 'BEGIN { print (b > a ? b : a) }'; }
+worst_tree=0 worst_floor=0
+for n in "${counts[@]}"; do
+    r=$(ratio "${tree_ms[$n]}" "${find_tree_ms[$n]}")
+    f=$(ratio "${tree_ms[$n]}" "${floor_ms[$n]}")
+    echo "ratio thinwick-shell subfolders/find-shuf N=$n: $r"
+    echo "ratio thinwick-shell subfolders/walk-and-draw floor N=$n: $f"
+    worst_tree=$(most "$worst_tree" "$r") worst_floor=$(most "$worst_floor" "$f")
+done
+tree_lines=("ratio thinwick-shell subfolders/find-shuf: $(ratio "$worst_tree" 1)"
+    "ratio thinwick-shell subfolders/walk-and-draw floor: $(ratio "$worst_floor" 1)")
+if ((draw_only)); then
+    for n in "${counts[@]}"; do
+        echo "ratio thinwick-shell/find-shuf N=$n: $(ratio "${draw_ms[$n]}" "${find_ms[$n]}")"
+    done
+    printf '%s\n' "${tree_lines[@]}"
+    exit 0
+fi
 
 # --- The trash ------------------------------------------------------------------------------------
 files=$work/files
@@ -135,7 +175,6 @@ done
 echo "trash $trash_files files: thinwick ${trash_ms[thinwick_trash]} ms," \
     "find|shuf|gio trash ${trash_ms[gio_trash]} ms, find|shuf|trash-put ${trash_ms[put_trash]} ms"
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 worst=0
 for n in "${counts[@]}"; do
     r=$(ratio "${draw_ms[$n]}" "${find_ms[$n]}")
@@ -145,4 +184,5 @@ for n in "${counts[@]}"; do
 done
 echo "ratio thinwick-shell/gio-trash M=$trash_files: $(ratio "${trash_ms[thinwick_trash]}" "${trash_ms[gio_trash]}")"
 echo "ratio thinwick-shell/trash-put M=$trash_files: $(ratio "${trash_ms[thinwick_trash]}" "${trash_ms[put_trash]}")"
+printf '%s\n' "${tree_lines[@]}"
 echo "worst ratio thinwick-shell/find-shuf: $(awk -v a="$worst" 'BEGIN { printf "%.2f", a }')"

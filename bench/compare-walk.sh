@@ -88,6 +88,7 @@ for folders in "${sizes[@]}"; do
         exit 1
     }
     echo "ratio thinwick walk/plain walk: $(ratio "$walk" "$plain")"
+    echo "ratio thinwick click/plain walk: $(ratio "$click" "$plain")"
     echo "ratio thinwick click with listings kept/find: $(ratio "$kept" "$find_ms")"
     last="ratio thinwick click/find: $(ratio "$click" "$find_ms")"
     echo "$last"

@@ -1,7 +1,8 @@
 #include "Form1.h"
 #include "QtDialogs.h"
+#include "SelfCheck.h"
 #include "common/Display.h"
-#include "help/SelfCheck.h"
+#include "shell/RuntimeFolder.h"
 #include "shell/Shell.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
         // The check shows nothing, so it needs no display: without one it runs offscreen.
         if (!Main::hasDisplay())
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        const Shell::PrivateRuntimeFolder runtime;
         const QApplication app(argc, argv);
         QTextStream out(stdout);
         return Help::selfCheck(out);

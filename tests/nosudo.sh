@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # scripts/deps.sh as a user who is not root and has no sudo, asked for a package that is missing:
-# one line that says what to do, naming the package, and a failure; no attempt to install.
+# a line that says what to do and one with the command to copy, naming the package, and a failure;
+# no attempt to install.
 # Usage: nosudo.sh <source folder>
 set -euo pipefail
 source="$1"
@@ -20,7 +21,9 @@ output=$(as_nobody env -i PATH="$work/bin" \
   "$(command -v bash)" "$work/deps.sh" thinwick-no-such-package 2>&1) || status=$?
 echo "$output"
 [ "$status" -ne 0 ] || fail "deps.sh succeeded"
-[ "$(wc -l <<<"$output")" -eq 1 ] || fail "more than one line"
+[ "$(wc -l <<<"$output")" -eq 2 ] || fail "not two lines"
+grep -qx "apt-get update && apt-get install -y --no-install-recommends thinwick-no-such-package" \
+  <<<"$output" || fail "the command to copy is not on a line of its own"
 grep -qF "run as root, or install sudo" <<<"$output" || fail "it does not say what to do"
 grep -qF "thinwick-no-such-package" <<<"$output" || fail "it does not name the missing package"
 # The build tools are installed here (the suite was built with them): only what is missing is named.

@@ -1,6 +1,7 @@
 // "1. Add All Subfolders In Folder" in the window: rows, rebuild, cancel, and what other buttons do
 // while the walk runs.
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
 #include "common/Random.h"
 #include "deletelist/ListingCache.h"
@@ -61,7 +62,7 @@ private slots:
         Tree tree;
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
         dialogs.expectFolder(tree.pick);
         // "a/b/" holds no file: the rebuild says so, under the busy pointer.
         int pointerDuringRebuild = -1;
@@ -70,9 +71,9 @@ private slots:
                 pointerDuringRebuild = form.mousePointer();
         };
         dialogs.expectMessage();
-        form.PushButton6->click();
+        FormControls(form).PushButton6->click();
 
-        const QStringList rows = form.ListView1->rows();
+        const QStringList rows = FormControls(form).ListView1->rows();
         QCOMPARE(rows, levelOrder(tree.pick));
         QCOMPARE(sorted(rows), sorted({tree.pick + "/", tree.folder("a/"), tree.folder("z/"),
                                        tree.folder("a/b/"), tree.folder("a/b/c/")}));
@@ -83,12 +84,12 @@ private slots:
         QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         // The draw takes files from every depth of the tree.
-        QCOMPARE(sorted(form.ListView3->rows()), tree.files);
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()), tree.files);
 
         dialogs.expectMessage();
-        form.Text1->setText("2");
-        QCOMPARE(form.ListView3->count(), 2);
-        for (const QString& file : form.ListView3->rows())
+        FormControls(form).Text1->setText("2");
+        QCOMPARE(FormControls(form).ListView3->count(), 2);
+        for (const QString& file : FormControls(form).ListView3->rows())
             QVERIFY(tree.files.contains(file));
         QCOMPARE(dialogs.unusedAnswers(), 0);
     }
@@ -100,22 +101,22 @@ private slots:
         QThread::msleep(Delete1::RacyWindowNsec / 1'000'000 + 100);
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("2");
+        FormControls(form).Text1->setText("2");
         dialogs.expectFolder(tree.pick);
         dialogs.expectMessage(2);
         Main::Random::seed(7);
         form.PushButton6_Click();
         // Five folders, none read again by the rebuild.
-        QCOMPARE(form.listingCache.reusedCount(), 5);
-        QCOMPARE(form.listingCache.listedCount(), 0);
-        const QStringList drawn = form.ListView3->rows();
+        QCOMPARE(form.deleteList().listingCache().reusedCount(), 5);
+        QCOMPARE(form.deleteList().listingCache().listedCount(), 0);
+        const QStringList drawn = FormControls(form).ListView3->rows();
         // "2. Start Generating List" reads every folder afresh, and the same seed draws the same
         // files from what it reads.
         Main::Random::seed(7);
         form.PushButton12_Click();
-        QCOMPARE(form.listingCache.listedCount(), 5);
-        QCOMPARE(form.listingCache.reusedCount(), 0);
-        QCOMPARE(form.ListView3->rows(), drawn);
+        QCOMPARE(form.deleteList().listingCache().listedCount(), 5);
+        QCOMPARE(form.deleteList().listingCache().reusedCount(), 0);
+        QCOMPARE(FormControls(form).ListView3->rows(), drawn);
         QCOMPARE(drawn.size(), 2);
     }
 
@@ -124,12 +125,12 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/only/f.txt");
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
         // A picker answer with its final separator is taken as it is.
         dialogs.expectFolder(tmp.path() + "//only/");
         form.PushButton6_Click();
-        QCOMPARE(form.ListView1->rows(), QStringList{tmp.path() + "/only/"});
-        QCOMPARE(form.ListView3->rows(), QStringList{tmp.path() + "/only/f.txt"});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{tmp.path() + "/only/"});
+        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{tmp.path() + "/only/f.txt"});
     }
 
     void alreadyListedFolderAddsItsTreeAgain() {
@@ -140,9 +141,9 @@ private slots:
         dialogs.expectFolder(tree.pick);
         dialogs.expectMessage(2); // "a/b/" once, then twice in one box
         form.PushButton6_Click();
-        const QStringList once = form.ListView1->rows();
+        const QStringList once = FormControls(form).ListView1->rows();
         form.PushButton6_Click();
-        QCOMPARE(form.ListView1->rows(), once + once);
+        QCOMPARE(FormControls(form).ListView1->rows(), once + once);
         const QString noFiles = "There are no files in folder " + tree.folder("a/b/");
         QCOMPARE(dialogs.messageTexts(), (QStringList{noFiles, noFiles + "\n" + noFiles}));
     }
@@ -151,13 +152,13 @@ private slots:
         Tree tree;
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
         form.addSourceFolder(tree.folder("z/"));
-        form.ListView3->setRows({"stale"});
+        FormControls(form).ListView3->setRows({"stale"});
         dialogs.expectFolder(QString());
         form.PushButton6_Click();
-        QCOMPARE(form.ListView1->rows(), QStringList{tree.folder("z/")});
-        QCOMPARE(form.ListView3->rows(), QStringList{tree.folder("z/last.txt")});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{tree.folder("z/")});
+        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{tree.folder("z/last.txt")});
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
     }
 
@@ -178,18 +179,18 @@ private slots:
         QStringList rowsInWalk;
         QTimer::singleShot(0, &form, [&] {
             pointerInWalk = form.mousePointer();
-            form.ListView1->selectRow(1);
-            form.PushButton4->click();
+            FormControls(form).ListView1->selectRow(1);
+            FormControls(form).PushButton4->click();
             form.ListView1_DblClick();
-            rowsInWalk = form.ListView1->rows();
-            form.PushButton8->click();
+            rowsInWalk = FormControls(form).ListView1->rows();
+            FormControls(form).PushButton8->click();
         });
-        form.PushButton6->click();
+        FormControls(form).PushButton6->click();
         QCOMPARE(pointerInWalk, Form1::PointerBusy);
         QCOMPARE(rowsInWalk, QStringList{tree.pick + "/"});
         QStringList expected = levelOrder(tree.pick);
         expected.insert(1, other.path() + "/");
-        QCOMPARE(form.ListView1->rows(), expected);
+        QCOMPARE(FormControls(form).ListView1->rows(), expected);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(dialogs.unusedAnswers(), 0);
     }
@@ -204,7 +205,7 @@ private slots:
         QTimer::singleShot(0, &form, [&] { form.close(); });
         form.PushButton6_Click();
         QVERIFY(form.isUnloaded());
-        QCOMPARE(form.ListView1->rows(), QStringList{tree.pick + "/"});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{tree.pick + "/"});
         QCOMPARE(dialogs.calls().size(), size_t(1));
     }
 
@@ -212,19 +213,19 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.addSourceFolder("first/");
-        form.ListView1->selectRow(1);
+        FormControls(form).ListView1->selectRow(1);
         form.ListView1_ItemClick();
         QStringList many;
         for (int i = 0; i < 100000; ++i)
             many.append(QString::number(i) + "/");
         form.addSourceFolders(many);
-        QCOMPARE(form.ListView1->count(), 100001);
-        QCOMPARE(form.ListView1->rowText(2), QString("0/"));
-        QCOMPARE(form.ListView1->rowText(100001), QString("99999/"));
-        QCOMPARE(form.ListView1->selectedRow(), 1);
+        QCOMPARE(FormControls(form).ListView1->count(), 100001);
+        QCOMPARE(FormControls(form).ListView1->rowText(2), QString("0/"));
+        QCOMPARE(FormControls(form).ListView1->rowText(100001), QString("99999/"));
+        QCOMPARE(FormControls(form).ListView1->selectedRow(), 1);
         QCOMPARE(form.draggedRow(), 1);
         form.addSourceFolders({});
-        QCOMPARE(form.ListView1->count(), 100001);
+        QCOMPARE(FormControls(form).ListView1->count(), 100001);
     }
 };
 

@@ -1,5 +1,7 @@
 // The window, start-up, error report, and the settings as the window uses them.
 #include "Form1.h"
+#include "FormControls.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "common/AppTitle.h"
 #include "common/ErrorReport.h"
@@ -144,8 +146,9 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(Failure, Main::saveSetting(App, Section, "Text1", "5"));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText(QStringLiteral("42")); // the change handler saves and must cope
-        QCOMPARE(form.Text1->text(), QStringLiteral("42"));
+        FormControls(form).Text1->setText(
+            QStringLiteral("42")); // the change handler saves and must cope
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("42"));
         QVERIFY(dialogs.calls().empty());
     }
 
@@ -153,21 +156,21 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load();
-        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("100"));
         QCOMPARE(Main::getSetting(App, Section, "Text1", "none"), QStringLiteral("100"));
         QCOMPARE(form.windowTitle(), QStringLiteral("Thinwick"));
         QCOMPARE(form.appTitle(), QStringLiteral("Thinwick"));
         QVERIFY(!form.windowIcon().isNull());
-        QCOMPARE(form.ListView1->model()->headerData(0, Qt::Horizontal),
+        QCOMPARE(FormControls(form).ListView1->model()->headerData(0, Qt::Horizontal),
                  QVariant(QStringLiteral("1. Source Folder(s)")));
-        QCOMPARE(form.ListView3->model()->headerData(0, Qt::Horizontal),
+        QCOMPARE(FormControls(form).ListView3->model()->headerData(0, Qt::Horizontal),
                  QVariant(QStringLiteral("Random Delete List")));
-        QCOMPARE(form.ListView1->header()->sectionSize(0), 467);
-        QCOMPARE(form.ListView3->header()->sectionSize(0), 467);
-        QVERIFY(!form.ListView1->header()->isHidden());
-        QCOMPARE(form.ListView1->count(), 0);
-        QCOMPARE(form.ListView3->count(), 0);
-        QVERIFY(form.Text4->text().isEmpty());
+        QCOMPARE(FormControls(form).ListView1->header()->sectionSize(0), 467);
+        QCOMPARE(FormControls(form).ListView3->header()->sectionSize(0), 467);
+        QVERIFY(!FormControls(form).ListView1->header()->isHidden());
+        QCOMPARE(FormControls(form).ListView1->count(), 0);
+        QCOMPARE(FormControls(form).ListView3->count(), 0);
+        QVERIFY(FormControls(form).Text4->text().isEmpty());
         QVERIFY(dialogs.calls().empty());
     }
 
@@ -195,7 +198,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load();
-        QCOMPARE(form.Text1->text(), shown);
+        QCOMPARE(FormControls(form).Text1->text(), shown);
         QCOMPARE(TestEnv::readSettingsFile(), file);
         QCOMPARE(QFileInfo(TestEnv::settingsFile()).lastModified() != old, writtenBack);
     }
@@ -210,8 +213,9 @@ private slots:
         QCOMPARE(dialogs.messageTexts().size(), 1);
         QVERIFY(dialogs.messageTexts().first().contains(
             "\r\nin Pruvel2021/08/31.Form1.Form_Load at line 128\r\r"));
-        QCOMPARE(form.Text1->text(), QStringLiteral("Text1")); // the designed text stays
-        QCOMPARE(form.ListView3->model()->headerData(0, Qt::Horizontal),
+        QCOMPARE(FormControls(form).Text1->text(),
+                 QStringLiteral("Text1")); // the designed text stays
+        QCOMPARE(FormControls(form).ListView3->model()->headerData(0, Qt::Horizontal),
                  QVariant(QStringLiteral("Random Delete List")));
     }
 
@@ -253,30 +257,35 @@ private slots:
             QString caption;
         };
         const QList<Expected> table = {
-            {form.Frame4, &form, twips(8040, 570, 7800, 2655), "Summary/Preview Before Deleting"},
-            {form.Text4, form.Frame4, twips(240, 270, 7300, 2220), ""},
-            {form.ListView1, &form, twips(120, 120, 7800, 1785), ""},
-            {form.Frame1, &form, twips(120, 3450, 7800, 800),
+            {FormControls(form).Frame4, &form, twips(8040, 570, 7800, 2655),
+             "Summary/Preview Before Deleting"},
+            {FormControls(form).Text4, FormControls(form).Frame4, twips(240, 270, 7300, 2220), ""},
+            {FormControls(form).ListView1, &form, twips(120, 120, 7800, 1785), ""},
+            {FormControls(form).Frame1, &form, twips(120, 3450, 7800, 800),
              "Number Of Files To Delete From Source"},
-            {form.Text1, form.Frame1, twips(240, 300, 7335, 330), ""},
-            {form.ListView3, &form, twips(6240, 7440, 7800, 2745), ""},
-            {form.PushButton8, &form, twips(120, 1980, 3840, 405), "1. Add Folder(s)"},
-            {form.PushButton6, &form, twips(4080, 1980, 3840, 405),
+            {FormControls(form).Text1, FormControls(form).Frame1, twips(240, 300, 7335, 330), ""},
+            {FormControls(form).ListView3, &form, twips(6240, 7440, 7800, 2745), ""},
+            {FormControls(form).PushButton8, &form, twips(120, 1980, 3840, 405),
+             "1. Add Folder(s)"},
+            {FormControls(form).PushButton6, &form, twips(4080, 1980, 3840, 405),
              "1. Add All Subfolders In Folder"},
-            {form.PushButton1, &form, twips(120, 2490, 3840, 405),
+            {FormControls(form).PushButton1, &form, twips(120, 2490, 3840, 405),
              "1. Load List Of Folders From File"},
-            {form.PushButton4, &form, twips(4080, 2490, 3840, 405), "Clear List"},
-            {form.PushButton12, &form, twips(8040, 120, 7800, 405), "2. Start Generating List"},
-            {form.PushButton9, &form, twips(8040, 3850, 3840, 405), "Clear List"},
-            {form.PushButton2, &form, twips(8040, 4360, 7800, 405), "3. Start Deleting Files"},
-            {form.ProgressBar1, &form, twips(120, 4360, 7800, 405), "Progress Bar"},
-            {form.PushButton11, &form, twips(8040, 3340, 3840, 405),
+            {FormControls(form).PushButton4, &form, twips(4080, 2490, 3840, 405), "Clear List"},
+            {FormControls(form).PushButton12, &form, twips(8040, 120, 7800, 405),
+             "2. Start Generating List"},
+            {FormControls(form).PushButton9, &form, twips(8040, 3850, 3840, 405), "Clear List"},
+            {FormControls(form).PushButton2, &form, twips(8040, 4360, 7800, 405),
+             "3. Start Deleting Files"},
+            {FormControls(form).ProgressBar1, &form, twips(120, 4360, 7800, 405), "Progress Bar"},
+            {FormControls(form).PushButton11, &form, twips(8040, 3340, 3840, 405),
              "Remove Filenames Containing X"},
-            {form.PushButton13, &form, twips(12000, 3340, 3840, 405),
+            {FormControls(form).PushButton13, &form, twips(12000, 3340, 3840, 405),
              "Remove Filenames Not Cont. X"},
-            {form.PushButton14, &form, twips(12000, 3850, 3840, 405), "Help"},
-            {form.PushButton15, &form, twips(120, 3000, 3840, 405), "Help"},
-            {form.PushButton16, &form, twips(4080, 3000, 3840, 405), "Load Sample/Example Files"},
+            {FormControls(form).PushButton14, &form, twips(12000, 3850, 3840, 405), "Help"},
+            {FormControls(form).PushButton15, &form, twips(120, 3000, 3840, 405), "Help"},
+            {FormControls(form).PushButton16, &form, twips(4080, 3000, 3840, 405),
+             "Load Sample/Example Files"},
         };
         for (const Expected& e : table) {
             QCOMPARE(e.widget->parentWidget(), e.container);
@@ -289,14 +298,14 @@ private slots:
                 QCOMPARE(frame->title(), e.caption);
             }
         }
-        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
-        QCOMPARE(form.ProgressBar1->valueF(), 0.0);
+        QCOMPARE(FormControls(form).ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(FormControls(form).ProgressBar1->valueF(), 0.0);
         // The delete list lies wholly below the client area.
-        QVERIFY(form.ListView3->geometry().top() >= form.height());
+        QVERIFY(FormControls(form).ListView3->geometry().top() >= form.height());
         const QString tip = QStringLiteral("Double-click item to remove it. Move | line to right "
                                            "and out of window to reveal full names.");
-        QCOMPARE(form.ListView1->toolTip(), tip);
-        QCOMPARE(form.ListView3->toolTip(), tip);
+        QCOMPARE(FormControls(form).ListView1->toolTip(), tip);
+        QCOMPARE(FormControls(form).ListView3->toolTip(), tip);
     }
 
     void focusStartsOnHiddenDeleteListAndTabsInDesignedOrder() {
@@ -305,12 +314,16 @@ private slots:
         form.Form_Load();
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        QCOMPARE(QApplication::focusWidget(), form.ListView3);
-        const QList<QWidget*> order = {form.ListView1,    form.PushButton8,  form.PushButton6,
-                                       form.PushButton1,  form.PushButton4,  form.PushButton12,
-                                       form.PushButton9,  form.PushButton2,  form.Text1,
-                                       form.PushButton11, form.PushButton13, form.PushButton14,
-                                       form.PushButton15, form.PushButton16, form.Text4};
+        QCOMPARE(QApplication::focusWidget(), FormControls(form).ListView3);
+        const QList<QWidget*> order = {
+            FormControls(form).ListView1,    FormControls(form).PushButton8,
+            FormControls(form).PushButton6,  FormControls(form).PushButton1,
+            FormControls(form).PushButton4,  FormControls(form).PushButton12,
+            FormControls(form).PushButton9,  FormControls(form).PushButton2,
+            FormControls(form).Text1,        FormControls(form).PushButton11,
+            FormControls(form).PushButton13, FormControls(form).PushButton14,
+            FormControls(form).PushButton15, FormControls(form).PushButton16,
+            FormControls(form).Text4};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -327,26 +340,29 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(form.hasHandImage());
-        const QList<QWidget*> buttons = {form.PushButton1,  form.PushButton2,  form.PushButton4,
-                                         form.PushButton6,  form.PushButton8,  form.PushButton9,
-                                         form.PushButton11, form.PushButton12, form.PushButton13,
-                                         form.PushButton14, form.PushButton15, form.PushButton16};
+        const QList<QWidget*> buttons = {
+            FormControls(form).PushButton1,  FormControls(form).PushButton2,
+            FormControls(form).PushButton4,  FormControls(form).PushButton6,
+            FormControls(form).PushButton8,  FormControls(form).PushButton9,
+            FormControls(form).PushButton11, FormControls(form).PushButton12,
+            FormControls(form).PushButton13, FormControls(form).PushButton14,
+            FormControls(form).PushButton15, FormControls(form).PushButton16};
         const QList<QWidget*> plain = {&form,
-                                       form.Frame1,
-                                       form.Frame4,
-                                       form.Text1,
-                                       form.Text4->viewport(),
-                                       form.ListView3->viewport(),
-                                       form.ListView1->viewport()};
+                                       FormControls(form).Frame1,
+                                       FormControls(form).Frame4,
+                                       FormControls(form).Text1,
+                                       FormControls(form).Text4->viewport(),
+                                       FormControls(form).ListView3->viewport(),
+                                       FormControls(form).ListView1->viewport()};
         for (QWidget* button : buttons) {
-            moveOver(form.Text4->viewport());
+            moveOver(FormControls(form).Text4->viewport());
             QCOMPARE(form.mousePointer(), Form1::PointerDefault);
             moveOver(button);
             QCOMPARE(form.mousePointer(), Form1::PointerHand);
             QCOMPARE(form.cursor().shape(), Qt::BitmapCursor);
         }
         for (QWidget* widget : plain) {
-            moveOver(form.PushButton8);
+            moveOver(FormControls(form).PushButton8);
             moveOver(widget);
             QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         }
@@ -358,7 +374,7 @@ private slots:
         }
         QCOMPARE(form.cursor().shape(), Qt::WaitCursor);
         form.setMousePointer(Form1::PointerDefault);
-        moveOver(form.PushButton2);
+        moveOver(FormControls(form).PushButton2);
         QCOMPARE(form.mousePointer(), Form1::PointerHand);
     }
 
@@ -370,7 +386,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QVERIFY(!form.hasHandImage());
-        moveOver(form.PushButton12);
+        moveOver(FormControls(form).PushButton12);
         QCOMPARE(form.mousePointer(), Form1::PointerHand);
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
         QVERIFY(dialogs.calls().empty());
@@ -396,8 +412,8 @@ private slots:
         QVERIFY(buttonFace != QColor(Qt::white));
         form.Form_Load();
         QCOMPARE(form.palette().color(QPalette::Window), buttonFace);
-        QCOMPARE(form.Frame1->palette().color(QPalette::Window), buttonFace);
-        QCOMPARE(form.Frame4->palette().color(QPalette::Window), buttonFace);
+        QCOMPARE(FormControls(form).Frame1->palette().color(QPalette::Window), buttonFace);
+        QCOMPARE(FormControls(form).Frame4->palette().color(QPalette::Window), buttonFace);
         QVERIFY(form.styleSheet().contains("#123456"));
         QVERIFY(dialogs.calls().empty());
     }
@@ -416,10 +432,10 @@ private slots:
         QVERIFY(dialogs.messageTexts().first().contains(
             "\r\nin Pruvel2021/08/31.Form1.Form_Load at line 100\r\r"));
         // The colours set before the skin was read stay, and start-up went on.
-        QCOMPARE(form.Frame4->palette().color(QPalette::Window),
+        QCOMPARE(FormControls(form).Frame4->palette().color(QPalette::Window),
                  QApplication::palette().color(QPalette::Button));
         QCOMPARE(form.windowTitle(), QStringLiteral("Thinwick"));
-        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("100"));
     }
 
     void withoutSkinTheWindowStaysWhite() {
@@ -427,14 +443,14 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load();
-        QCOMPARE(form.Frame1->palette().color(QPalette::Window), QColor(Qt::white));
+        QCOMPARE(FormControls(form).Frame1->palette().color(QPalette::Window), QColor(Qt::white));
         QVERIFY(form.styleSheet().isEmpty());
     }
 
     void listControlOperations() {
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        ListView& list = *form.ListView1;
+        ListView& list = *FormControls(form).ListView1;
         for (const char* text : {"one", "two", "three", "four", "five"})
             list.addRow(QString::fromLatin1(text));
         list.removeRow(2);
@@ -454,11 +470,11 @@ private slots:
         QCOMPARE(list.count(), 0);
         QCOMPARE(list.selectedRow(), 0);
 
-        form.ProgressBar1->setValueF(33.333);
-        QCOMPARE(form.ProgressBar1->valueF(), 33.333);
-        QCOMPARE(form.ProgressBar1->value(), 3333);
-        form.ProgressBar1->setBarText("Processing: 100%p.txt");
-        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Processing: 100%p.txt"));
+        FormControls(form).ProgressBar1->setValueF(33.333);
+        QCOMPARE(FormControls(form).ProgressBar1->valueF(), 33.333);
+        QCOMPARE(FormControls(form).ProgressBar1->value(), 3333);
+        FormControls(form).ProgressBar1->setBarText("Processing: 100%p.txt");
+        QCOMPARE(FormControls(form).ProgressBar1->text(), QStringLiteral("Processing: 100%p.txt"));
     }
 
     void textBoxEvents() {
@@ -466,15 +482,15 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        QSignalSpy changes(form.Text1, &TextBox::change);
-        QSignalSpy validations(form.Text1, &TextBox::validate);
-        form.Text1->setText("7");
+        QSignalSpy changes(FormControls(form).Text1, &TextBox::change);
+        QSignalSpy validations(FormControls(form).Text1, &TextBox::validate);
+        FormControls(form).Text1->setText("7");
         QCOMPARE(changes.count(), 1);
-        form.Text1->setFocus();
-        QTest::keyClicks(form.Text1, "25");
+        FormControls(form).Text1->setFocus();
+        QTest::keyClicks(FormControls(form).Text1, "25");
         QCOMPARE(changes.count(), 3);
         QCOMPARE(validations.count(), 0);
-        form.PushButton8->setFocus();
+        FormControls(form).PushButton8->setFocus();
         QCOMPARE(validations.count(), 1);
         QCOMPARE(Main::getSetting(App, Section, "Text1", "none"), QStringLiteral("725"));
     }
@@ -488,8 +504,8 @@ private slots:
         // Closing while the focus is in an empty box: leaving the box by closing the window
         // must not put "1" into it and store it.
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.Text1->setFocus();
-        form.Text1->clear();
+        FormControls(form).Text1->setFocus();
+        FormControls(form).Text1->clear();
         const QByteArray before = TestEnv::readSettingsFile();
         QVERIFY(before.contains("Text1=100"));
         QSignalSpy unloaded(&form, &Form1::unloaded);
@@ -501,5 +517,5 @@ private slots:
     }
 };
 
-THINWICK_TEST_MAIN(AppTest)
+THINWICK_TEST_MAIN_APART(AppTest)
 #include "test_app.moc"

@@ -2,6 +2,7 @@
 // offers fontconfig DejaVu Sans alone (a minimal Debian without Arial's metric twin, where the
 // wider font used to clip four captions); THINWICK_TEST_FONTS=system runs it on the system's fonts.
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
 
 #include <QApplication>
@@ -68,7 +69,7 @@ private slots:
     void theWindowResolvesTheFontUnderTest() {
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        QCOMPARE(QFontInfo(form.PushButton1->font()).family(),
+        QCOMPARE(QFontInfo(FormControls(form).PushButton1->font()).family(),
                  dejaVuOnly() ? QStringLiteral("DejaVu Sans") : QStringLiteral("Liberation Sans"));
     }
 
@@ -112,8 +113,9 @@ private slots:
                                      QStringLiteral("Remove Filenames Containing X"),
                                      QStringLiteral("Remove Filenames Not Cont. X")};
         QCOMPARE(smaller, dejaVuOnly() ? longest : QStringList());
-        QCOMPARE(form.PushButton1->geometry(), QRect(8, 166, 256, 27));
-        QCOMPARE(form.PushButton1->text(), QStringLiteral("1. Load List Of Folders From File"));
+        QCOMPARE(FormControls(form).PushButton1->geometry(), QRect(8, 166, 256, 27));
+        QCOMPARE(FormControls(form).PushButton1->text(),
+                 QStringLiteral("1. Load List Of Folders From File"));
     }
 };
 

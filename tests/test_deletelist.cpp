@@ -1,5 +1,5 @@
 // The random draw, the delete list and its summary, and pruning the delete list by hand.
-#include "Form1.h"
+#include "DeleteListOnly.h"
 #include "TestSupport.h"
 #include "common/CountValue.h"
 #include "common/Random.h"
@@ -89,7 +89,7 @@ QStringList sorted(QStringList list) {
 // A window whose count box holds the text without a rebuild (the source list is still empty).
 struct Window {
     ScriptedDialogs dialogs;
-    Form1 form{dialogs};
+    DeleteListOnly form{dialogs};
     explicit Window(const QString& count) { form.Text1->setText(count); }
 };
 
@@ -134,7 +134,7 @@ private slots:
         w.form.addSourceFolder(b); // without the trailing separator
         w.form.addSourceFolder(a + "/");
         w.form.addSourceFolder(b + "/"); // the same folder again contributes again
-        const QStringList result = Delete1::randomFileList(w.form);
+        const QStringList result = w.form.list.randomFileList();
         // Fewer files than the count: the whole pool in pool order.
         QCOMPARE(result, listed(b) + listed(a) + listed(b));
         QVERIFY(result.first().startsWith(b + "/b"));
@@ -162,7 +162,7 @@ private slots:
         Window w(count);
         w.form.addSourceFolder(a);
         w.form.addSourceFolder(b);
-        const QStringList result = Delete1::randomFileList(w.form);
+        const QStringList result = w.form.list.randomFileList();
         QCOMPARE(result.size(), drawn);
         const QStringList pool = listed(a) + listed(b);
         QCOMPARE(QSet<QString>(result.begin(), result.end()).size(), drawn);
@@ -183,7 +183,7 @@ private slots:
             w.form.addSourceFolder(row);
         w.form.addSourceFolder(QString()); // an empty row names no folder: no files, no message
         w.dialogs.expectMessage(1);
-        const QStringList result = Delete1::randomFileList(w.form);
+        const QStringList result = w.form.list.randomFileList();
         QCOMPARE(result, listed(full));
         QCOMPARE(w.dialogs.messageTexts(),
                  QStringList(NoFiles + empty + "/\n" + NoFiles + onlyHidden + "/\n" + NoFiles +
@@ -223,7 +223,7 @@ private slots:
         if (!last.isEmpty())
             lines.append(last);
         w.dialogs.expectMessage(emptyFolders > 0 ? 1 : 0);
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         QCOMPARE(w.form.ListView3->count(), 2);
         QCOMPARE(w.dialogs.calls().size(), std::size_t(emptyFolders > 0 ? 1 : 0));
         if (emptyFolders == 0)
@@ -241,7 +241,7 @@ private slots:
         Window w("5");
         w.form.addSourceFolder(loop);
         w.dialogs.expectMessage(2);
-        QVERIFY(Delete1::randomFileList(w.form).isEmpty());
+        QVERIFY(w.form.list.randomFileList().isEmpty());
         const QStringList texts = w.dialogs.messageTexts();
         QCOMPARE(texts.size(), 2);
         QVERIFY(
@@ -392,31 +392,77 @@ private slots:
         QCOMPARE(listings[0].stamp, stamp);
     }
 
-    void aPrimedListingIsUsedUntilItsFolderChanges() {
+    void theWalksListingsServeWhoeverPoolsItsFolders() {
+        // The command line pools the folders of --subfolders from what the walk read.
+        const QString folder = settledFolder("mixed") + "/";
+        Delete1::WalkListings walk;
+        AddFolder::DiskFolderTree tree;
+        tree.keepListings(walk.sink());
+        QStringList names;
+        QVERIFY(tree.searchFolder(
+            folder, [] { return true; }, names));
+        QStringList files;
+        QVERIFY(!walk.take(settledFolder("twice") + "/", files));
+        QVERIFY(files.isEmpty());
+        QVERIFY(walk.take(folder, files));
+        QCOMPARE(files, listed(settledFolder("mixed")));
+    }
+
+    void aPrimedListingServesTheNextPassWithoutALook() {
+        // The rebuild right after the walk takes the walk's listing as it is; later passes look
+        // at the folder again and keep the listing only while the folder is settled and unchanged.
         const QString folder = settledFolder("primed");
         const QString row = folder + "/";
-        auto pass = [&](Delete1::ListingCache& cache) {
+        Delete1::ListingCache cache;
+        auto pass = [&] {
             cache.beginBuild({row});
             cache.list(0, row);
             cache.endBuild();
+            return std::pair(cache.listedCount(), cache.reusedCount());
         };
-        Delete1::ListingCache cache;
-        const std::vector<Delete1::FolderListing> listings = walked(row);
-        QCOMPARE(listings.size(), std::size_t(1));
-        cache.prime(listings.front());
-        pass(cache);
-        QCOMPARE(cache.reusedCount(), 1);
+        using Counts = std::pair<int, int>;
+        cache.prime(walked(row).front());
+        QCOMPARE(pass(), Counts(0, 1));
         QCOMPARE(cache.files(0), listed(folder));
-        // Changed after the walk read it: read again.
+        QCOMPARE(pass(), Counts(0, 1));
+        // Changed after the walk read it: the click's rebuild draws from what the walk saw, the
+        // next one reads the folder again.
         cache.clear();
         cache.prime(walked(row).front());
         TestEnv::makeFile(folder + "/late.jpg");
-        pass(cache);
-        QCOMPARE(cache.listedCount(), 1);
+        QCOMPARE(pass(), Counts(0, 1));
+        QCOMPARE(cache.files(0).size(), 3);
+        QCOMPARE(pass(), Counts(1, 0));
         QCOMPARE(cache.files(0).size(), 4);
         QVERIFY(cache.files(0).contains(row + "late.jpg"));
-        // Now within the racy window: the walk gives no listing of it.
-        QVERIFY(walked(row).empty());
+        // Read within the racy window: it serves the next pass only.
+        cache.clear();
+        cache.prime(walked(row).front());
+        QCOMPARE(pass(), Counts(0, 1));
+        QCOMPARE(pass(), Counts(1, 0));
+        QCOMPARE(pass(), Counts(1, 0));
+    }
+
+    void aPrimedListingIsForgottenWhenTheNextPassDoesNotTakeIt() {
+        const QString row = settledFolder("primed") + "/";
+        const QString other = settledFolder("added") + "/";
+        Delete1::ListingCache cache;
+        // Not among the rows of the next pass.
+        cache.prime(walked(row).front());
+        cache.beginBuild({other});
+        cache.list(0, other);
+        cache.endBuild();
+        cache.beginBuild({row});
+        cache.list(0, row);
+        cache.endBuild();
+        QCOMPARE(cache.listedCount(), 1);
+        // "2. Start Generating List" lists afresh, primed or not.
+        cache.prime(walked(row).front());
+        cache.expire();
+        cache.beginBuild({row});
+        cache.list(0, row);
+        cache.endBuild();
+        QCOMPARE(cache.listedCount(), 1);
     }
 
     void twoEqualSourceRowsCountTheirFilesTwice() {
@@ -440,7 +486,7 @@ private slots:
         const QString folder = makeFolder(root, "f", named(3));
         Window w("10");
         w.form.addSourceFolder(folder);
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         const QString summary = Delete1::summaryText(listed(folder));
         QCOMPARE(w.form.Text4->text(), summary);
         w.form.ListView3->selectRow(2);
@@ -465,7 +511,7 @@ private slots:
         w.form.addSourceFolder(folder + "/");
         w.form.ListView3->setRows({"stale"});
         w.form.Text4->setText("stale");
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         // 100 is more than the folder holds: every file, in the order the folder lists them.
         const QString p = folder + "/";
         QCOMPARE(
@@ -488,13 +534,13 @@ private slots:
         Window w("10");
         w.form.ListView3->setRows({"stale"});
         w.form.Text4->setText("stale");
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         QCOMPARE(w.form.ListView3->count(), 0);
         QVERIFY(w.form.Text4->text().isEmpty());
         w.form.addSourceFolder(makeFolder(root, "empty", {}));
         w.form.ListView3->setRows({"stale"});
         w.dialogs.expectMessage();
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         QCOMPARE(w.form.ListView3->count(), 0);
         QVERIFY(w.form.Text4->text().isEmpty());
     }
@@ -567,7 +613,7 @@ private slots:
         w.form.addSourceFolder(folder);
         w.form.PushButton12_Click();
         QCOMPARE(w.form.ListView3->count(), 4);
-        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+        QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
         // The pointer while the rebuild runs, seen from the message an empty folder brings up.
         w.form.addSourceFolder(makeFolder(root, "empty", {}));
@@ -575,8 +621,8 @@ private slots:
         w.dialogs.whileOpen = [&](const auto&) { pointerDuringRebuild = w.form.mousePointer(); };
         w.dialogs.expectMessage();
         w.form.PushButton12_Click();
-        QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
-        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+        QCOMPARE(pointerDuringRebuild, BusyState::PointerBusy);
+        QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
     }
 
     void deleteKeyRemovesTheSelectedRowOnly_data() {
@@ -608,7 +654,7 @@ private slots:
         if (select > 0)
             w.form.ListView3->selectRow(select);
         if (busy)
-            w.form.setMousePointer(Form1::PointerBusy);
+            w.form.setMousePointer(BusyState::PointerBusy);
         QTest::keyClick(w.form.ListView3, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w.form.ListView3->rows(), after);
         // The summary keeps naming every file: only the delete list decides what goes.
@@ -634,11 +680,11 @@ private slots:
         Window w("3");
         w.form.ListView3->setRows({"p1", "p2"});
         w.form.Text4->setText(Delete1::summaryText({"p1", "p2"}));
-        w.form.setMousePointer(Form1::PointerBusy);
+        w.form.setMousePointer(BusyState::PointerBusy);
         w.form.PushButton9_Click();
         QCOMPARE(w.form.ListView3->count(), 2);
         QVERIFY(!w.form.Text4->text().isEmpty());
-        w.form.setMousePointer(Form1::PointerDefault);
+        w.form.setMousePointer(BusyState::PointerDefault);
         w.form.PushButton9->click();
         QCOMPARE(w.form.ListView3->count(), 0);
         QVERIFY(w.form.Text4->text().isEmpty());
@@ -653,7 +699,7 @@ private slots:
         Window w("100000");
         for (int i = 0; i < 100; ++i)
             w.form.addSourceFolder(folder);
-        Delete1::CorrelateListviewsWrapper(w.form);
+        w.form.list.CorrelateListviewsWrapper();
         QCOMPARE(w.form.ListView3->count(), 100000);
         QCOMPARE(w.form.Text4->text().count("\r\n"), 100000);
         QCOMPARE(w.form.Text4->lineCount(), 100001);

@@ -1,7 +1,9 @@
 // The deletion run ("3. Start Deleting Files") against real files and the real desktop trash under
 // the temporary XDG_DATA_HOME; a fake trash only where the machine cannot be made to fail.
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
+#include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "deletelist/DeleteList.h"
 #include "deletion/ShellDelete.h"
@@ -103,6 +105,12 @@ public:
     }
 };
 
+// Refuses every path, and its flush at the run's end fails as a full disk would make it.
+class FlushFailingTrash : public RefusingTrash {
+public:
+    void flush() override { throw Failure(QStringLiteral("No space left on device")); }
+};
+
 } // namespace
 
 class DeletionTest : public QObject {
@@ -116,13 +124,15 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         int barChanges = 0;
-        connect(form.ProgressBar1, &ProgressBar::valueSet, &form, [&] { ++barChanges; });
-        connect(form.ProgressBar1, &ProgressBar::textSet, &form, [&] { ++barChanges; });
+        connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                [&] { ++barChanges; });
+        connect(FormControls(form).ProgressBar1, &ProgressBar::textSet, &form,
+                [&] { ++barChanges; });
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("No files added.")});
         QCOMPARE(barChanges, 0);
-        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(FormControls(form).ProgressBar1->text(), QStringLiteral("Progress Bar"));
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
     }
 
@@ -139,12 +149,12 @@ private slots:
                             dir.path() + QStringLiteral("/keep/to-a")));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText(QStringLiteral("4"));
+        FormControls(form).Text1->setText(QStringLiteral("4"));
         form.addSourceFolder(Main::terminatedFolderPath(dir.path() + QStringLiteral("/pool")));
-        Delete1::CorrelateListviewsWrapper(form);
-        const QStringList rows = form.ListView3->rows();
+        form.deleteList().CorrelateListviewsWrapper();
+        const QStringList rows = FormControls(form).ListView3->rows();
         QCOMPARE(rows.size(), 4);
-        const QString summary = form.Text4->text();
+        const QString summary = FormControls(form).Text4->text();
         QVERIFY(!summary.isEmpty());
         const QMap<QString, QString> before = listing(dir.path());
 
@@ -152,17 +162,17 @@ private slots:
         QStringList texts;
         int pointerAtSecond = -1;
         bool busyAtSecond = false;
-        connect(form.ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
+        connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
             values.append(value);
             if (values.size() == 2) {
                 pointerAtSecond = form.mousePointer();
                 busyAtSecond = form.isBusy();
             }
         });
-        connect(form.ProgressBar1, &ProgressBar::textSet, &form,
+        connect(FormControls(form).ProgressBar1, &ProgressBar::textSet, &form,
                 [&](const QString& text) { texts.append(text); });
         dialogs.expectMessage();
-        form.PushButton2->click();
+        FormControls(form).PushButton2->click();
 
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
         QCOMPARE(values, (QList<double>{25, 50, 75, 100, 0}));
@@ -188,8 +198,8 @@ private slots:
         for (const QString& path : rows)
             expected.remove(QDir(dir.path()).relativeFilePath(path));
         QCOMPARE(listing(dir.path()), expected);
-        QCOMPARE(form.ListView3->rows(), rows);
-        QCOMPARE(form.Text4->text(), summary);
+        QCOMPARE(FormControls(form).ListView3->rows(), rows);
+        QCOMPARE(FormControls(form).Text4->text(), summary);
 
         // A second run finds none of them and says so.
         dialogs.clear();
@@ -214,9 +224,9 @@ private slots:
         Form1 form(dialogs);
         // A row may start with a doubled separator (a hand-written list file): "//tmp/...". The
         // trash records the path as users write it.
-        form.ListView3->setRows({d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
-                                 d + QStringLiteral("/link"),
-                                 QLatin1Char('/') + d + QStringLiteral("/double.txt")});
+        FormControls(form).ListView3->setRows(
+            {d + QStringLiteral("/slash.txt/"), d + QStringLiteral("/.hidden"),
+             d + QStringLiteral("/link"), QLatin1Char('/') + d + QStringLiteral("/double.txt")});
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
@@ -233,7 +243,7 @@ private slots:
         // A folder is never deleted; the closing message names it.
         const QMap<QString, QString> before = listing(d);
         dialogs.clear();
-        form.ListView3->setRows({d + QStringLiteral("/folder")});
+        FormControls(form).ListView3->setRows({d + QStringLiteral("/folder")});
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts().size(), 1);
@@ -256,10 +266,10 @@ private slots:
                       {QStringLiteral("1.txt"), QStringLiteral("2.txt"), QStringLiteral("3.txt")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(paths);
-        form.ListView3->selectRow(2);
-        QTest::keyClick(form.ListView3, Qt::Key_Delete);
-        QCOMPARE(form.ListView3->rows(), (QStringList{paths[0], paths[2]}));
+        FormControls(form).ListView3->setRows(paths);
+        FormControls(form).ListView3->selectRow(2);
+        QTest::keyClick(FormControls(form).ListView3, Qt::Key_Delete);
+        QCOMPARE(FormControls(form).ListView3->rows(), (QStringList{paths[0], paths[2]}));
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
@@ -276,7 +286,7 @@ private slots:
                        QStringLiteral("line\nbreak.txt"), QStringLiteral("日本語")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(paths);
+        FormControls(form).ListView3->setRows(paths);
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("Done.")});
@@ -297,7 +307,7 @@ private slots:
         TestEnv::makeFile(trashDir(), "not a folder");
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(paths);
+        FormControls(form).ListView3->setRows(paths);
         dialogs.expectMessage();
         form.PushButton2_Click();
         for (const QString& path : paths)
@@ -325,7 +335,7 @@ private slots:
         ScriptedDialogs dialogs;
         RefusingTrash trash;
         Form1 form(dialogs, &trash);
-        form.ListView3->setRows(paths);
+        FormControls(form).ListView3->setRows(paths);
         dialogs.expectMessage();
         form.PushButton2_Click();
         QCOMPARE(trash.asked, paths);
@@ -364,25 +374,26 @@ private slots:
                       {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(listed);
-        form.ListView3->selectRow(2);
+        FormControls(form).ListView3->setRows(listed);
+        FormControls(form).ListView3->selectRow(2);
         bool edited = false;
         auto doEdit = [&] {
             edited = true;
             if (edit == QLatin1String("clear"))
                 form.PushButton9_Click();
             else if (edit == QLatin1String("replace"))
-                form.ListView3->setRows(others);
+                FormControls(form).ListView3->setRows(others);
             else
-                QTest::keyClick(form.ListView3, Qt::Key_Delete);
+                QTest::keyClick(FormControls(form).ListView3, Qt::Key_Delete);
         };
         if (atStart) {
             QTimer::singleShot(0, &form, doEdit);
         } else {
-            connect(form.ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
-                if (!edited && value > 60 && value < 70)
-                    doEdit();
-            });
+            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                    [&](double value) {
+                        if (!edited && value > 60 && value < 70)
+                            doEdit();
+                    });
         }
         dialogs.expectMessage();
         form.PushButton2_Click();
@@ -410,22 +421,23 @@ private slots:
                                                          QStringLiteral("3"), QStringLiteral("4")});
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(paths);
+        FormControls(form).ListView3->setRows(paths);
         bool acted = false;
         auto act = [&] {
             acted = true;
             if (close)
                 form.close();
             else
-                form.PushButton2->click();
+                FormControls(form).PushButton2->click();
         };
         if (atStart) {
             QTimer::singleShot(0, &form, act);
         } else {
-            connect(form.ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
-                if (!acted && value == 50)
-                    act();
-            });
+            connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form,
+                    [&](double value) {
+                        if (!acted && value == 50)
+                            act();
+                    });
         }
         if (!close)
             dialogs.expectMessage();
@@ -444,7 +456,7 @@ private slots:
             QCOMPARE(trashedNames().size(), 4);
             QCOMPARE(trashedOriginals(), QSet<QString>(paths.begin(), paths.end()));
             QCOMPARE(form.mousePointer(), Form1::PointerDefault);
-            QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+            QCOMPARE(FormControls(form).ProgressBar1->text(), QStringLiteral("Progress Bar"));
         }
     }
 
@@ -534,7 +546,7 @@ private slots:
             QVERIFY(QDir(d).rename(QStringLiteral("sub"), QStringLiteral("renamed")));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows(rows);
+        FormControls(form).ListView3->setRows(rows);
         dialogs.expectMessage();
         form.PushButton2_Click();
         const QString text = dialogs.messageTexts().value(0);
@@ -559,6 +571,21 @@ private slots:
         QCOMPARE(kept.readAll(), QByteArray("keep.txt"));
     }
 
+    void aFailedFlushIsReportedUnderItsOwnLabel() {
+        // Told apart from a failed move (122): the report names the flush's statement.
+        FlushFailingTrash trash;
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs, &trash);
+        FormControls(form).ListView3->setRows({QStringLiteral("/nowhere/a.jpg")});
+        dialogs.expectMessage(2);
+        form.PushButton2_Click();
+        const QStringList texts = dialogs.messageTexts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.at(0), Main::errorReportText(QStringLiteral("No space left on device"),
+                                                    Location::PushButton2_Click, 124));
+        QVERIFY2(texts.at(1).startsWith(QStringLiteral("Done.")), qPrintable(texts.at(1)));
+    }
+
     void unreadablePathsAreReportedNotSkipped() {
         QTemporaryDir dir;
         const QString d = dir.path();
@@ -567,7 +594,8 @@ private slots:
         const QString tooLong = d + QLatin1Char('/') + QString(300, QLatin1Char('n'));
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.ListView3->setRows({d + QStringLiteral("/loop/a.jpg"), tooLong, kept.first()});
+        FormControls(form).ListView3->setRows(
+            {d + QStringLiteral("/loop/a.jpg"), tooLong, kept.first()});
         dialogs.expectMessage();
         form.PushButton2_Click();
         const QString text = dialogs.messageTexts().value(0);

@@ -1,5 +1,6 @@
 // Dropping files and folders onto the source list, through real drag and drop events on the list.
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
 #include "deletelist/DeleteList.h"
 #include "sources/Drop.h"
@@ -68,7 +69,7 @@ struct Window {
     Window() {
         form.setWindowTitle("Thinwick");
         form.SetAppTitle();
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
     }
 };
 
@@ -90,11 +91,11 @@ private slots:
         QVERIFY(QDir().mkpath(d + "l")); // a link to a file only
         QVERIFY(QFile::link(d + "target/t.txt", d + "l/link.txt"));
         Window w;
-        const DragAnswer answer =
-            dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/dropped folder"}).get());
+        const DragAnswer answer = dragAndDrop(FormControls(w.form).ListView1,
+                                              urlsOf({tmp.path() + "/dropped folder"}).get());
         QVERIFY(answer.enterAccepted && answer.moveAccepted && answer.dropAccepted);
         QCOMPARE(answer.action, Qt::CopyAction);
-        const QStringList rows = w.form.ListView1->rows();
+        const QStringList rows = FormControls(w.form).ListView1->rows();
         // The dropped folder first, then level 1 (in listing order), then b/c, then a/x/y.
         QCOMPARE(rows.size(), 6);
         QCOMPARE(rows.front(), d);
@@ -108,8 +109,8 @@ private slots:
         QTemporaryDir tmp;
         QVERIFY(QDir().mkpath(tmp.path() + "/empty/sub/subsub"));
         Window w;
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/empty"}).get());
-        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/empty/"});
+        dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/empty"}).get());
+        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList{tmp.path() + "/empty/"});
         QVERIFY(w.dialogs.calls().empty());
     }
 
@@ -119,8 +120,9 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/a/sub/f");
         Window w;
         w.form.addSourceFolder("/kept/");
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
-        QCOMPARE(w.form.ListView1->rows(),
+        dragAndDrop(FormControls(w.form).ListView1,
+                    urlsOf({tmp.path() + "/b", tmp.path() + "/a"}).get());
+        QCOMPARE(FormControls(w.form).ListView1->rows(),
                  (QStringList{"/kept/", tmp.path() + "/b/", tmp.path() + "/b/sub/",
                               tmp.path() + "/a/", tmp.path() + "/a/sub/"}));
     }
@@ -130,8 +132,9 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/real/sub/f");
         QVERIFY(QFile::link(tmp.path() + "/real", tmp.path() + "/link"));
         Window w;
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/link", tmp.path() + "/link/"}).get());
-        QCOMPARE(w.form.ListView1->rows(),
+        dragAndDrop(FormControls(w.form).ListView1,
+                    urlsOf({tmp.path() + "/link", tmp.path() + "/link/"}).get());
+        QCOMPARE(FormControls(w.form).ListView1->rows(),
                  (QStringList{tmp.path() + "/link/", tmp.path() + "/link/"}));
     }
 
@@ -141,9 +144,9 @@ private slots:
         Window w;
         // The walk gives the event loop its first turn at once; the window closes then.
         QTimer::singleShot(0, &w.form, [&] { w.form.close(); });
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/a"}).get());
+        dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/a"}).get());
         QVERIFY(w.form.isUnloaded());
-        QCOMPARE(w.form.ListView1->count(), 0);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 0);
         QVERIFY(w.dialogs.calls().empty());
     }
 
@@ -160,8 +163,8 @@ private slots:
         dropped << files.front() << tmp.path() + "/folder" << files.mid(1) << tmp.path() + "/gone";
         Window w;
         w.dialogs.expectMessage();
-        dragAndDrop(w.form.ListView1, urlsOf(dropped).get());
-        QCOMPARE(w.form.ListView1->rows(), QStringList{tmp.path() + "/folder/"});
+        dragAndDrop(FormControls(w.form).ListView1, urlsOf(dropped).get());
+        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList{tmp.path() + "/folder/"});
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
         QCOMPARE(w.dialogs.calls()[0].title, QString("Thinwick"));
         QCOMPARE(w.dialogs.calls()[0].icon, MessageIcon::None);
@@ -172,10 +175,10 @@ private slots:
         // One file alone.
         w.dialogs.clear();
         w.dialogs.expectMessage();
-        dragAndDrop(w.form.ListView1, urlsOf({files.front()}).get());
+        dragAndDrop(FormControls(w.form).ListView1, urlsOf({files.front()}).get());
         QCOMPARE(w.dialogs.messageTexts(),
                  QStringList{"This item is not a folder and was not added:\n" + files.front()});
-        QCOMPARE(w.form.ListView1->count(), 1);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 1);
     }
 
     void dragsWithoutLocalFilesAreRefused_data() {
@@ -199,11 +202,11 @@ private slots:
         if (!urls.isEmpty())
             data.setUrls(urls);
         Window w;
-        const DragAnswer answer = dragAndDrop(w.form.ListView1, &data);
+        const DragAnswer answer = dragAndDrop(FormControls(w.form).ListView1, &data);
         QVERIFY(!answer.enterAccepted);
         QVERIFY(!answer.moveAccepted);
         QVERIFY(!answer.dropAccepted);
-        QCOMPARE(w.form.ListView1->count(), 0);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 0);
         QVERIFY(w.dialogs.calls().empty());
     }
 
@@ -213,15 +216,17 @@ private slots:
         QVERIFY(QDir().mkpath(tmp.path() + "/f"));
         Window w;
         const auto data = urlsOf({tmp.path() + "/f"});
-        DragAnswer answer = dragAndDrop(w.form.ListView1, data.get(), Qt::ShiftModifier);
+        DragAnswer answer =
+            dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::ShiftModifier);
         QVERIFY(answer.dropAccepted);
         QCOMPARE(answer.action, Qt::CopyAction);
-        answer = dragAndDrop(w.form.ListView1, data.get(), Qt::ShiftModifier,
+        answer = dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::ShiftModifier,
                              Qt::MoveAction | Qt::LinkAction);
         QCOMPARE(answer.action, Qt::LinkAction);
-        answer = dragAndDrop(w.form.ListView1, data.get(), Qt::NoModifier, Qt::MoveAction);
+        answer =
+            dragAndDrop(FormControls(w.form).ListView1, data.get(), Qt::NoModifier, Qt::MoveAction);
         QVERIFY(!answer.enterAccepted && !answer.dropAccepted);
-        QCOMPARE(w.form.ListView1->count(), 2);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 2);
         QVERIFY(QFileInfo(tmp.path() + "/f").isDir());
     }
 
@@ -237,7 +242,7 @@ private slots:
         }
         TestEnv::makeFile(b + "sub/f");
         Window w;
-        ListView* list = w.form.ListView1;
+        ListView* list = FormControls(w.form).ListView1;
         const auto first = urlsOf({tmp.path() + "/a"});
         const auto second = urlsOf({tmp.path() + "/b"});
         QVERIFY(sendDrag(list, first.get()).dropAccepted);
@@ -268,15 +273,15 @@ private slots:
         TestEnv::makeFile(tmp.path() + "/second/sub/2.txt");
         Window w;
         w.form.addSourceFolder(tmp.path() + "/first/");
-        Delete1::CorrelateListviewsWrapper(w.form);
-        const QStringList deleteList = w.form.ListView3->rows();
-        const QString summary = w.form.Text4->text();
+        w.form.deleteList().CorrelateListviewsWrapper();
+        const QStringList deleteList = FormControls(w.form).ListView3->rows();
+        const QString summary = FormControls(w.form).Text4->text();
         QCOMPARE(deleteList, QStringList{tmp.path() + "/first/1.txt"});
         w.form.setMousePointer(Form1::PointerHand);
-        dragAndDrop(w.form.ListView1, urlsOf({tmp.path() + "/second"}).get());
-        QCOMPARE(w.form.ListView1->count(), 3);
-        QCOMPARE(w.form.ListView3->rows(), deleteList);
-        QCOMPARE(w.form.Text4->text(), summary);
+        dragAndDrop(FormControls(w.form).ListView1, urlsOf({tmp.path() + "/second"}).get());
+        QCOMPARE(FormControls(w.form).ListView1->count(), 3);
+        QCOMPARE(FormControls(w.form).ListView3->rows(), deleteList);
+        QCOMPARE(FormControls(w.form).Text4->text(), summary);
         QCOMPARE(w.form.mousePointer(), Form1::PointerHand);
         // The next rebuild takes the dropped rows into account; the dropped folder itself holds
         // no file and is reported then.
@@ -284,7 +289,49 @@ private slots:
         w.form.PushButton12_Click();
         QCOMPARE(w.dialogs.messageTexts(),
                  QStringList{"There are no files in folder " + tmp.path() + "/second/"});
-        QCOMPARE(w.form.ListView3->count(), 2);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 2);
+    }
+    void dropDuringARebuildIsWalkedAfterIt() {
+        // A rebuild that lists long enough to let the window paint several times.
+        QTemporaryDir tmp;
+        constexpr int Folders = 30;
+        constexpr int FilesEach = 3000;
+        Window w;
+        for (int f = 0; f < Folders; ++f) {
+            const QString folder = tmp.path() + QStringLiteral("/pool/%1/").arg(f);
+            QVERIFY(QDir().mkpath(folder));
+            for (int i = 0; i < FilesEach; ++i) {
+                QFile file(folder + QString::number(i));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+            w.form.addSourceFolder(folder);
+        }
+        TestEnv::makeFile(tmp.path() + "/dropped/file.txt");
+        int resets = 0;
+        connect(FormControls(w.form).ListView3->model(), &QAbstractItemModel::modelReset, &w.form,
+                [&] { ++resets; });
+        // Delivered at the rebuild's first pause: the drop, and a click that would rebuild again.
+        bool rebuilding = false;
+        bool deliveredInside = false;
+        const auto data = urlsOf({tmp.path() + "/dropped"});
+        QTimer::singleShot(0, &w.form, [&] {
+            deliveredInside = rebuilding;
+            sendDrag(FormControls(w.form).ListView1, data.get());
+            FormControls(w.form).PushButton12->click();
+        });
+        rebuilding = true;
+        w.form.PushButton12_Click();
+        rebuilding = false;
+        QVERIFY2(deliveredInside, "the rebuild never let the window paint");
+        // The rebuild finished with its own rows alone and was entered once: cleared, filled.
+        QCOMPARE(FormControls(w.form).ListView1->count(), Folders);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 100);
+        QCOMPARE(resets, 2);
+        // Then the drop is walked and the held click rebuilds, each once.
+        QTRY_COMPARE(FormControls(w.form).ListView1->count(), Folders + 1);
+        QCOMPARE(FormControls(w.form).ListView1->rowText(Folders + 1), tmp.path() + "/dropped/");
+        QTRY_COMPARE(resets, 4);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 100);
     }
 };
 

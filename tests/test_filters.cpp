@@ -1,9 +1,10 @@
 // The name filters through the window: "Remove Filenames Containing X" and "Remove Filenames Not
 // Cont. X", their procedures, and what happens when other handlers run while a filter yields.
+#include "DeleteListOnly.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
 #include "deletelist/DeleteList.h"
-#include "deletelist/NameFilters.h"
 
 #include <QApplication>
 #include <QFile>
@@ -18,11 +19,12 @@ namespace {
 const QString Containing = QStringLiteral("Remove entries containing: ");
 const QString NotContaining = QStringLiteral("Remove entries not containing: ");
 
-// A window titled as the program is, with a delete list and its summary as a draw leaves them.
-struct Window {
+// The filters' controller over bare widgets, titled as the program is, with a delete list and its
+// summary as a draw leaves them.
+struct Bare {
     ScriptedDialogs dialogs;
-    Form1 form{dialogs};
-    explicit Window(const QStringList& rows) {
+    DeleteListOnly form{dialogs};
+    explicit Bare(const QStringList& rows) {
         form.setWindowTitle(QStringLiteral("Thinwick"));
         form.SetAppTitle();
         form.ListView3->setRows(rows);
@@ -30,6 +32,21 @@ struct Window {
     }
     PushButton* button(bool containing) {
         return containing ? form.PushButton11 : form.PushButton13;
+    }
+};
+
+// The same in the whole window, where other handlers can run while a filter yields.
+struct Window {
+    ScriptedDialogs dialogs;
+    Form1 form{dialogs};
+    explicit Window(const QStringList& rows) {
+        form.setWindowTitle(QStringLiteral("Thinwick"));
+        form.SetAppTitle();
+        FormControls(form).ListView3->setRows(rows);
+        FormControls(form).Text4->setText(Delete1::summaryText(rows));
+    }
+    PushButton* button(bool containing) {
+        return containing ? FormControls(form).PushButton11 : FormControls(form).PushButton13;
     }
 };
 
@@ -59,12 +76,12 @@ private slots:
     void cancelOrEmptyInputChangesNothing() {
         QFETCH(bool, containing);
         QFETCH(std::optional<QString>, answer);
-        Window w({"/t/a.jpg", "/t/b.jpg"});
+        Bare w({"/t/a.jpg", "/t/b.jpg"});
         w.dialogs.expectInput(answer);
         w.button(containing)->click();
         QCOMPARE(w.form.ListView3->rows(), QStringList({"/t/a.jpg", "/t/b.jpg"}));
         QCOMPARE(w.form.Text4->text(), Delete1::summaryText({"/t/a.jpg", "/t/b.jpg"}));
-        QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+        QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
         QCOMPARE(w.dialogs.calls().size(), size_t(1));
     }
 
@@ -105,7 +122,7 @@ private slots:
         QFETCH(QStringList, afterContaining);
         QFETCH(QStringList, afterNotContaining);
         for (const bool containing : {true, false}) {
-            Window w(rows);
+            Bare w(rows);
             int pointerWhileFiltering = -1;
             w.dialogs.expectInput(text);
             QTimer::singleShot(0, &w.form, [&] { pointerWhileFiltering = w.form.mousePointer(); });
@@ -116,25 +133,25 @@ private slots:
             QCOMPARE(w.dialogs.calls().size(), size_t(1));
             QCOMPARE(w.dialogs.calls().front().text, containing ? Containing : NotContaining);
             QCOMPARE(w.dialogs.calls().front().title, QStringLiteral("Thinwick"));
-            QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
+            QCOMPARE(w.form.mousePointer(), BusyState::PointerDefault);
             if (!rows.isEmpty()) // an empty list is not scanned, so nothing yields
-                QCOMPARE(pointerWhileFiltering, Form1::PointerBusy);
+                QCOMPARE(pointerWhileFiltering, BusyState::PointerBusy);
         }
     }
 
     void summaryBecomesBarePathsByteForByte() {
-        Window w({"/t/a b.jpg", "/t/ü.png"});
+        Bare w({"/t/a b.jpg", "/t/ü.png"});
         QVERIFY(w.form.Text4->text().contains(" will be deleted."));
-        Main::RemoveItemsWith(w.form, *w.form.ListView3, "nowhere");
+        w.form.list.RemoveItemsWith(*w.form.ListView3, "nowhere");
         QCOMPARE(w.form.Text4->text().toUtf8(), QByteArray("/t/a b.jpg\r\n/t/\xC3\xBC.png\r\n"));
         QCOMPARE(w.form.Text4->lineText(0), QStringLiteral("/t/a b.jpg"));
         QCOMPARE(w.form.Text4->lineText(1), QStringLiteral("/t/ü.png"));
     }
 
     void anyListGivenRewritesTheWindowsSummary() {
-        Window w({"/t/a.jpg"});
+        Bare w({"/t/a.jpg"});
         w.form.ListView1->setRows({"/s/one/", "/s/two/", "/s/three/"});
-        Main::RemoveItemsWithout(w.form, *w.form.ListView1, "T");
+        w.form.list.RemoveItemsWithout(*w.form.ListView1, "T");
         QCOMPARE(w.form.ListView1->rows(), QStringList({"/s/two/", "/s/three/"}));
         QCOMPARE(w.form.ListView3->rows(), QStringList({"/t/a.jpg"}));
         QCOMPARE(w.form.Text4->text(), QStringLiteral("/s/two/\r\n/s/three/\r\n"));
@@ -161,7 +178,7 @@ private slots:
         }
         const QStringList filtered = {rows[0], rows[2]};
         Window w(rows);
-        w.form.Text1->setText("100");
+        FormControls(w.form).Text1->setText("100");
         w.form.addSourceFolder(root.path());
         // Texts that cannot occur in the random part of a temporary folder's name.
         w.dialogs.expectInput(QStringLiteral("/drop"));
@@ -169,48 +186,48 @@ private slots:
         QTimer::singleShot(0, &w.form, [&] {
             pointerMeanwhile = w.form.mousePointer();
             if (operation == "rebuild") {
-                Delete1::CorrelateListviewsWrapper(w.form);
+                w.form.deleteList().CorrelateListviewsWrapper();
             } else if (operation == "clear list") {
-                w.form.PushButton9->click();
+                FormControls(w.form).PushButton9->click();
             } else if (operation == "delete key") {
-                w.form.ListView3->selectRow(1);
-                QTest::keyClick(w.form.ListView3, Qt::Key_Delete);
+                FormControls(w.form).ListView3->selectRow(1);
+                QTest::keyClick(FormControls(w.form).ListView3, Qt::Key_Delete);
             } else if (operation == "deletion run") {
                 // Only files of this test's own folder may go to the trash.
-                const QStringList listed = w.form.ListView3->rows();
+                const QStringList listed = FormControls(w.form).ListView3->rows();
                 if (std::all_of(listed.begin(), listed.end(), [&](const QString& row) {
                         return row.startsWith(root.path() + "/");
                     })) {
                     w.dialogs.expectMessage();
-                    w.form.PushButton2->click();
+                    FormControls(w.form).PushButton2->click();
                 }
             } else if (operation == "second filter") {
                 w.dialogs.expectInput(QStringLiteral("1.jpg"));
-                w.form.PushButton13->click();
+                FormControls(w.form).PushButton13->click();
             } else {
                 w.form.Form_Unload();
             }
         });
-        w.form.PushButton11->click();
+        FormControls(w.form).PushButton11->click();
         QCOMPARE(pointerMeanwhile, Form1::PointerBusy);
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(w.dialogs.unusedAnswers(), 0);
-        const QStringList after = w.form.ListView3->rows();
+        const QStringList after = FormControls(w.form).ListView3->rows();
         if (operation == "rebuild") {
             // The fresh draw wins whole: every file, the filtered ones too, and its own summary.
             QCOMPARE(QSet<QString>(after.begin(), after.end()),
                      QSet<QString>(rows.begin(), rows.end()));
-            QCOMPARE(w.form.Text4->text(), Delete1::summaryText(after));
+            QCOMPARE(FormControls(w.form).Text4->text(), Delete1::summaryText(after));
         } else if (operation == "second filter") {
             QCOMPARE(after, QStringList({rows[0], rows[1]}));
-            QCOMPARE(w.form.Text4->text(), bareLines(after));
+            QCOMPARE(FormControls(w.form).Text4->text(), bareLines(after));
         } else if (operation == "window closed") {
             QCOMPARE(after, rows);
-            QCOMPARE(w.form.Text4->text(), Delete1::summaryText(rows));
+            QCOMPARE(FormControls(w.form).Text4->text(), Delete1::summaryText(rows));
         } else {
             // Refused while busy, or (the deletion run) working on a list of its own.
             QCOMPARE(after, filtered);
-            QCOMPARE(w.form.Text4->text(), bareLines(filtered));
+            QCOMPARE(FormControls(w.form).Text4->text(), bareLines(filtered));
         }
         if (operation == "deletion run") {
             QCOMPARE(w.dialogs.messageTexts(), QStringList({"Done."}));

@@ -1,7 +1,10 @@
 // The two Help buttons and "Load Sample/Example Files", in the build-tree layout (samples beside
 // the program) and the installed layout (samples in ../share/thinwick, run from a per-user copy).
-// This program is built into a bin/ folder of its own so that both layouts can be laid out here.
+// This program runs from a copy in the bin/ folder of a temporary folder of its own (RunApart.h),
+// so that both layouts can be laid out there.
 #include "Form1.h"
+#include "FormControls.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "common/ErrorReport.h"
 #include "common/ProgramFolder.h"
@@ -57,8 +60,9 @@ struct State {
     bool operator==(const State&) const = default;
 };
 State stateOf(const Form1& form) {
-    return {form.ListView1->rows(), form.Text1->text(),          form.ListView3->rows(),
-            form.Text4->text(),     TestEnv::readSettingsFile(), form.mousePointer()};
+    return {FormControls(form).ListView1->rows(), FormControls(form).Text1->text(),
+            FormControls(form).ListView3->rows(), FormControls(form).Text4->text(),
+            TestEnv::readSettingsFile(),          form.mousePointer()};
 }
 
 } // namespace
@@ -110,8 +114,8 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.Form_Load();
-        QCOMPARE(form.Text1->text(), QStringLiteral("100"));
-        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("100"));
+        QCOMPARE(FormControls(form).ListView1->count(), 0);
 
         // The pool: the 40 samples in the order the folder lists them. From seed 42 the change of
         // the box draws first (entries 6 9 32 19 1 18 14 13 30 17 35 2 36 11 23); the draw that
@@ -127,20 +131,21 @@ private slots:
         State atQuestion;
         dialogs.whileOpen = [&](const ScriptedDialogs::Call&) { atQuestion = stateOf(form); };
         dialogs.expectQuestion(false);
-        form.PushButton16->click();
+        FormControls(form).PushButton16->click();
 
         QCOMPARE(dialogs.calls().size(), std::size_t{1});
         QCOMPARE(dialogs.calls().front().kind, ScriptedDialogs::Kind::Question);
         QCOMPARE(dialogs.calls().front().text, Question);
         QCOMPARE(dialogs.calls().front().title, QStringLiteral("Thinwick"));
-        QCOMPARE(form.ListView1->rows(), QStringList{besideSamples() + QLatin1Char('/')});
-        QCOMPARE(form.Text1->text(), QStringLiteral("15"));
+        QCOMPARE(FormControls(form).ListView1->rows(),
+                 QStringList{besideSamples() + QLatin1Char('/')});
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("15"));
         QVERIFY(TestEnv::readSettingsFile().contains("Text1=15"));
-        QCOMPARE(form.ListView3->rows(), second);
+        QCOMPARE(FormControls(form).ListView3->rows(), second);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         // Every drawn file is one of the samples, and the summary says so line by line.
-        QVERIFY(
-            form.Text4->text().startsWith(second.front() + QStringLiteral(" will be deleted.")));
+        QVERIFY(FormControls(form).Text4->text().startsWith(second.front() +
+                                                            QStringLiteral(" will be deleted.")));
         QCOMPARE(atQuestion.deleteList, second);
     }
 
@@ -154,10 +159,10 @@ private slots:
         form.PushButton16_Click();
         form.PushButton16_Click();
         const QString row = besideSamples() + QLatin1Char('/');
-        QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));
-        QCOMPARE(form.Text1->text(), QStringLiteral("15"));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{row, row}));
+        QCOMPARE(FormControls(form).Text1->text(), QStringLiteral("15"));
         // Two equal rows pool every sample twice; the draw is still 15 rows.
-        QCOMPARE(form.ListView3->count(), 15);
+        QCOMPARE(FormControls(form).ListView3->count(), 15);
         QCOMPARE(dialogs.calls().size(), std::size_t{2});
     }
 
@@ -204,8 +209,8 @@ private slots:
         form.PushButton16_Click();
         const QString row = besideSamples() + QLatin1Char('/');
         QCOMPARE(dialogs.messageTexts(), (QStringList{NoFiles + row, NoFiles + row}));
-        QCOMPARE(form.ListView1->rows(), QStringList{row});
-        QCOMPARE(form.ListView3->count(), 0);
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
+        QCOMPARE(FormControls(form).ListView3->count(), 0);
         QCOMPARE(dialogs.calls().back().kind, ScriptedDialogs::Kind::Question);
     }
 
@@ -223,9 +228,9 @@ private slots:
 
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
-        QCOMPARE(form.ListView1->rows(), QStringList{copy + QLatin1Char('/')});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{copy + QLatin1Char('/')});
         QCOMPARE(filesIn(copy), installed);
-        QCOMPARE(form.ListView3->count(), 15);
+        QCOMPARE(FormControls(form).ListView3->count(), 15);
 
         dialogs.expectMessage(); // "Done."
         form.PushButton2_Click();
@@ -245,8 +250,8 @@ private slots:
         QFile keptFile(kept);
         QVERIFY(keptFile.open(QIODevice::ReadOnly));
         QCOMPARE(keptFile.readAll(), QByteArray("changed by the user"));
-        QCOMPARE(form.ListView1->count(), 2);
-        QCOMPARE(form.ListView3->count(), 15);
+        QCOMPARE(FormControls(form).ListView1->count(), 2);
+        QCOMPARE(FormControls(form).ListView3->count(), 15);
     }
 
     // A copy that cannot be made is reported with the step's label; the row is added all the same
@@ -267,9 +272,9 @@ private slots:
         QVERIFY(texts[0].contains(QStringLiteral("at line 100")));
         const QString row = ProgramFolder::userSampleFolder() + QLatin1Char('/');
         QCOMPARE(texts[1], NoFiles + row);
-        QCOMPARE(form.ListView1->rows(), QStringList{row});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
     }
 };
 
-THINWICK_TEST_MAIN(HelpTest)
+THINWICK_TEST_MAIN_APART(HelpTest)
 #include "test_help.moc"

@@ -1,6 +1,7 @@
 // "1. Load List Of Folders From File" through the scripted dialogs, and reading list files into the
 // source list.
 #include "Form1.h"
+#include "FormControls.h"
 #include "Paths.h"
 #include "TestSupport.h"
 #include "common/ErrorReport.h"
@@ -34,7 +35,7 @@ struct Window {
     Window() {
         form.setWindowTitle("Thinwick");
         form.SetAppTitle();
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
     }
 };
 
@@ -54,10 +55,10 @@ private slots:
         w.dialogs.expectMessage();
         // The doubled separator stays: the one path is not normalised (the file system reads it).
         w.dialogs.expectFiles({tmp.path() + "/lists//one.txt"});
-        w.form.PushButton1->click();
-        QCOMPARE(w.form.ListView1->rows(), QStringList{folder + "/"});
-        QCOMPARE(w.form.ListView3->rows(), QStringList{folder + "/a.jpg"});
-        QCOMPARE(w.form.Text4->text(), folder + "/a.jpg will be deleted.\r\n");
+        FormControls(w.form).PushButton1->click();
+        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList{folder + "/"});
+        QCOMPARE(FormControls(w.form).ListView3->rows(), QStringList{folder + "/a.jpg"});
+        QCOMPARE(FormControls(w.form).Text4->text(), folder + "/a.jpg will be deleted.\r\n");
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
 
         const auto& calls = w.dialogs.calls();
@@ -77,7 +78,7 @@ private slots:
         w.form.PushButton1_Click();
         QCOMPARE(w.dialogs.messageTexts(),
                  (QStringList{Intro, notAdded(tmp.path() + "//lists//gone.txt")}));
-        QCOMPARE(w.form.ListView1->rows(), QStringList{folder + "/"});
+        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList{folder + "/"});
     }
 
     void severalFilesAreReadInOrderThenRebuiltOnce() {
@@ -97,21 +98,21 @@ private slots:
         QList<int> pointerAtReport;
         w.dialogs.whileOpen = [&](const ScriptedDialogs::Call& call) {
             if (call.kind == ScriptedDialogs::Kind::Message && call.text.startsWith(NoFiles)) {
-                rowsAtReport.append(w.form.ListView1->rows());
+                rowsAtReport.append(FormControls(w.form).ListView1->rows());
                 pointerAtReport.append(w.form.mousePointer());
             }
         };
         w.dialogs.expectMessage(2);
         w.dialogs.expectFiles({lists + "/a.txt", lists + "/b.txt", lists + "/c.txt"});
         w.form.PushButton1_Click();
-        QCOMPARE(w.form.ListView1->rows(), expected);
+        QCOMPARE(FormControls(w.form).ListView1->rows(), expected);
         QCOMPARE(w.dialogs.messageTexts(),
                  (QStringList{Intro, QStringList{NoFiles + missing + "/", NoFiles + "b1/",
                                                  NoFiles + "b2/", NoFiles + "c1/", NoFiles + "c2/"}
                                          .join('\n')}));
         QCOMPARE(rowsAtReport, QList<QStringList>(1, expected));
         QCOMPARE(pointerAtReport, QList<int>(1, Form1::PointerBusy));
-        QCOMPARE(w.form.ListView3->rows(), QStringList{one + "x.txt"});
+        QCOMPARE(FormControls(w.form).ListView3->rows(), QStringList{one + "x.txt"});
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(w.dialogs.unusedAnswers(), 0);
     }
@@ -127,7 +128,7 @@ private slots:
         w.form.PushButton1_Click();
         QCOMPARE(w.dialogs.messageTexts(),
                  (QStringList{Intro, notAdded(stem + "-a.txt"), notAdded(stem + "-b.txt")}));
-        QCOMPARE(w.form.ListView1->count(), 0);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 0);
     }
 
     void rejectedFilesAreNamedAndTheOthersRead() {
@@ -141,7 +142,7 @@ private slots:
         w.dialogs.expectMessage(4);
         w.dialogs.expectFiles({tmp.path() + "/a.txt", missing, binary, tmp.path() + "/c.txt"});
         w.form.PushButton1_Click();
-        QCOMPARE(w.form.ListView1->rows(), (QStringList{"a", "c"}));
+        QCOMPARE(FormControls(w.form).ListView1->rows(), (QStringList{"a", "c"}));
         const QStringList texts = w.dialogs.messageTexts();
         // Byte for byte: lone carriage returns, no line feed. A file that is not text is named
         // for what it is, not for its name.
@@ -171,7 +172,7 @@ private slots:
         w.dialogs.expectFiles(
             {tmp.path() + "/a.txt", tmp.path() + "/b.txt", tmp.path() + "/c.txt"});
         w.form.PushButton1_Click();
-        QCOMPARE(w.form.ListView1->rows(), (QStringList{"a", "c"}));
+        QCOMPARE(FormControls(w.form).ListView1->rows(), (QStringList{"a", "c"}));
         QCOMPARE(w.dialogs.messageTexts().mid(0, 2), (QStringList{Intro, "File not found"}));
     }
 
@@ -182,15 +183,15 @@ private slots:
         TestEnv::makeFile(folder + "2.txt");
         Window w;
         w.form.addSourceFolder(folder);
-        w.form.ListView3->setRows({folder + "1.txt"}); // pruned by hand
-        w.form.Text4->setText(folder + "1.txt will be deleted.\r\n");
+        FormControls(w.form).ListView3->setRows({folder + "1.txt"}); // pruned by hand
+        FormControls(w.form).Text4->setText(folder + "1.txt will be deleted.\r\n");
         w.dialogs.expectMessage();
         w.dialogs.expectFiles({});
         w.form.PushButton1_Click();
-        QCOMPARE(w.form.ListView1->rows(), QStringList{folder});
-        QCOMPARE(sorted(w.form.ListView3->rows()),
+        QCOMPARE(FormControls(w.form).ListView1->rows(), QStringList{folder});
+        QCOMPARE(sorted(FormControls(w.form).ListView3->rows()),
                  (QStringList{folder + "1.txt", folder + "2.txt"}));
-        QCOMPARE(w.form.Text4->text().count(" will be deleted.\r\n"), 2);
+        QCOMPARE(FormControls(w.form).Text4->text().count(" will be deleted.\r\n"), 2);
         QCOMPARE(w.dialogs.messageTexts(), QStringList{Intro});
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
     }
@@ -198,7 +199,7 @@ private slots:
     void failureWhileReadingIsReportedAndTheRebuildRuns() {
         QTemporaryDir tmp;
         Window w;
-        w.form.ListView3->setRows({"stale"});
+        FormControls(w.form).ListView3->setRows({"stale"});
         w.dialogs.expectMessage(2);
         w.dialogs.expectFiles({tmp.path()}); // a folder, not a list file
         w.form.PushButton1_Click();
@@ -207,8 +208,8 @@ private slots:
         QCOMPARE(report.title, QString(Main::ErrorReportTitle));
         QCOMPARE(report.text, Main::errorReportText("Is a directory: " + tmp.path(),
                                                     Location::PushButton1_Click, 120));
-        QCOMPARE(w.form.ListView1->count(), 0);
-        QCOMPARE(w.form.ListView3->count(), 0);
+        QCOMPARE(FormControls(w.form).ListView1->count(), 0);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 0);
         QCOMPARE(w.form.mousePointer(), Form1::PointerDefault);
     }
 
@@ -242,7 +243,7 @@ private slots:
         w.dialogs.expectMessage(rows.isEmpty() ? 1 : 2);
         w.dialogs.expectFiles({tmp.path() + "/list"});
         w.form.PushButton1_Click();
-        QCOMPARE(w.form.ListView1->rows(), rows);
+        QCOMPARE(FormControls(w.form).ListView1->rows(), rows);
         QStringList noFiles;
         for (const QString& row : rows)
             noFiles.append(NoFiles + row + "/");

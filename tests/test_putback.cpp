@@ -1,6 +1,7 @@
 // "Put Back Last Run…" in the window: the entry of both context menus, greyed without a record or
 // while busy, asking through the scripted dialogs, and putting a real run back from the real trash.
 #include "Form1.h"
+#include "FormControls.h"
 #include "TestSupport.h"
 #include "common/PathRules.h"
 #include "deletelist/DeleteList.h"
@@ -28,9 +29,9 @@ class PutBackTest : public QObject {
             m_files.append(pool + QLatin1Char('/') + QString::fromUtf8(name));
             TestEnv::makeFile(m_files.last(), QByteArray(name));
         }
-        form.Text1->setText(QStringLiteral("3"));
+        FormControls(form).Text1->setText(QStringLiteral("3"));
         form.addSourceFolder(Main::terminatedFolderPath(pool));
-        Delete1::CorrelateListviewsWrapper(form);
+        form.deleteList().CorrelateListviewsWrapper();
         dialogs.expectMessage();
         form.PushButton2_Click();
         for (const QString& path : m_files)
@@ -46,8 +47,8 @@ private slots:
         Form1 form(dialogs);
         QAction* action = form.putBackAction();
         QCOMPARE(action->text(), QStringLiteral("Put Back Last Run…"));
-        QVERIFY(form.Text4->actions().contains(action));
-        QCOMPARE(form.ListView3->contextMenuPolicy(), Qt::CustomContextMenu);
+        QVERIFY(FormControls(form).Text4->actions().contains(action));
+        QCOMPARE(FormControls(form).ListView3->contextMenuPolicy(), Qt::CustomContextMenu);
         form.updatePutBackAction();
         QVERIFY(!action->isEnabled());
         // Triggered anyway (say, by a stale menu), it asks nothing and does nothing.
@@ -91,7 +92,7 @@ private slots:
         dialogs.expectMessage();
         QList<double> values;
         bool busyDuring = false;
-        connect(form.ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
+        connect(FormControls(form).ProgressBar1, &ProgressBar::valueSet, &form, [&](double value) {
             values.append(value);
             busyDuring = busyDuring || (value > 0 && form.isDeletionRunning());
         });
@@ -107,7 +108,7 @@ private slots:
         QCOMPARE(values.last(), 0.0);
         QVERIFY(busyDuring);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
-        QCOMPARE(form.ProgressBar1->text(), QStringLiteral("Progress Bar"));
+        QCOMPARE(FormControls(form).ProgressBar1->text(), QStringLiteral("Progress Bar"));
         // The run went back whole: its record is gone and the entry greys.
         form.updatePutBackAction();
         QVERIFY(!form.putBackAction()->isEnabled());

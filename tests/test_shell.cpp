@@ -9,8 +9,21 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+// Terminals, mount namespaces, another user: what only the POSIX cases below need.
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -20,20 +33,97 @@ struct Result {
     QByteArray err;
 };
 
-// Runs the program with stdin closed (no terminal), in the test's private environment.
-Result thinwick(const QStringList& arguments, const QStringList& unset = {}) {
+#ifdef Q_OS_UNIX
+constexpr uid_t Nobody = 65534;
+#endif
+
+struct Call {
+    QStringList arguments;
+    QByteArray input;                   // standard input; closed (no terminal) when empty
+    QMap<QString, QString> environment; // set for this run; an empty value unsets
+    bool asNobody = false;              // run as an unprivileged user
+};
+
+Result runWith(const Call& call) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const QString& name : unset)
-        environment.remove(name);
+    for (auto it = call.environment.cbegin(); it != call.environment.cend(); ++it) {
+        if (it.value().isEmpty())
+            environment.remove(it.key());
+        else
+            environment.insert(it.key(), it.value());
+    }
     process.setProcessEnvironment(environment);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral(THINWICK_PROGRAM), arguments);
+    if (call.input.isEmpty())
+        process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    if (call.asNobody)
+        process.setChildProcessModifier([] {
+            if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
+                ::setresuid(Nobody, Nobody, Nobody) != 0)
+                ::_exit(99);
+        });
+#endif
+    process.start(QStringLiteral(THINWICK_PROGRAM), call.arguments);
+    if (!call.input.isEmpty()) {
+        process.write(call.input);
+        process.closeWriteChannel();
+    }
     if (!process.waitForFinished(120000))
         return {};
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
 }
+
+// Runs the program with stdin closed (no terminal), in the test's private environment.
+Result thinwick(const QStringList& arguments, const QStringList& unset = {}) {
+    Call call{arguments, {}, {}, false};
+    for (const QString& name : unset)
+        call.environment.insert(name, QString());
+    return runWith(call);
+}
+
+#ifdef Q_OS_UNIX
+// Runs the program on a pseudo-terminal of 24 lines (its stdin, stdout and stderr) that types
+// `typed`; the result's out holds all it showed, line ends as "\n".
+Result onTerminal(const QStringList& arguments, const QByteArray& typed) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+        return {};
+    const winsize size{24, 80, 0, 0};
+    ::ioctl(master, TIOCSWINSZ, &size);
+    const QString terminal = QString::fromLocal8Bit(::ptsname(master));
+    QProcess process;
+    process.setStandardInputFile(terminal);
+    process.setStandardOutputFile(terminal, QIODevice::Append);
+    process.setStandardErrorFile(terminal, QIODevice::Append);
+    // The terminal does not echo what is typed, so the screen holds only what the program wrote.
+    if (const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY); slave >= 0) {
+        termios modes{};
+        ::tcgetattr(slave, &modes);
+        modes.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(slave, TCSANOW, &modes);
+        ::close(slave);
+    }
+    process.start(QStringLiteral(THINWICK_PROGRAM), arguments);
+    QByteArray shown;
+    if (process.waitForStarted() && ::write(master, typed.constData(), typed.size()) >= 0) {
+        char buffer[4096];
+        ::fcntl(master, F_SETFL, O_NONBLOCK);
+        for (int waited = 0; waited < 1200; ++waited) {
+            const bool finished = process.waitForFinished(100);
+            ssize_t got = 0;
+            while ((got = ::read(master, buffer, sizeof buffer)) > 0)
+                shown.append(buffer, got);
+            if (finished || process.state() == QProcess::NotRunning)
+                break;
+        }
+    }
+    ::close(master);
+    shown.replace("\r\n", "\n");
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, shown, {}};
+}
+#endif
 
 QStringList lines(const QByteArray& out, char end = '\n') {
     QStringList result;
@@ -42,6 +132,12 @@ QStringList lines(const QByteArray& out, char end = '\n') {
             result.append(QFile::decodeName(line));
     return result;
 }
+
+// The last line of a run that moved files.
+const QRegularExpression
+    ClosingLine(QStringLiteral("Moved (1 file|\\d+ files) to the trash \\(run "
+                               "\\d{8}-\\d{9}-\\d{2}\\); thinwick --put-back puts "
+                               "them back\\.\n$"));
 
 QString trashFiles() {
     return TestEnv::dataHome() + QStringLiteral("/Trash/files");
@@ -58,9 +154,17 @@ class ShellTest : public QObject {
     // m_ordinary, the 5 files of the subfolder and the file in the hidden folder: the walk of
     // "1. Add All Subfolders In Folder" enters hidden folders, though it never pools hidden files.
     QSet<QString> m_withSub;
+#ifdef Q_OS_UNIX
+    bool m_privateMounts = false;
+#endif
 
 private slots:
     void initTestCase() {
+#ifdef Q_OS_UNIX
+        // Mounts made here vanish with the process and are seen by no other.
+        m_privateMounts = ::unshare(CLONE_NEWNS) == 0 &&
+                          ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+#endif
         QVERIFY(m_dir.isValid());
         m_top = m_dir.path() + QStringLiteral("/pool with blank");
         for (int i = 0; i < 12; ++i) {
@@ -94,8 +198,6 @@ private slots:
         QTest::newRow("subfolders") << QStringList{QStringLiteral("--count"), QStringLiteral("100"),
                                                    QStringLiteral("--subfolders")}
                                     << 18 << true;
-        QTest::newRow("none") << QStringList{QStringLiteral("--count"), QStringLiteral("0")} << 0
-                              << false;
     }
     void drawIsDistinctOrdinaryFiles() {
         QFETCH(QStringList, options);
@@ -149,6 +251,13 @@ private slots:
                            QStringLiteral("--shuffle"), m_top}
             << QStringLiteral("unknown option \"--shuffle\"");
         QTest::newRow("no count") << QStringList{m_top} << QStringLiteral("--count N");
+        QTest::newRow("control characters quoted")
+            << QStringList{QStringLiteral("--count"), QStringLiteral("3"),
+                           QStringLiteral("--a\nb\x1b[31m"), m_top}
+            << QStringLiteral("unknown option \"--a\\nb\\e[31m\"");
+        QTest::newRow("list and folders")
+            << QStringList{QStringLiteral("--files0-from"), QStringLiteral("-"), m_top}
+            << QStringLiteral("give no folders");
         QTest::newRow("bad seed") << QStringList{QStringLiteral("--count"), QStringLiteral("3"),
                                                  QStringLiteral("--seed"), QStringLiteral("x"),
                                                  m_top}
@@ -192,10 +301,11 @@ private slots:
             thinwick({QStringLiteral("--count"), QStringLiteral("8"), QStringLiteral("--trash"),
                       QStringLiteral("--yes"), folder + QStringLiteral("/deep")});
         QCOMPARE(trashed.status, 0);
-        QVERIFY(trashed.err.startsWith("Done."));
+        QVERIFY2(ClosingLine.match(QString::fromUtf8(trashed.err)).hasMatch(),
+                 trashed.err.constData());
+        QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 8 files")));
         QVERIFY(QDir(folder + QStringLiteral("/deep")).isEmpty());
-        // One file's place is taken meanwhile. (A folder made anew in place of the one the files
-        // left is another folder: they would stay in the trash.)
+        // One file's place is taken meanwhile.
         const QString taken = contents.firstKey();
         TestEnv::makeFile(taken, "newcomer");
 
@@ -257,14 +367,305 @@ private slots:
         QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("yesterday")}).status, 2);
     }
 
+    // Strict where the window is lenient, never silent: each case names why nothing (or less) is
+    // drawn, and a folder that could not be read makes the status 1 even when files were drawn.
+    void saysWhyNothingIsDrawn_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("drawn");
+        QTest::addColumn<QString>("said");
+        const QString empty = m_dir.path() + QStringLiteral("/empty");
+        const QString hiddenOnly = m_dir.path() + QStringLiteral("/hidden only");
+        QDir().mkpath(empty);
+        TestEnv::makeFile(hiddenOnly + QStringLiteral("/.dot"));
+        QTest::newRow("count 0")
+            << QStringList{QStringLiteral("--count"), QStringLiteral("0"), m_top} << 0 << 0
+            << QStringLiteral("thinwick: nothing to draw: --count 0 draws no files\n");
+        QTest::newRow("empty pool, trash")
+            << QStringList{QStringLiteral("--count"), QStringLiteral("2"),
+                           QStringLiteral("--trash"), QStringLiteral("--yes"), empty}
+            << 0 << 0 << QStringLiteral("thinwick: no files to draw from in %1/\n").arg(empty);
+        QTest::newRow("a folder without files")
+            << QStringList{QStringLiteral("--count"), QStringLiteral("2"), hiddenOnly, m_top} << 0
+            << 2 << QStringLiteral("thinwick: no files in folder %1/\n").arg(hiddenOnly);
+    }
+    void saysWhyNothingIsDrawn() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(int, drawn);
+        QFETCH(QString, said);
+        const Result result = thinwick(arguments);
+        QCOMPARE(result.status, status);
+        QCOMPARE(lines(result.out).size(), drawn);
+        QCOMPARE(QString::fromUtf8(result.err), said);
+    }
+
+    // The runs are numbered newest first and shown in local time; a number picks a run.
+    void runsAreNumberedInLocalTime() {
+        QDir(RunRecord::runsFolder()).removeRecursively();
+        const QString folder = m_dir.path() + QStringLiteral("/runs");
+        TestEnv::makeFile(folder + QStringLiteral("/older.txt"), "12345");
+        TestEnv::makeFile(folder + QStringLiteral("/newer one.txt"), "1234567");
+        TestEnv::makeFile(folder + QStringLiteral("/newer two.txt"), "12");
+        auto trash = [&](const QStringList& names) {
+            QByteArray list;
+            for (const QString& name : names)
+                list += QFile::encodeName(folder + QLatin1Char('/') + name) + '\0';
+            return runWith({{QStringLiteral("--files0-from"), QStringLiteral("-"),
+                             QStringLiteral("--trash"), QStringLiteral("--yes")},
+                            list,
+                            {},
+                            false})
+                .status;
+        };
+        QCOMPARE(trash({QStringLiteral("older.txt")}), 0);
+        QCOMPARE(trash({QStringLiteral("newer one.txt"), QStringLiteral("newer two.txt")}), 0);
+        const QStringList ids = RunRecord::ids();
+        QCOMPARE(ids.size(), 2);
+        // Fixed times in the records, in the past: 20:17:12 UTC on the 7th, and 21:30:00 UTC.
+        auto setTime = [](const QString& id, const QByteArray& time) {
+            QFile file(RunRecord::runsFolder() + QLatin1Char('/') + id + QStringLiteral(".json"));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QByteArray text = file.readAll();
+            file.close();
+            text.replace(QRegularExpression(QStringLiteral("\"time\": *\"[^\"]*\""))
+                             .match(QString::fromUtf8(text))
+                             .captured()
+                             .toUtf8(),
+                         "\"time\": \"" + time + "\"");
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(text);
+        };
+        setTime(ids.at(1), "2025-12-07T20:17:12.026Z");
+        setTime(ids.at(0), "2025-12-07T21:30:00.000Z");
+        // One of the older run's files left the trash meanwhile.
+        QVERIFY(QFile::remove(RunRecord::load(ids.at(1))->entries.front().trashed));
+
+        // TZ in POSIX form, nine hours east of UTC, so no time zone database is needed.
+        const Call list{{QStringLiteral("--runs")},
+                        {},
+                        {{QStringLiteral("TZ"), QStringLiteral("XST-9")}},
+                        false};
+        const Result runs = runWith(list);
+        QCOMPARE(runs.status, 0);
+        QCOMPARE(
+            QString::fromUtf8(runs.out),
+            QStringLiteral(" 1  2025-12-08 06:30:00  %1  2 files, 2 in the trash (9 bytes)  %3\n"
+                           " 2  2025-12-08 05:17:12  %2  1 file, none in the trash  %3\n")
+                .arg(ids.at(0), ids.at(1), folder));
+        const Result files = thinwick({QStringLiteral("--runs"), QStringLiteral("1")});
+        QCOMPARE(files.status, 0);
+        QCOMPARE(QString::fromUtf8(files.out),
+                 QStringLiteral("in the trash               %1/newer one.txt\n"
+                                "in the trash               %1/newer two.txt\n")
+                     .arg(folder));
+        TestEnv::makeFile(folder + QStringLiteral("/newer two.txt"), "taken");
+        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("1")}).out),
+                 QStringLiteral("in the trash               %1/newer one.txt\n"
+                                "in the trash, place taken  %1/newer two.txt\n")
+                     .arg(folder));
+
+        // --put-back 2 picks the older run by its number; 3 is no run.
+        QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("3")}).status, 2);
+        QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("2")}).status, 1);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
+        QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("1")}).status, 1);
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
+    }
+
+    // Over SSH: no display and no XDG_RUNTIME_DIR; Qt says nothing of it and no runtime folder
+    // stays behind in the temp folder.
     void selfCheckNeedsNoDisplay() {
-        const Result result =
-            thinwick({QStringLiteral("--self-check")},
-                     {QStringLiteral("DISPLAY"), QStringLiteral("WAYLAND_DISPLAY"),
-                      QStringLiteral("QT_QPA_PLATFORM")});
+        QTemporaryDir temp;
+        const Result result = runWith({{QStringLiteral("--self-check")},
+                                       {},
+                                       {{QStringLiteral("DISPLAY"), QString()},
+                                        {QStringLiteral("WAYLAND_DISPLAY"), QString()},
+                                        {QStringLiteral("QT_QPA_PLATFORM"), QString()},
+                                        {QStringLiteral("XDG_RUNTIME_DIR"), QString()},
+                                        {QStringLiteral("TMPDIR"), temp.path()}},
+                                       false});
         QCOMPARE(result.status, 0);
         QVERIFY(result.out.contains("hand pointer: loaded"));
+        QCOMPARE(result.err, QByteArray());
+        QCOMPARE(
+            QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList());
     }
+
+#ifdef Q_OS_UNIX
+    // What needs POSIX: another user, names that are not UTF-8, a terminal, mount namespaces.
+
+    void unreadableSubfolderIsNamedAndFails() {
+        // Only an unprivileged user is kept out of a folder; it must reach the rest.
+        const QString top = TestEnv::root() + QStringLiteral("/open/walk");
+        TestEnv::makeFile(top + QStringLiteral("/a.txt"));
+        TestEnv::makeFile(top + QStringLiteral("/locked/b.txt"));
+        for (const QString& folder :
+             {TestEnv::root(), TestEnv::root() + QStringLiteral("/open"), top})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        QVERIFY(::chmod(QFile::encodeName(top + QStringLiteral("/locked")).constData(), 0) == 0);
+        const Result result = runWith(
+            {{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--subfolders"), top},
+             {},
+             {},
+             true});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(lines(result.out), QStringList{top + QStringLiteral("/a.txt")});
+        QVERIFY2(QString::fromUtf8(result.err).contains(top + QStringLiteral("/locked")),
+                 result.err.constData());
+    }
+
+    // A list (--files0-from) is taken path by path by the window's rule; every refusal is named on
+    // a line of its own, however odd the name.
+    void listedFilesAreCheckedOneByOne() {
+        const QString folder = m_dir.path() + QStringLiteral("/listed");
+        const QByteArray at = QFile::encodeName(folder);
+        for (const char* name : {"plain.txt", "new\nline.txt", ".hidden"})
+            TestEnv::makeFile(QFile::decodeName(at + '/' + name));
+        // The non-UTF-8 name is made byte for byte.
+        const int fd = ::open((at + "/bad\xff.txt").constData(), O_CREAT | O_WRONLY, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        QDir().mkpath(folder + QStringLiteral("/sub"));
+        // The last path without its NUL, as a list may end.
+        const QByteArray list =
+            QByteArrayList{at + "/plain.txt",  at + "/new\nline.txt", at + "/bad\xff.txt",
+                           at + "/.hidden",    at + "/sub",           at + "/gone.txt",
+                           at + "/./plain.txt"}
+                .join('\0');
+        const Result result = runWith(
+            {{QStringLiteral("--files0-from"), QStringLiteral("-"), QStringLiteral("--print0")},
+             list,
+             {},
+             false});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.out, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
+        QCOMPARE(
+            QString::fromUtf8(result.err),
+            QStringLiteral("thinwick: not taken: \"%1/bad\\xff.txt\" its name is not valid UTF-8\n"
+                           "thinwick: not taken: \"%1/.hidden\" is hidden\n"
+                           "thinwick: not taken: \"%1/sub\" is a folder\n"
+                           "thinwick: not taken: \"%1/gone.txt\" does not exist\n")
+                .arg(folder));
+
+        // From a file, with --trash: every file taken goes, the odd name too, and is recorded.
+        const QString listFile = m_dir.path() + QStringLiteral("/list");
+        TestEnv::makeFile(listFile, at + "/plain.txt" + '\0' + at + "/new\nline.txt" + '\0');
+        const Result trashed = thinwick({QStringLiteral("--files0-from"), listFile,
+                                         QStringLiteral("--trash"), QStringLiteral("--yes")});
+        QCOMPARE(trashed.status, 0);
+        QVERIFY2(ClosingLine.match(QString::fromUtf8(trashed.err)).hasMatch(),
+                 trashed.err.constData());
+        QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 2 files")));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/new\nline.txt")));
+        QCOMPARE(RunRecord::load(QString())->entries.size(), std::size_t{2});
+        // Qt cannot remove a name that is not UTF-8; the temporary folder must go whole.
+        QCOMPARE(::unlink((at + "/bad\xff.txt").constData()), 0);
+    }
+
+    // On a terminal the drawn files come before the question: all of them within a screenful
+    // (or with --verbose), else the first 20 and how many more; "n" moves nothing.
+    void terminalShowsTheDrawBeforeAsking_data() {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("verbose");
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("3, no") << 3 << false << QByteArray("n\n") << 3;
+        QTest::newRow("30, no") << 30 << false << QByteArray("n\n") << 20;
+        QTest::newRow("30, verbose, no") << 30 << true << QByteArray("no\n") << 30;
+        QTest::newRow("3, yes") << 3 << false << QByteArray("y\n") << 3;
+    }
+    void terminalShowsTheDrawBeforeAsking() {
+        QFETCH(int, files);
+        QFETCH(bool, verbose);
+        QFETCH(QByteArray, typed);
+        QFETCH(int, shown);
+        QTemporaryDir dir;
+        QStringList paths;
+        for (int i = 0; i < files; ++i) {
+            paths.append(dir.path() + QStringLiteral("/f%1.txt").arg(i));
+            TestEnv::makeFile(paths.last());
+        }
+        QStringList arguments{QStringLiteral("--count"), QString::number(files),
+                              QStringLiteral("--trash"), dir.path()};
+        if (verbose)
+            arguments.append(QStringLiteral("--verbose"));
+        const Result result = onTerminal(arguments, typed);
+        const QString screen = QString::fromUtf8(result.out);
+        const qsizetype question =
+            screen.indexOf(QStringLiteral("Move %1 files to the trash? [y/N] ").arg(files));
+        QVERIFY2(question > 0, qPrintable(screen));
+        const QStringList before =
+            screen.left(question).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(before.size(), shown < files ? shown + 1 : shown);
+        if (shown < files)
+            QCOMPARE(before.last(), QStringLiteral("... and %1 more.").arg(files - shown));
+        for (qsizetype i = 0; i < shown; ++i)
+            QVERIFY2(paths.contains(before.at(i)), qPrintable(before.at(i)));
+        const bool yes = typed.startsWith('y');
+        QCOMPARE(result.status, yes ? 0 : 1);
+        if (yes) {
+            QVERIFY2(
+                screen.contains(QStringLiteral("Moved %1 files to the trash (run ").arg(files)),
+                qPrintable(screen));
+        } else {
+            QVERIFY(screen.contains(QStringLiteral("Nothing was moved.")));
+        }
+        for (const QString& path : paths)
+            QCOMPARE(QFileInfo::exists(path), !yes);
+    }
+
+    // Before the question and before any move: the files on a volume whose top the user cannot
+    // write (so no trash can be made there) are named first with the reason, and only the others
+    // are counted and moved.
+    void volumeWithoutTrashIsNamedBeforeAnything() {
+        if (!m_privateMounts)
+            QSKIP("no private mount namespace here");
+        const QString base = TestEnv::root() + QStringLiteral("/volumes");
+        const QString volume = base + QStringLiteral("/volume");
+        const QString home = base + QStringLiteral("/home");
+        QDir().mkpath(volume);
+        for (const QString& folder : {TestEnv::root(), base})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        QVERIFY(::mount("tmpfs", QFile::encodeName(volume).constData(), "tmpfs", 0, "mode=0755") ==
+                0);
+        TestEnv::makeFile(volume + QStringLiteral("/pool/far.txt"));
+        TestEnv::makeFile(home + QStringLiteral("/pool/near.txt"));
+        QDir().mkpath(home + QStringLiteral("/data"));
+        QDir().mkpath(home + QStringLiteral("/state"));
+        for (const QString& path :
+             {volume + QStringLiteral("/pool"), volume + QStringLiteral("/pool/far.txt"), home,
+              home + QStringLiteral("/pool"), home + QStringLiteral("/pool/near.txt"),
+              home + QStringLiteral("/data"), home + QStringLiteral("/state")})
+            QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
+        const Result result =
+            runWith({{QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--trash"),
+                      QStringLiteral("--yes"), volume + QStringLiteral("/pool"),
+                      home + QStringLiteral("/pool")},
+                     {},
+                     {{QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
+                      {QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state")},
+                      {QStringLiteral("HOME"), home}},
+                     true});
+        const bool trashMade = QFileInfo::exists(volume + QStringLiteral("/.Trash-65534"));
+        const bool stayed = QFileInfo::exists(volume + QStringLiteral("/pool/far.txt"));
+        ::umount2(QFile::encodeName(volume).constData(), MNT_DETACH);
+        QVERIFY(!trashMade);
+        QVERIFY(stayed);
+        const QStringList said = QString::fromUtf8(result.err).split(QLatin1Char('\n'));
+        QCOMPARE(result.status, 1);
+        QVERIFY2(said.first().startsWith(
+                     QStringLiteral("thinwick: \"%1/pool/far.txt\" stays in place: no trash "
+                                    "can be used on its file system: ")
+                         .arg(volume)),
+                 result.err.constData());
+        QVERIFY2(ClosingLine.match(QString::fromUtf8(result.err)).hasMatch(),
+                 result.err.constData());
+        QVERIFY(result.err.contains("Moved 1 file to the trash"));
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/pool/near.txt")));
+    }
+#endif
 };
 
 int main(int argc, char* argv[]) {

@@ -1,7 +1,9 @@
 // Path helpers and the source folder list: list files, double-click removal, "Clear List",
 // drag reordering and "1. Add Folder(s)".
 #include "Form1.h"
+#include "FormControls.h"
 #include "Paths.h"
+#include "RunApart.h"
 #include "TestSupport.h"
 #include "deletelist/DeleteList.h"
 #include "sources/AddFolder.h"
@@ -217,7 +219,7 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         addRows(form, {"x//y", "/dup", "/dup", ""});
-        QCOMPARE(form.ListView1->rows(), (QStringList{"x//y", "/dup", "/dup", ""}));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{"x//y", "/dup", "/dup", ""}));
     }
 
     void terminatedFolderPath_data() {
@@ -253,31 +255,31 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.ListView1_DblClick(); // empty list: nothing to do
-        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(FormControls(form).ListView1->count(), 0);
 
         addRows(form, {"A", "B", "C", "D"});
-        form.ListView3->setRows({"stale"});
-        form.Text4->setText("stale summary");
-        form.ListView1->selectRow(2);
+        FormControls(form).ListView3->setRows({"stale"});
+        FormControls(form).Text4->setText("stale summary");
+        FormControls(form).ListView1->selectRow(2);
         form.ListView1_DblClick();
-        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "C", "D"}));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{"A", "C", "D"}));
 
-        doubleClick(form.ListView1, rowCenter(form.ListView1, 2));
-        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+        doubleClick(FormControls(form).ListView1, rowCenter(FormControls(form).ListView1, 2));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{"A", "D"}));
 
-        form.ListView1->clearSelection();
+        FormControls(form).ListView1->clearSelection();
         form.ListView1_DblClick();
-        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{"A", "D"}));
 
         form.setMousePointer(Form1::PointerBusy);
-        form.ListView1->selectRow(1);
+        FormControls(form).ListView1->selectRow(1);
         form.ListView1_DblClick();
-        doubleClick(form.ListView1, rowCenter(form.ListView1, 1));
-        QCOMPARE(form.ListView1->rows(), (QStringList{"A", "D"}));
+        doubleClick(FormControls(form).ListView1, rowCenter(FormControls(form).ListView1, 1));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{"A", "D"}));
 
         // A double-click never rebuilds the delete list or the summary.
-        QCOMPARE(form.ListView3->rows(), QStringList{"stale"});
-        QCOMPARE(form.Text4->text(), QString("stale summary"));
+        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{"stale"});
+        QCOMPARE(FormControls(form).Text4->text(), QString("stale summary"));
         QVERIFY(dialogs.calls().empty());
     }
 
@@ -287,7 +289,7 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         addRows(form, {"A", "B", "C"});
-        ListView* list = form.ListView1;
+        ListView* list = FormControls(form).ListView1;
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCenter(list, 3));
         QCOMPARE(form.draggedRow(), 3);
         // Removing another row: the remembered row follows its text.
@@ -309,30 +311,30 @@ private slots:
         TestEnv::makeFile(two + "/c.txt");
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
         addRows(form, {one, two});
-        Delete1::CorrelateListviewsWrapper(form);
+        form.deleteList().CorrelateListviewsWrapper();
         const QStringList files{one + "a.txt", one + "b.txt", two + "/c.txt"};
-        QCOMPARE(sorted(form.ListView3->rows()), files);
-        QVERIFY(!form.Text4->text().isEmpty());
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()), files);
+        QVERIFY(!FormControls(form).Text4->text().isEmpty());
 
         form.setMousePointer(Form1::PointerBusy);
         form.PushButton4_Click();
-        QCOMPARE(form.ListView1->rows(), (QStringList{one, two}));
-        QCOMPARE(sorted(form.ListView3->rows()), files);
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{one, two}));
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()), files);
 
         form.setMousePointer(Form1::PointerDefault);
-        form.PushButton4->click();
-        QCOMPARE(form.ListView1->count(), 0);
-        QCOMPARE(form.ListView3->count(), 0);
-        QCOMPARE(form.Text4->text(), QString());
+        FormControls(form).PushButton4->click();
+        QCOMPARE(FormControls(form).ListView1->count(), 0);
+        QCOMPARE(FormControls(form).ListView3->count(), 0);
+        QCOMPARE(FormControls(form).Text4->text(), QString());
 
         // On an empty list the click still leaves an empty delete list.
-        form.ListView3->setRows({"stale"});
-        form.Text4->setText("stale");
+        FormControls(form).ListView3->setRows({"stale"});
+        FormControls(form).Text4->setText("stale");
         form.PushButton4_Click();
-        QCOMPARE(form.ListView3->count(), 0);
-        QCOMPARE(form.Text4->text(), QString());
+        QCOMPARE(FormControls(form).ListView3->count(), 0);
+        QCOMPARE(FormControls(form).Text4->text(), QString());
         QVERIFY(dialogs.calls().empty());
     }
 
@@ -342,10 +344,10 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        ListView* list = form.ListView1;
+        ListView* list = FormControls(form).ListView1;
         addRows(form, {"A", "B", "C", "D"});
-        form.ListView3->setRows({"keep"});
-        form.Text4->setText("keep");
+        FormControls(form).ListView3->setRows({"keep"});
+        FormControls(form).Text4->setText("keep");
 
         press(list, rowCenter(list, 1));
         QVERIFY(form.isDragging());
@@ -378,8 +380,8 @@ private slots:
         QCOMPARE(list->rows(), (QStringList{"C", "B", "A", "D"}));
         QCOMPARE(form.draggedRow(), 3);
 
-        QCOMPARE(form.ListView3->rows(), QStringList{"keep"});
-        QCOMPARE(form.Text4->text(), QString("keep"));
+        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{"keep"});
+        QCOMPARE(FormControls(form).Text4->text(), QString("keep"));
         QVERIFY(dialogs.calls().empty());
     }
 
@@ -388,7 +390,7 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        ListView* list = form.ListView1;
+        ListView* list = FormControls(form).ListView1;
         addRows(form, {"A", "A", "C"});
         const QPoint first = rowCenter(list, 1);
         const QPoint second = rowCenter(list, 2);
@@ -417,7 +419,7 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        ListView* list = form.ListView1;
+        ListView* list = FormControls(form).ListView1;
         addRows(form, {"A", "B"});
         press(list, rowCenter(list, 1));
         QVERIFY(list->hasMouseIcon());
@@ -432,7 +434,7 @@ private slots:
         Form1 form(dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        ListView* list = form.ListView1;
+        ListView* list = FormControls(form).ListView1;
         for (int i = 1; i <= 50; ++i)
             form.addSourceFolder(QStringLiteral("row %1").arg(i));
         QScrollBar* bar = list->verticalScrollBar();
@@ -476,14 +478,14 @@ private slots:
         const QString row = folder + "/";
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
-        form.Text1->setText("100");
+        FormControls(form).Text1->setText("100");
 
         dialogs.expectFolder(folder);
-        form.PushButton8->click();
-        QCOMPARE(form.ListView1->rows(), QStringList{row});
+        FormControls(form).PushButton8->click();
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
         const QStringList files{row + "f1.txt", row + "f2.txt"};
-        QCOMPARE(sorted(form.ListView3->rows()), files);
-        QStringList summary = form.Text4->text().split("\r\n");
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()), files);
+        QStringList summary = FormControls(form).Text4->text().split("\r\n");
         QCOMPARE(summary.takeLast(), QString());
         QCOMPARE(sorted(summary),
                  (QStringList{files[0] + " will be deleted.", files[1] + " will be deleted."}));
@@ -494,13 +496,13 @@ private slots:
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
 
         // Cancelled: no row, but the delete list is drawn afresh from the listed folder.
-        form.ListView3->setRows({"dummy"});
-        form.Text4->setText("dummy");
+        FormControls(form).ListView3->setRows({"dummy"});
+        FormControls(form).Text4->setText("dummy");
         dialogs.expectFolder(QString());
         form.PushButton8_Click();
-        QCOMPARE(form.ListView1->rows(), QStringList{row});
-        QCOMPARE(sorted(form.ListView3->rows()), files);
-        QVERIFY(form.Text4->text().contains(files[0] + " will be deleted.\r\n"));
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()), files);
+        QVERIFY(FormControls(form).Text4->text().contains(files[0] + " will be deleted.\r\n"));
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
 
         // The rebuild runs under the busy pointer: seen from the message of an empty folder.
@@ -516,13 +518,13 @@ private slots:
         form.PushButton8_Click();
         QCOMPARE(pointerDuringRebuild, Form1::PointerBusy);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
-        QCOMPARE(form.ListView1->rowText(2), empty + "/");
-        form.ListView1->removeRow(2);
+        QCOMPARE(FormControls(form).ListView1->rowText(2), empty + "/");
+        FormControls(form).ListView1->removeRow(2);
         dialogs.whileOpen = nullptr;
 
         dialogs.expectFolder(folder);
         form.PushButton8_Click();
-        QCOMPARE(form.ListView1->rows(), (QStringList{row, row}));
+        QCOMPARE(FormControls(form).ListView1->rows(), (QStringList{row, row}));
         QCOMPARE(dialogs.unusedAnswers(), 0);
         QVERIFY(!TestEnv::readSettingsFile().contains("LastFolderDot"));
     }
@@ -535,12 +537,12 @@ private slots:
         form.PushButton8_Click();
         QCOMPARE(dialogs.calls().size(), size_t(1));
         QCOMPARE(dialogs.calls()[0].title, QString("/some/folder"));
-        QCOMPARE(form.ListView1->count(), 0);
+        QCOMPARE(FormControls(form).ListView1->count(), 0);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(TestEnv::readSettingsFile(),
                  QByteArray("[Thinwick]\nLastFolderDot=/some/folder\n"));
     }
 };
 
-THINWICK_TEST_MAIN(SourcesTest)
+THINWICK_TEST_MAIN_APART(SourcesTest)
 #include "test_sources.moc"

@@ -7,7 +7,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
 
@@ -43,56 +42,6 @@ class SummaryBoxTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void textIsKeptAndSplitIntoLines_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("empty") << QString() << QStringList({""});
-        QTest::newRow("CR LF, last line included") << "a\r\nbb\r\n" << QStringList({"a", "bb", ""});
-        QTest::newRow("no final break") << "a\r\nb" << QStringList({"a", "b"});
-        QTest::newRow("LF and lone CR break too")
-            << "a\nb\rc\r\r\nd" << QStringList({"a", "b", "c", "", "d"});
-        QTest::newRow("filter form, bare paths") << "/x/a b\r\n/x/c\r\n"
-                                                 << QStringList({"/x/a b", "/x/c", ""});
-    }
-    void textIsKeptAndSplitIntoLines() {
-        QFETCH(QString, text);
-        QFETCH(QStringList, lines);
-        SummaryBox box;
-        box.setText(QStringLiteral("something else"));
-        box.setText(text);
-        QCOMPARE(box.text(), text);
-        QCOMPARE(box.textSize(), text.size());
-        QStringList shown;
-        for (qsizetype line = 0; line < box.lineCount(); ++line)
-            shown << box.lineText(line);
-        QCOMPARE(shown, lines);
-    }
-
-    void sharedLinesReadAsTheSummaryText() {
-        // The rebuild hands the rows over with their ending; every reading of the box must be
-        // the text the rows make, the same as when that text is set whole.
-        const QStringList rows = paths(50) << QString::fromUtf8("/tmp/ünï \U0001F600.png");
-        const QString summary = Delete1::summaryText(rows);
-        SummaryBox shared;
-        shared.setLines(rows, QStringLiteral(" will be deleted."));
-        SummaryBox whole;
-        whole.setText(summary);
-        QCOMPARE(shared.textSize(), summary.size());
-        QCOMPARE(shared.lineCount(), rows.size() + 1);
-        QCOMPARE(whole.lineCount(), rows.size() + 1);
-        for (qsizetype line = 0; line < shared.lineCount(); ++line) {
-            QCOMPARE(shared.lineStart(line), whole.lineStart(line));
-            QCOMPARE(shared.lineText(line), whole.lineText(line));
-        }
-        auto* random = QRandomGenerator::global();
-        for (int i = 0; i < 200; ++i) {
-            const qsizetype from = random->bounded(int(summary.size()) + 1);
-            const qsizetype to = from + random->bounded(int(summary.size() - from) + 1);
-            QCOMPARE(shared.textRange(from, to), summary.mid(from, to - from));
-        }
-        QCOMPARE(shared.text(), summary);
-    }
-
     void mouseSelectionCopiesTheRangeWithItsLineEnds() {
         Box b;
         QVERIFY(b.ready());

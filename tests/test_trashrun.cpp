@@ -18,7 +18,8 @@
 namespace {
 
 // The real trash, with each call written down: "move NAME" and "flush (N records)", N being the
-// number of finished run records at that moment (a run's journal grows meanwhile).
+// number of finished run records at that moment (a run's journal grows as its files move; it
+// becomes the record only after the flush).
 class WatchedTrash : public Trash {
 public:
     std::vector<QString> calls;
@@ -28,8 +29,10 @@ public:
     }
     void flush() override {
         qsizetype finished = 0;
-        for (const QString& id : RunRecord::ids())
-            finished += RunRecord::load(id)->finished ? 1 : 0;
+        for (const QString& id : RunRecord::ids()) {
+            const std::optional<RunRecord::Run> run = RunRecord::load(id);
+            finished += run && run->finished ? 1 : 0;
+        }
         calls.push_back(QStringLiteral("flush (%1 records)").arg(finished));
         m_trash.flush();
     }

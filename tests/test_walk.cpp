@@ -176,9 +176,10 @@ bool makeRawFolder(const QByteArray& path) {
 }
 
 // A folder below base whose path, with its final separator, has exactly `length` characters.
+// Every name has at least one character, whatever the length of base.
 QString folderOfPathLength(const QString& base, qsizetype length) {
     QString path = base;
-    while (length - path.size() > 201)
+    while (length - path.size() > 202)
         path += QString(200, 'a') + "/";
     path += QString(length - path.size() - 1, 'b') + "/";
     return path;

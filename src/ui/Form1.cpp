@@ -89,21 +89,22 @@ template <class Control> void fitCaption(Control* control, const QString& captio
 } // namespace
 
 Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
-    : QWidget(parent), m_dialogs(dialogs) {
-    if (trash == nullptr) {
-        m_ownTrash = std::make_unique<DesktopTrash>();
-        trash = m_ownTrash.get();
-    }
-    m_trash = trash;
+    : QWidget(parent), Form1Ui(this), m_dialogs(dialogs),
+      m_ownTrash(trash == nullptr ? std::make_unique<DesktopTrash>() : nullptr),
+      m_trash(trash == nullptr ? m_ownTrash.get() : trash),
+      m_sources(*ListView1, m_dialogs, m_appTitle, m_busy),
+      m_deleteList(*ListView1, *Text1, *ListView3, *Text4, m_dialogs, m_appTitle, m_busy),
+      m_deletion(*ListView3, *Text4, *ProgressBar1, *m_trash, m_dialogs, m_appTitle, m_busy),
+      m_help(*ListView1, *Text1, m_dialogs, m_appTitle, m_busy) {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setupUi(this);
+    connect(&m_busy, &BusyState::pointerChanged, this, &Form1::showPointer);
     styleControls();
     fitCaptions();
     connectHandlers();
-    setUpPutBack();
+    connectSubsystems();
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
     // The hidden delete list is first in the keyboard order and holds the focus at first.
@@ -149,11 +150,15 @@ void Form1::fitCaptions() {
 
 void Form1::connectHandlers() {
     using Main::untrapped;
+    // Every handler runs through the busy state: one that would start in the middle of a rebuild
+    // waits until the rebuild has finished.
     auto on = [this](auto* sender, auto signal, auto handler) {
-        connect(sender, signal, this,
-                [this, handler](auto&&...) { untrapped([this, handler] { (this->*handler)(); }); });
+        connect(sender, signal, this, [this, handler](auto&&...) {
+            m_busy.runOrHold(
+                [this, handler] { untrapped([this, handler] { (this->*handler)(); }); });
+        });
     };
-    connect(Text1, &TextBox::change, this, [this] { untrapped([this] { Text1_Change(); }); });
+    on(Text1, &TextBox::change, &Form1::Text1_Change);
     on(Text1, &TextBox::validate, &Form1::Text1_Validate);
     on(PushButton12, &QPushButton::clicked, &Form1::PushButton12_Click);
     on(PushButton9, &QPushButton::clicked, &Form1::PushButton9_Click);
@@ -174,7 +179,7 @@ void Form1::connectHandlers() {
     on(PushButton11, &QPushButton::clicked, &Form1::PushButton11_Click);
     on(PushButton13, &QPushButton::clicked, &Form1::PushButton13_Click);
     connect(ListView3, &ListView::keyDown, this, [this](int key, Qt::KeyboardModifiers shift) {
-        untrapped([&] { ListView3_KeyDown(key, shift); });
+        m_busy.runOrHold([this, key, shift] { untrapped([&] { ListView3_KeyDown(key, shift); }); });
     });
     on(ListView1, &ListView::dblClick, &Form1::ListView1_DblClick);
     on(ListView1, &ListView::mouseDown, &Form1::ListView1_MouseDown);
@@ -182,16 +187,15 @@ void Form1::connectHandlers() {
     on(ListView1, &ListView::mouseUp, &Form1::ListView1_MouseUp);
     connect(ListView1, &ListView::mouseMove, this,
             [this](Qt::MouseButtons, Qt::KeyboardModifiers, QPoint point) {
-                untrapped([&] { ListView1_MouseMove(point); });
+                m_busy.runOrHold([this, point] { untrapped([&] { ListView1_MouseMove(point); }); });
             });
 }
 
 QString Form1::programFolder() {
-    return ProgramFolder::locate(QCoreApplication::applicationDirPath()).folder;
+    return Main::programFolder();
 }
 
-void Form1::setMousePointer(int value) {
-    m_mousePointer = value;
+void Form1::showPointer(int value) {
     switch (value) {
     case PointerBusy:
         setCursor(Qt::WaitCursor);
@@ -207,6 +211,54 @@ void Form1::setMousePointer(int value) {
         break;
     }
 }
+
+void Form1::connectSubsystems() {
+    // New sources draw the delete list afresh; the listings the subfolder walk read on its way
+    // are kept for that rebuild.
+    const auto rebuild = [this] { m_deleteList.CorrelateListviewsWrapper(); };
+    connect(&m_sources, &SourcesController::sourcesChanged, this, rebuild);
+    connect(&m_help, &HelpController::sourcesChanged, this, rebuild);
+    m_sources.keepListingsWith(
+        [this](Delete1::FolderListing&& listing) { m_deleteList.keepListing(std::move(listing)); });
+}
+
+// The handlers, each forwarded to the subsystem that owns it.
+// clang-format off
+// Source folder list.
+void Form1::addSourceFolder(const QString& text) { m_sources.addSourceFolder(text); }
+void Form1::addSourceFolders(const QStringList& texts) { m_sources.addSourceFolders(texts); }
+void Form1::ListView1_DblClick() { m_sources.removeSelectedRow(); }
+void Form1::PushButton4_Click() { m_sources.clear(); }
+void Form1::ListView1_MouseDown() { m_sources.mouseDown(); }
+void Form1::ListView1_ItemClick() { m_sources.itemClick(); }
+void Form1::ListView1_MouseMove(QPoint point) { m_sources.mouseMove(point); }
+void Form1::ListView1_MouseUp() { m_sources.mouseUp(); }
+void Form1::PushButton8_Click() { m_sources.addFolder(); }
+void Form1::PushButton6_Click() { m_sources.addSubfolders(); }
+void Form1::PushButton1_Click() { m_sources.loadListFiles(); }
+void Form1::ListView1_OLEDragOver(const QMimeData* data, Qt::DropActions possible, Qt::DropAction& effect) { m_sources.dragOver(data, possible, effect); }
+void Form1::ListView1_OLEDragDrop(const QMimeData* data) { m_sources.drop(data); }
+void Form1::addDroppedItems(const QStringList& paths, const QStringList& others) { m_sources.addDroppedItems(paths, others); }
+
+// Help and sample files.
+void Form1::PushButton14_Click() { m_help.showContact(Location::PushButton14_Click); }
+void Form1::PushButton15_Click() { m_help.showContact(Location::PushButton15_Click); }
+void Form1::PushButton16_Click() { m_help.loadSamples(); }
+
+// Number box, delete list and name filters.
+void Form1::Text1_Change() { m_deleteList.numberChanged(); }
+void Form1::Text1_Validate() { m_deleteList.validateNumber(); }
+void Form1::PushButton12_Click() { m_deleteList.generate(); }
+void Form1::PushButton9_Click() { m_deleteList.clear(); }
+void Form1::ListView3_KeyDown(int keyCode, Qt::KeyboardModifiers /*shift*/) { m_deleteList.keyDown(keyCode); }
+void Form1::PushButton11_Click() { m_deleteList.removeContainingClick(); }
+void Form1::PushButton13_Click() { m_deleteList.removeNotContainingClick(); }
+
+// Deletion run and put-back.
+void Form1::PushButton2_Click() { m_deletion.run(); }
+void Form1::PutBackLastRun_Click() { m_deletion.putBackLastRun(); }
+void Form1::updatePutBackAction() { m_deletion.updatePutBackAction(); }
+// clang-format on
 
 void Form1::Form_Load() {
     Main::ErrorTrap trap(m_dialogs, Location::Form_Load);
@@ -299,6 +351,6 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::Form_Unload() {
     // Nothing is saved, and a run in progress stops before its next file.
-    m_unloaded = true;
+    m_busy.setUnloaded();
     emit unloaded();
 }

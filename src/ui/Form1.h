@@ -1,46 +1,63 @@
 #pragma once
 
-#include "Controls.h"
-#include "SummaryBox.h"
-#include "deletelist/ListingCache.h"
+#include "BusyState.h"
+#include "deletelist/DeleteList.h"
+#include "deletion/DeletionController.h"
+#include "help/HelpController.h"
+#include "sources/SourcesController.h"
 #include "ui_Form1.h"
 
-#include <QPersistentModelIndex>
 #include <QWidget>
 #include <memory>
 
 class Dialogs;
 class Trash;
 
+namespace Detail {
+
+// The controls from the designer file, set up as soon as the window's widget exists, so that the
+// window's controllers can be built from them.
+struct Form1Ui : Ui::Form1 {
+    explicit Form1Ui(QWidget* form) { setupUi(form); }
+};
+
+} // namespace Detail
+
 // The program's one window. Its controls come from the designer file Form1.ui under their
-// designed names (ListView1, Text1, PushButton8, ...); the class declares every event handler, and
-// each handler is defined in the folder of the subsystem it belongs to.
-class Form1 : public QWidget, public Ui::Form1 {
+// designed names (ListView1, Text1, PushButton8, ...) and stay its own. It declares every event
+// handler under its designed name and forwards each, in one line, to the controller of the
+// subsystem that owns it: the sources, the delete list, the deletion run, help.
+class Form1 : public QWidget, private Detail::Form1Ui {
     Q_OBJECT
 public:
     // trash may be null: the desktop trash is used then.
     explicit Form1(Dialogs& dialogs, Trash* trash = nullptr, QWidget* parent = nullptr);
     ~Form1() override;
 
-    static constexpr int PointerDefault = 0;
-    static constexpr int PointerBusy = 11;
-    static constexpr int PointerHand = 99;
+    static constexpr int PointerDefault = BusyState::PointerDefault;
+    static constexpr int PointerBusy = BusyState::PointerBusy;
+    static constexpr int PointerHand = BusyState::PointerHand;
 
     // The window's mouse pointer: 0 default, 11 busy (also the busy flag), 99 hand.
-    int mousePointer() const { return m_mousePointer; }
-    void setMousePointer(int value);
-    bool isBusy() const { return m_mousePointer == PointerBusy; }
+    int mousePointer() const { return m_busy.pointer(); }
+    void setMousePointer(int value) { m_busy.setPointer(value); }
+    bool isBusy() const { return m_busy.isBusy(); }
     bool hasHandImage() const { return m_handCursor != nullptr; }
 
     // The title of every message box that has none of its own.
     const QString& appTitle() const { return m_appTitle; }
-    Dialogs& dialogs() { return m_dialogs; }
-    Trash& trash() { return *m_trash; }
     // The folder holding the program file, without a trailing separator.
     static QString programFolder();
 
+    // What the window is busy with; a rebuild holds the other handlers until it is done.
+    BusyState& busyState() { return m_busy; }
     // True once the window was closed: the program is ending and nothing more may run.
-    bool isUnloaded() const { return m_unloaded; }
+    bool isUnloaded() const { return m_busy.isUnloaded(); }
+
+    // The subsystems, for whoever drives the window from outside (tests, benchmarks).
+    SourcesController& sources() { return m_sources; }
+    DeleteListController& deleteList() { return m_deleteList; }
+    DeletionController& deletion() { return m_deletion; }
 
     // Start-up.
     void Form_Load();
@@ -82,27 +99,21 @@ public:
     void ListView1_OLEDragDrop(const QMimeData* data);
     void addDroppedItems(const QStringList& paths, const QStringList& others);
     // The row dragged last, 0 when none.
-    int draggedRow() const { return ListView::positionOf(m_draggedRow); }
-    bool isDragging() const { return m_dragging; }
+    int draggedRow() const { return m_sources.draggedRow(); }
+    bool isDragging() const { return m_sources.isDragging(); }
 
     // Name filters.
     void PushButton11_Click();
     void PushButton13_Click();
 
-    // Each source folder's files, kept between rebuilds while the folder is unchanged.
-    Delete1::ListingCache listingCache;
-
     // Deletion run.
     void PushButton2_Click();
-    bool isDeletionRunning() const { return m_deletionRunning; }
+    bool isDeletionRunning() const { return m_busy.isRunning(); }
 
-    // "Put Back Last Run…", in the context menus of the summary box and the delete list: asks,
-    // then puts back the files the newest recorded run moved to the trash, with the progress bar
-    // and the busy pointer of a run, and ends with a summary box.
+    // "Put Back Last Run…", in the context menus of the summary box and the delete list.
     void PutBackLastRun_Click();
-    // Greys the entry when there is no record, or while a run, a walk or a filter is busy.
     void updatePutBackAction();
-    QAction* putBackAction() const { return m_putBackAction; }
+    QAction* putBackAction() const { return m_deletion.putBackAction(); }
 
     // Help and sample files.
     void PushButton14_Click();
@@ -122,18 +133,18 @@ private:
     // Makes every button's and frame's caption fit its control with the font the machine resolves.
     void fitCaptions();
     void connectHandlers();
-    void autoScrollDuringDrag(int rowUnderPointer, QPoint point);
-    void setUpPutBack();
+    // The one place where one subsystem's news reaches another.
+    void connectSubsystems();
+    void showPointer(int value);
 
     Dialogs& m_dialogs;
+    BusyState m_busy;
     std::unique_ptr<Trash> m_ownTrash;
     Trash* m_trash;
     QString m_appTitle;
-    int m_mousePointer = PointerDefault;
     std::unique_ptr<QCursor> m_handCursor;
-    bool m_dragging = false;
-    QPersistentModelIndex m_draggedRow;
-    bool m_deletionRunning = false;
-    QAction* m_putBackAction = nullptr;
-    bool m_unloaded = false;
+    SourcesController m_sources;
+    DeleteListController m_deleteList;
+    DeletionController m_deletion;
+    HelpController m_help;
 };

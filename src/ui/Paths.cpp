@@ -6,10 +6,17 @@
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 
+#include "common/ProgramFolder.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
 namespace Main {
+
+QString programFolder() {
+    return ProgramFolder::locate(QCoreApplication::applicationDirPath()).folder;
+}
 
 void LoadListFromFile(ListView& list, const QString& path, Dialogs& dialogs,
                       const QString& appTitle) {

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "deletelist/SummaryTextModel.h"
+
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QString>
 #include <QStringList>
-#include <vector>
 
 class QTextLayout;
 
@@ -28,17 +29,17 @@ public:
     const QString& text() const;
 
     // The lines as shown; a text that ends in a line break has an empty line after it.
-    qsizetype lineCount() const { return static_cast<qsizetype>(m_starts.size()); }
-    qsizetype textSize() const { return m_size; }
-    qsizetype lineStart(qsizetype line) const { return m_starts[static_cast<std::size_t>(line)]; }
+    qsizetype lineCount() const { return m_model.lineCount(); }
+    qsizetype textSize() const { return m_model.size(); }
+    qsizetype lineStart(qsizetype line) const { return m_model.lineStart(line); }
     // The line's length without its line break.
-    qsizetype lineLength(qsizetype line) const;
+    qsizetype lineLength(qsizetype line) const { return m_model.lineLength(line); }
     // The line's text without its line break.
-    QString lineText(qsizetype line) const;
+    QString lineText(qsizetype line) const { return m_model.lineText(line); }
     // The line that holds the offset (an offset inside a line break belongs to the line before).
-    qsizetype lineOf(qsizetype offset) const;
+    qsizetype lineOf(qsizetype offset) const { return m_model.lineOf(offset); }
     // The text from one offset to another, without building the whole text.
-    QString textRange(qsizetype from, qsizetype to) const;
+    QString textRange(qsizetype from, qsizetype to) const { return m_model.textRange(from, to); }
 
     // The selection runs from the anchor to the cursor; they are equal when nothing is selected.
     qsizetype cursorPosition() const { return m_cursor; }
@@ -84,31 +85,21 @@ protected:
 
 private:
     void reset(qsizetype longestLine);
-    void indexText();
     void textChanged(const QString& before);
-    // The line as drawn: line breaks inside a shared line show as replacement characters.
-    QString shownText(qsizetype line) const;
     void layOut(QTextLayout& layout, qsizetype line) const;
     int lineHeight() const;
     int lineTop(qsizetype line) const;
     qreal xOffset() const;
     void updateScrollBars();
     void moveCursor(qsizetype offset, bool keepAnchor);
-    qsizetype clampOffset(qsizetype offset) const;
+    qsizetype clampOffset(qsizetype offset) const { return m_model.clampOffset(offset); }
     qsizetype nextPosition(qsizetype offset, bool words) const;
     qsizetype previousPosition(qsizetype offset, bool words) const;
     qsizetype verticalMove(qsizetype offset, qsizetype lines) const;
     void notifySelection();
 
-    // Either the text itself, or shared lines with an ending (the text is then built on demand).
-    mutable QString m_text;
-    mutable bool m_textBuilt = true;
-    bool m_linesMode = false;
-    QStringList m_lines;
-    QString m_ending;
-    qsizetype m_size = 0;
-    // Where each line starts in the text.
-    std::vector<qsizetype> m_starts{0};
+    // The text and its lines, held whole or as shared lines.
+    Delete1::SummaryTextModel m_model;
     // The widest line measured so far, in pixels: the longest line at first, then every line
     // drawn, as a plain text edit measures lines when it lays them out.
     qreal m_widest = 0;

@@ -20,6 +20,21 @@ qint64 stampClockNsec() {
         .count();
 }
 
+std::function<void(FolderListing&&)> WalkListings::sink() {
+    return [this](FolderListing&& listing) {
+        m_index.insert(listing.folder, static_cast<qsizetype>(m_files.size()));
+        m_files.push_back(std::move(listing.files));
+    };
+}
+
+bool WalkListings::take(const QString& folder, QStringList& files) {
+    const qsizetype at = m_index.value(folder, -1);
+    if (at < 0)
+        return false;
+    files = std::move(m_files[static_cast<std::size_t>(at)]);
+    return true;
+}
+
 void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
@@ -34,6 +49,12 @@ void ListingCache::list(qsizetype row, const QString& folder) {
         found = m_entries.insert(folder, Entry());
     found->pass = m_pass;
     Entry& entry = *found;
+    if (entry.primed) {
+        // Read by the walk a moment ago, in this same click.
+        ++m_reused;
+        rowFiles = entry.files;
+        return;
+    }
     FolderStamp stamp;
     // The stamp is read before the listing: a change made while listing moves it past what is
     // kept, so the next pass lists again.
@@ -63,6 +84,8 @@ void ListingCache::list(qsizetype row, const QString& folder) {
 
 void ListingCache::endBuild() {
     m_entries.removeIf([this](const auto& entry) { return entry.value().pass != m_pass; });
+    for (Entry& entry : m_entries)
+        entry.primed = false;
 }
 
 const QStringList& ListingCache::files(qsizetype row) const {
@@ -78,15 +101,17 @@ qsizetype ListingCache::fileCount() const {
 }
 
 void ListingCache::prime(FolderListing listing) {
-    if (!settledWhenListed(listing.stamp, listing.listedAtNsec))
-        return;
+    const bool settled = settledWhenListed(listing.stamp, listing.listedAtNsec);
     // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
-    m_entries.insert(listing.folder, Entry{listing.stamp, true, std::move(listing.files), 0});
+    m_entries.insert(listing.folder,
+                     Entry{listing.stamp, settled, std::move(listing.files), 0, true});
 }
 
 void ListingCache::expire() {
-    for (Entry& entry : m_entries)
+    for (Entry& entry : m_entries) {
         entry.reusable = false;
+        entry.primed = false;
+    }
 }
 
 void ListingCache::clear() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 namespace Delete1 {
@@ -42,10 +43,28 @@ struct FolderListing {
     QStringList files;
 };
 
+// The listings a subfolder walk hands over, for whoever pools the walk's folders right after it
+// instead of reading each folder a second time.
+class WalkListings {
+public:
+    // What to give DiskFolderTree::keepListings.
+    std::function<void(FolderListing&&)> sink();
+    // Moves the walk's listing of the folder (its text as the walk searched it) into files as
+    // full paths; false when the walk gave none. Several threads may take different folders at
+    // once once the walk is over.
+    bool take(const QString& folder, QStringList& files);
+
+private:
+    QHash<QString, qsizetype> m_index;
+    std::vector<QStringList> m_files;
+};
+
 // The ordinary files of each source row's folder, kept between rebuilds by the folder's text. A
 // folder's listing is reused while its stamp is unchanged and was settled when the listing was
-// taken; otherwise the folder is listed again. A pass keeps only the folders its rows list, and
-// the next pass after expire() lists every folder afresh.
+// taken; otherwise the folder is listed again. A listing primed by a walk is taken as it is by
+// the next pass, the rebuild right after the walk, without a second look at the folder; later
+// passes hold it to the same rule. A pass keeps only the folders its rows list, and the next pass
+// after expire() lists every folder afresh.
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -64,8 +83,8 @@ public:
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
-    // Keeps a listing taken elsewhere for the next pass, when it was settled when taken;
-    // an unsettled one is not kept.
+    // Keeps a listing the walk has just taken: the next pass uses it as it is, and keeps it
+    // beyond that pass only when the folder was settled when it was taken.
     void prime(FolderListing listing);
     // The next pass lists every folder afresh.
     void expire();
@@ -79,6 +98,8 @@ private:
         QStringList files;
         // The pass that last listed or reused it; none (0) for a listing primed since.
         quint64 pass = 0;
+        // Primed by a walk since the last pass: taken without a look at the folder.
+        bool primed = false;
     };
     QHash<QString, Entry> m_entries;
     std::vector<QStringList> m_rowFiles;

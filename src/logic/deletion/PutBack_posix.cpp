@@ -9,6 +9,7 @@
 // step after the checks works on the opened folders' descriptors, so nothing can be swapped in
 // between.
 #include "deletion/PutBack.h"
+#include "deletion/RenameNoReplace.h"
 
 #include "deletion/RenameNoReplace.h"
 #include "deletion/RunRecord.h"

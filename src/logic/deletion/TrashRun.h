@@ -50,6 +50,9 @@ public:
     [[nodiscard]] const RunTally& tally() const { return m_tally; }
     // The paths handled so far.
     [[nodiscard]] qsizetype handled() const { return m_handled; }
+    // The files moved so far, and the name of the run's record (set once a file has moved).
+    [[nodiscard]] qsizetype moved() const { return m_record.size(); }
+    [[nodiscard]] QString runId() const { return m_record.id(); }
     // Why the record could not be written; empty when it was or nothing moved.
     [[nodiscard]] const QString& recordError() const { return m_recordError; }
 

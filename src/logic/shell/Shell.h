@@ -11,7 +11,9 @@ namespace Shell {
 
 // Exit statuses.
 inline constexpr int ExitDone = 0;
-inline constexpr int ExitLeftInPlace = 1; // some files were left in place, or a folder unreadable
+// Some files were left in place, a folder unreadable, a listed path refused, or the question
+// answered no.
+inline constexpr int ExitLeftInPlace = 1;
 inline constexpr int ExitUsage = 2;
 
 enum class Mode { Help, Version, Draw, Trash, PutBack, Runs };
@@ -19,16 +21,20 @@ enum class Mode { Help, Version, Draw, Trash, PutBack, Runs };
 struct Options {
     Mode mode = Mode::Draw;
     QString countText;
+    bool countGiven = false;
     bool subfolders = false;
     bool print0 = false;
     bool yes = false;
+    bool verbose = false;
     std::optional<std::uint64_t> seed;
     QStringList folders;
-    QString run; // --put-back RUN
+    QString filesFrom; // --files0-from FILE, "-" for standard input
+    QString run;       // --put-back RUN, --runs RUN: a number (1 = the last run) or a name
 };
 
 // The options, or the one line that says what is wrong and how to put it right (checked: the
-// options themselves, the count, the seed and that each folder exists).
+// options themselves, the count, the seed and that each folder exists). The line may quote
+// arguments as typed; usage() escapes it.
 struct Parsed {
     Options options;
     QString error;

@@ -79,8 +79,9 @@ public:
                       QStringList& names) override;
     // From now on each folder searched also hands its ordinary files to sink as soon as it is
     // read, from the same entries as its subfolders, with its stamp read before them: the
-    // listings the rebuild after the walk would otherwise read again. Only those settled when
-    // taken are handed over (POSIX systems; none elsewhere).
+    // listings the pool after the walk would otherwise read again. Every listing read to its
+    // end is handed over, settled or not: the receiver decides how long it may be trusted
+    // (POSIX systems; none elsewhere).
     using ListingSink = std::function<void(Delete1::FolderListing&&)>;
     void keepListings(ListingSink sink) { m_listingSink = std::move(sink); }
 

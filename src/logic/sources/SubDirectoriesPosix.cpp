@@ -202,17 +202,14 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
     if (!goOn())
         return true;
     Delete1::FolderListing listing;
-    // The stamp is read before the entries, as the rebuild's own listing reads it; a listing
-    // that could not be reused later is not gathered at all.
-    bool kept = m_listingSink && Delete1::readFolderStamp(handle.get(), listing.stamp);
-    if (kept) {
-        listing.listedAtNsec = Delete1::stampClockNsec();
-        kept = Delete1::settledWhenListed(listing.stamp, listing.listedAtNsec);
-    }
+    // The stamp is read before the entries, as the rebuild's own listing reads it; without one
+    // the listing is not gathered.
+    const bool kept = m_listingSink && Delete1::readFolderStamp(handle.get(), listing.stamp);
     if (!kept) {
         readSubFolders(handle, folder, names, nullptr);
         return true;
     }
+    listing.listedAtNsec = Delete1::stampClockNsec();
     listing.folder = folder;
     Delete1::OrdinaryFiles files(listing.folder, listing.files);
     readSubFolders(handle, folder, names, &files);

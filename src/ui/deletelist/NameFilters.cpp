@@ -1,16 +1,18 @@
-#include "deletelist/NameFilters.h"
-
-#include "Form1.h"
+#include "BusyState.h"
+#include "Controls.h"
+#include "SummaryBox.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
+#include "deletelist/DeleteList.h"
 
 #include <QCoreApplication>
 #include <QPointer>
 
-namespace Main {
+using Main::NameFilterKind;
 
-std::optional<QString> filterListRows(Form1& form, ListView& list, const QString& text,
-                                      NameFilterKind kind, ErrorTrap& trap) {
+std::optional<QString> DeleteListController::filterListRows(ListView& list, const QString& text,
+                                                            NameFilterKind kind,
+                                                            Main::ErrorTrap& trap) {
     // The scan works on the rows as they are now. Whatever changes the list while the scan yields
     // (a rebuild, another filter, a removal) wins: the scan's result would mix the old list into
     // the new one, so it is dropped and the list and the summary stay as that change left them.
@@ -29,10 +31,10 @@ std::optional<QString> filterListRows(Form1& form, ListView& list, const QString
         QObject::connect(model, &QAbstractItemModel::layoutAboutToBeChanged, &watcher, mark);
         QObject::connect(model, &QAbstractItemModel::dataChanged, &watcher, mark);
 
-        RowScanHooks hooks;
+        Main::RowScanHooks hooks;
         // The scan goes on while its list is untouched and the window open; a closed window
         // means the program is ending, and nothing more is written.
-        const auto goesOn = [&] { return !alive.isNull() && !changed && !form.isUnloaded(); };
+        const auto goesOn = [&] { return !alive.isNull() && !changed && !m_busy.isUnloaded(); };
         hooks.yield = [&] {
             trap.run(104, [] { QCoreApplication::processEvents(); });
             return goesOn();
@@ -41,7 +43,7 @@ std::optional<QString> filterListRows(Form1& form, ListView& list, const QString
         std::optional<QStringList> kept;
         bool scanned = false;
         trap.run(102, [&] {
-            kept = keptRows(rows, text, kind, hooks);
+            kept = Main::keptRows(rows, text, kind, hooks);
             scanned = true;
         });
         // An error report shown for a row also lets other handlers run.
@@ -55,61 +57,52 @@ std::optional<QString> filterListRows(Form1& form, ListView& list, const QString
         }
     }
     QString summary;
-    trap.run(124, [&] { summary = plainSummaryText(list.rows()); });
+    trap.run(124, [&] { summary = Main::plainSummaryText(list.rows()); });
     return summary;
 }
 
-namespace {
-
-void removeItems(Form1& form, ListView& list, const QString& text, NameFilterKind kind,
-                 const char* location) {
-    ErrorTrap trap(form.dialogs(), location);
-    const std::optional<QString> summary = filterListRows(form, list, text, kind, trap);
+void DeleteListController::removeItems(ListView& list, const QString& text, NameFilterKind kind,
+                                       const char* location) {
+    Main::ErrorTrap trap(m_dialogs, location);
+    const std::optional<QString> summary = filterListRows(list, text, kind, trap);
     // The summary box is written once, whole; a summary that could not be built leaves it empty.
     if (summary)
-        trap.run(120, [&] { form.Text4->setText(*summary); });
+        trap.run(120, [&] { m_summary.setText(*summary); });
 }
 
-} // namespace
-
-void RemoveItemsWith(Form1& form, ListView& list, const QString& text) {
-    removeItems(form, list, text, NameFilterKind::RemoveContaining, Location::RemoveItemsWith);
+void DeleteListController::RemoveItemsWith(ListView& list, const QString& text) {
+    removeItems(list, text, NameFilterKind::RemoveContaining, Location::RemoveItemsWith);
 }
 
-void RemoveItemsWithout(Form1& form, ListView& list, const QString& text) {
-    removeItems(form, list, text, NameFilterKind::RemoveNotContaining,
-                Location::RemoveItemsWithout);
+void DeleteListController::RemoveItemsWithout(ListView& list, const QString& text) {
+    removeItems(list, text, NameFilterKind::RemoveNotContaining, Location::RemoveItemsWithout);
 }
 
-} // namespace Main
-
-namespace {
-
-using FilterProcedure = void (*)(Form1&, ListView&, const QString&);
-
-void filterClick(Form1& form, const char* location, const QString& prompt,
-                 FilterProcedure procedure) {
-    Main::ErrorTrap trap(form.dialogs(), location);
+void DeleteListController::filterClick(const char* location, const QString& prompt,
+                                       NameFilterKind kind) {
+    Main::ErrorTrap trap(m_dialogs, location);
     QString text;
-    trap.run(100, [&] {
-        text = form.dialogs().input(prompt, form.appTitle(), QString()).value_or(QString());
-    });
+    trap.run(100,
+             [&] { text = m_dialogs.input(prompt, m_appTitle, QString()).value_or(QString()); });
     // Cancel and an empty field both answer the empty text: nothing changes.
     if (trap.test(102, [&] { return text.isEmpty(); }))
         return;
-    trap.run(104, [&] { form.setMousePointer(Form1::PointerBusy); });
-    trap.run(106, [&] { procedure(form, *form.ListView3, text); });
-    trap.run(108, [&] { form.setMousePointer(Form1::PointerDefault); });
+    trap.run(104, [&] { m_busy.setPointer(BusyState::PointerBusy); });
+    trap.run(106, [&] {
+        if (kind == NameFilterKind::RemoveContaining)
+            RemoveItemsWith(m_deleteList, text);
+        else
+            RemoveItemsWithout(m_deleteList, text);
+    });
+    trap.run(108, [&] { m_busy.setPointer(BusyState::PointerDefault); });
 }
 
-} // namespace
-
-void Form1::PushButton11_Click() {
-    filterClick(*this, Location::PushButton11_Click, QStringLiteral("Remove entries containing: "),
-                &Main::RemoveItemsWith);
+void DeleteListController::removeContainingClick() {
+    filterClick(Location::PushButton11_Click, QStringLiteral("Remove entries containing: "),
+                NameFilterKind::RemoveContaining);
 }
 
-void Form1::PushButton13_Click() {
-    filterClick(*this, Location::PushButton13_Click,
-                QStringLiteral("Remove entries not containing: "), &Main::RemoveItemsWithout);
+void DeleteListController::removeNotContainingClick() {
+    filterClick(Location::PushButton13_Click, QStringLiteral("Remove entries not containing: "),
+                NameFilterKind::RemoveNotContaining);
 }

@@ -1,10 +1,12 @@
 #include "deletelist/RandomFileList.h"
 
-#include "Form1.h"
+#include "BusyState.h"
+#include "Controls.h"
 #include "Paths.h"
 #include "common/CountValue.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
+#include "deletelist/DeleteList.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
 
@@ -56,16 +58,18 @@ QString noFilesMessage(const QStringList& folders) {
     return text;
 }
 
-QStringList randomFileList(Form1& form) {
-    Main::ErrorTrap trap(form.dialogs(), Location::randomFileList);
+} // namespace Delete1
+
+QStringList DeleteListController::randomFileList() {
+    using namespace Delete1;
+    Main::ErrorTrap trap(m_dialogs, Location::randomFileList);
     const QChar separator = Main::nativeSeparator();
     // Each row's files, listed now or kept from an earlier pass while its folder is unchanged.
-    // The rows are read once: a drop handled while the loop gives the window a pass adds rows
-    // for the next rebuild, not this one.
-    ListingCache& cache = form.listingCache;
+    // The rows are read once; nothing else runs while the loop gives the window a pass.
+    ListingCache& cache = m_cache;
     QStringList sources;
     const int rows = trap.value(102, 0, [&] {
-        sources = form.ListView1->rows();
+        sources = m_sources.rows();
         cache.beginBuild(sources);
         return static_cast<int>(sources.size());
     });
@@ -73,7 +77,7 @@ QStringList randomFileList(Form1& form) {
     QStringList emptyFolders;
     for (int row = 1; row <= rows; ++row) {
         turn();
-        if (form.isUnloaded())
+        if (m_busy.isUnloaded())
             return {};
         QString folder;
         trap.run(104, [&] { folder = sources.at(row - 1); });
@@ -97,8 +101,7 @@ QStringList randomFileList(Form1& form) {
     // One box for every folder without files, however many there are.
     if (!emptyFolders.isEmpty()) {
         trap.run(128, [&] {
-            form.dialogs().message(noFilesMessage(emptyFolders), form.appTitle(),
-                                   MessageIcon::None);
+            m_dialogs.message(noFilesMessage(emptyFolders), m_appTitle, MessageIcon::None);
         });
     }
 
@@ -109,7 +112,7 @@ QStringList randomFileList(Form1& form) {
     if (c == 0)
         return result;
     double count = 0;
-    trap.run(132, [&] { count = Main::countValue(form.Text1->text()); });
+    trap.run(132, [&] { count = Main::countValue(m_number.text()); });
     const bool whole = takesWholePool(c, count);
     std::vector<qsizetype> chosen;
     trap.run(whole ? 170 : 148, [&] { chosen = choosePositions(c, count); });
@@ -133,5 +136,3 @@ QStringList randomFileList(Form1& form) {
     });
     return result;
 }
-
-} // namespace Delete1

@@ -1,4 +1,7 @@
-#include "Form1.h"
+#include "deletion/DeletionController.h"
+
+#include "BusyState.h"
+#include "Controls.h"
 #include "Paths.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
@@ -7,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QScopeGuard>
 
 namespace {
 
@@ -15,19 +17,18 @@ constexpr qint64 YieldIntervalMs = 16;
 
 } // namespace
 
-void Form1::PushButton2_Click() {
+void DeletionController::run() {
     // A second click while a run is in progress is ignored: that run goes on with its own list.
-    if (m_deletionRunning)
+    const BusyState::RunScope running(m_busy);
+    if (!running.started())
         return;
-    m_deletionRunning = true;
-    const auto running = qScopeGuard([this] { m_deletionRunning = false; });
 
     // The run works on the list as it stood when the button was pressed: edits, filters and
     // rebuilds that run while it yields cannot change which files it moves.
-    const QStringList paths = ListView3->rows();
+    const QStringList paths = m_deleteList.rows();
     Main::ErrorTrap trap(m_dialogs, Location::PushButton2_Click);
     trap.run(106, [] { QCoreApplication::processEvents(); });
-    if (m_unloaded)
+    if (m_busy.isUnloaded())
         return;
     if (trap.test(108, [&] { return paths.isEmpty(); })) {
         trap.run(134, [&] {
@@ -39,15 +40,14 @@ void Form1::PushButton2_Click() {
     QElapsedTimer sinceYield;
     // What went to the trash is durable and recorded even when the run ends early, so it can be
     // put back.
-    Delete1::TrashRun run(trash());
+    Delete1::TrashRun run(m_trash);
     for (qsizetype i = 1; i <= n; ++i) {
         QString path;
         trap.run(112, [&] { path = paths.at(i - 1); });
-        trap.run(114, [&] {
-            ProgressBar1->setValueF(static_cast<double>(i) / static_cast<double>(n) * 100.0);
-        });
+        trap.run(114,
+                 [&] { m_bar.setValueF(static_cast<double>(i) / static_cast<double>(n) * 100.0); });
         trap.run(116, [&] {
-            ProgressBar1->setBarText(QStringLiteral("Processing: ") + Main::FileNameOf(path));
+            m_bar.setBarText(QStringLiteral("Processing: ") + Main::FileNameOf(path));
         });
         // The bar repaints and the window answers at least once per frame; more often would
         // only slow a long run down.
@@ -57,20 +57,20 @@ void Form1::PushButton2_Click() {
                 sinceYield.start();
             }
         });
-        if (m_unloaded)
+        if (m_busy.isUnloaded())
             return; // the window was closed: the program ends, nothing more is moved
         trap.run(120, [&] {
-            if (!isBusy())
-                setMousePointer(PointerBusy);
+            if (!m_busy.isBusy())
+                m_busy.setPointer(BusyState::PointerBusy);
         });
         trap.run(122, [&] { run.trashOne(path); });
     }
     // The run's trash records made durable, once per volume, and its record written before
-    // "Done." is shown.
-    trap.run(122, [&] { run.finish(); });
-    trap.run(126, [&] { setMousePointer(PointerDefault); });
-    trap.run(128, [&] { ProgressBar1->setValueF(0); });
-    trap.run(130, [&] { ProgressBar1->setBarText(QStringLiteral("Progress Bar")); });
+    // "Done." is shown; a failure here is reported under a label of its own, not as a move's.
+    trap.run(124, [&] { run.finish(); });
+    trap.run(126, [&] { m_busy.setPointer(BusyState::PointerDefault); });
+    trap.run(128, [&] { m_bar.setValueF(0); });
+    trap.run(130, [&] { m_bar.setBarText(QStringLiteral("Progress Bar")); });
     trap.run(132, [&] {
         QString text = run.closingMessage();
         if (const QString& error = run.recordError(); !error.isEmpty())

@@ -1,6 +1,11 @@
 // "Put Back Last Run…": the newest recorded run's files go back from the trash, with the progress
 // bar and the busy pointer of a deletion run.
-#include "Form1.h"
+#include "deletion/DeletionController.h"
+
+#include "BusyState.h"
+#include "Controls.h"
+#include "MenuEntry.h"
+#include "SummaryBox.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
@@ -9,10 +14,10 @@
 #include "deletion/RunSummary.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMenu>
-#include <QScopeGuard>
 
 namespace {
 
@@ -20,26 +25,47 @@ constexpr qint64 YieldIntervalMs = 16;
 
 } // namespace
 
-void Form1::setUpPutBack() {
-    m_putBackAction = new QAction(QStringLiteral("Put Back Last Run…"), this);
+DeletionController::DeletionController(ListView& deleteList, SummaryBox& summary, ProgressBar& bar,
+                                       Trash& trash, Dialogs& dialogs, const QString& appTitle,
+                                       BusyState& busy, QObject* parent)
+    : QObject(parent), m_deleteList(deleteList), m_summary(summary), m_bar(bar), m_trash(trash),
+      m_dialogs(dialogs), m_appTitle(appTitle), m_busy(busy),
+      m_putBackAction(new QAction(QStringLiteral("Put Back Last Run…"), this)) {
     connect(m_putBackAction, &QAction::triggered, this,
-            [this] { Main::untrapped([this] { PutBackLastRun_Click(); }); });
-    Text4->addAction(m_putBackAction);
-    connect(Text4, &SummaryBox::contextMenuOpening, this, [this] { updatePutBackAction(); });
-    ListView3->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListView3, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
-        updatePutBackAction();
-        QMenu menu(ListView3);
-        menu.addAction(m_putBackAction);
-        menu.exec(ListView3->viewport()->mapToGlobal(point));
+            [this] { Main::untrapped([this] { putBackLastRun(); }); });
+    m_summary.addAction(m_putBackAction);
+    connect(&m_summary, &SummaryBox::contextMenuOpening, this, [this] { updatePutBackAction(); });
+    m_deleteList.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&m_deleteList, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
+        showDeleteListMenu(m_deleteList.viewport()->mapToGlobal(point));
     });
+    // The menu key opens the menu over the summary box, where the list is seen: the list itself
+    // lies below the window's client area.
+    m_deleteList.installEventFilter(this);
 }
 
-void Form1::updatePutBackAction() {
-    m_putBackAction->setEnabled(!m_deletionRunning && !isBusy() && !RunRecord::ids().isEmpty());
+bool DeletionController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &m_deleteList && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        showDeleteListMenu(m_summary.viewport()->mapToGlobal(QPoint(0, 0)));
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
-void Form1::PutBackLastRun_Click() {
+void DeletionController::showDeleteListMenu(QPoint where) {
+    updatePutBackAction();
+    QMenu menu(&m_deleteList);
+    addEntryFor(menu, m_putBackAction);
+    menu.exec(where);
+}
+
+void DeletionController::updatePutBackAction() {
+    m_putBackAction->setEnabled(!m_busy.isRunning() && !m_busy.isBusy() &&
+                                !RunRecord::ids().isEmpty());
+}
+
+void DeletionController::putBackLastRun() {
     updatePutBackAction();
     if (!m_putBackAction->isEnabled())
         return;
@@ -62,25 +88,23 @@ void Form1::PutBackLastRun_Click() {
     }
     const auto n = static_cast<qsizetype>(run->entries.size());
     // Busy like a run: the run button, the entry and other long work wait until it is done.
-    m_deletionRunning = true;
-    const auto running = qScopeGuard([this] { m_deletionRunning = false; });
+    const BusyState::RunScope running(m_busy);
 
     Delete1::PutBackTally tally;
     QElapsedTimer sinceYield;
     qsizetype i = 0;
     for (; i < n; ++i) {
         const RunRecord::Entry& entry = run->entries[static_cast<std::size_t>(i)];
-        ProgressBar1->setValueF(static_cast<double>(i + 1) / static_cast<double>(n) * 100.0);
-        ProgressBar1->setBarText(QStringLiteral("Putting back: ") +
-                                 Main::FileNameOf(entry.original));
+        m_bar.setValueF(static_cast<double>(i + 1) / static_cast<double>(n) * 100.0);
+        m_bar.setBarText(QStringLiteral("Putting back: ") + Main::FileNameOf(entry.original));
         if (i == 0 || sinceYield.elapsed() >= YieldIntervalMs) {
             QCoreApplication::processEvents();
             sinceYield.start();
         }
-        if (m_unloaded)
+        if (m_busy.isUnloaded())
             break; // the window was closed: what is left stays recorded
-        if (!isBusy())
-            setMousePointer(PointerBusy);
+        if (!m_busy.isBusy())
+            m_busy.setPointer(BusyState::PointerBusy);
         tally.count(entry, Delete1::putBack(entry));
     }
     // What went back, or is gone from the trash, leaves the record.
@@ -88,11 +112,11 @@ void Form1::PutBackLastRun_Click() {
                       run->entries.end());
     run->entries = std::move(tally.kept);
     const QString error = RunRecord::update(*run);
-    if (m_unloaded)
+    if (m_busy.isUnloaded())
         return;
-    setMousePointer(PointerDefault);
-    ProgressBar1->setValueF(0);
-    ProgressBar1->setBarText(QStringLiteral("Progress Bar"));
+    m_busy.setPointer(BusyState::PointerDefault);
+    m_bar.setValueF(0);
+    m_bar.setBarText(QStringLiteral("Progress Bar"));
     QString text = Delete1::putBackMessage(tally);
     if (!error.isEmpty())
         text += QStringLiteral("\n\nThe run's record could not be updated: ") + error;

@@ -1,35 +1,30 @@
-#include "Form1.h"
+#include "help/HelpController.h"
+
+#include "BusyState.h"
+#include "Controls.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "common/ProgramFolder.h"
-#include "deletelist/DeleteList.h"
 
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace {
+HelpController::HelpController(ListView& sources, TextBox& number, Dialogs& dialogs,
+                               const QString& appTitle, BusyState& busy, QObject* parent)
+    : QObject(parent), m_sources(sources), m_number(number), m_dialogs(dialogs),
+      m_appTitle(appTitle), m_busy(busy) {}
 
-void showContact(Dialogs& dialogs, const char* location, const QString& title) {
-    Main::ErrorTrap trap(dialogs, location);
+void HelpController::showContact(const char* location) {
+    Main::ErrorTrap trap(m_dialogs, location);
     trap.run(100, [&] {
-        dialogs.message(QStringLiteral("Questions? Please contact Team Brindlewood at ") +
-                            QString::fromUtf8(Vendor::ContactPage),
-                        title, MessageIcon::None);
+        m_dialogs.message(QStringLiteral("Questions? Please contact Team Brindlewood at ") +
+                              QString::fromUtf8(Vendor::ContactPage),
+                          m_appTitle, MessageIcon::None);
     });
 }
 
-} // namespace
-
-void Form1::PushButton14_Click() {
-    showContact(m_dialogs, Location::PushButton14_Click, m_appTitle);
-}
-
-void Form1::PushButton15_Click() {
-    showContact(m_dialogs, Location::PushButton15_Click, m_appTitle);
-}
-
-void Form1::PushButton16_Click() {
+void HelpController::loadSamples() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton16_Click);
     const ProgramFolder::Found where =
         ProgramFolder::locate(QCoreApplication::applicationDirPath());
@@ -40,12 +35,12 @@ void Form1::PushButton16_Click() {
         trap.run(100, [&] {
             ProgramFolder::refreshSampleCopy(where.folder + QStringLiteral("/Samples"), samples);
         });
-    trap.run(100, [&] { addSourceFolder(Main::terminatedFolderPath(samples)); });
+    trap.run(100, [&] { m_sources.addRow(Main::terminatedFolderPath(samples)); });
     // A change of the box: its handler saves the setting and rebuilds the delete list.
-    trap.run(102, [&] { Text1->setText(QStringLiteral("15")); });
-    trap.run(104, [&] { setMousePointer(PointerBusy); });
-    trap.run(106, [&] { Delete1::CorrelateListviewsWrapper(*this); });
-    trap.run(108, [&] { setMousePointer(PointerDefault); });
+    trap.run(102, [&] { m_number.setText(QStringLiteral("15")); });
+    trap.run(104, [&] { m_busy.setPointer(BusyState::PointerBusy); });
+    trap.run(106, [&] { emit sourcesChanged(); });
+    trap.run(108, [&] { m_busy.setPointer(BusyState::PointerDefault); });
     if (!trap.test(110, [&] {
             return m_dialogs.question(
                 QStringLiteral("Would you like this software to open the folder where these "

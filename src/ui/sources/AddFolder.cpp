@@ -1,11 +1,12 @@
 #include "sources/AddFolder.h"
 
-#include "Form1.h"
+#include "BusyState.h"
+#include "Controls.h"
 #include "Paths.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
 #include "common/Settings.h"
-#include "deletelist/DeleteList.h"
+#include "sources/SourcesController.h"
 
 #include <QDir>
 
@@ -27,7 +28,7 @@ QString pickedFolderRow(const QString& chosen) {
 
 } // namespace AddFolder
 
-void Form1::PushButton8_Click() {
+void SourcesController::addFolder() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton8_Click);
     QString chosen;
     trap.run(100, [&] {
@@ -38,11 +39,11 @@ void Form1::PushButton8_Click() {
             AddFolder::browseForFolder(m_dialogs, QStringLiteral("Please select folder:"), start);
     });
     if (!trap.test(102, [&] { return chosen.isEmpty(); })) {
-        trap.run(104, [&] { setMousePointer(PointerBusy); });
+        trap.run(104, [&] { m_busy.setPointer(BusyState::PointerBusy); });
         trap.run(106, [&] { addSourceFolder(AddFolder::pickedFolderRow(chosen)); });
-        trap.run(112, [&] { setMousePointer(PointerDefault); });
+        trap.run(112, [&] { m_busy.setPointer(BusyState::PointerDefault); });
     }
-    trap.run(114, [&] { setMousePointer(PointerBusy); });
-    trap.run(116, [&] { Delete1::CorrelateListviewsWrapper(*this); });
-    trap.run(118, [&] { setMousePointer(PointerDefault); });
+    trap.run(114, [&] { m_busy.setPointer(BusyState::PointerBusy); });
+    trap.run(116, [&] { emit sourcesChanged(); });
+    trap.run(118, [&] { m_busy.setPointer(BusyState::PointerDefault); });
 }

@@ -2,7 +2,7 @@
 
 #include "Paths.h"
 #include "common/ErrorReport.h"
-#include "deletelist/RandomFileList.h"
+#include "deletelist/Listing.h"
 #include "sources/FolderTree.h"
 
 #include <QDir>

@@ -1,13 +1,14 @@
 // "1. Load List Of Folders From File": every line of the chosen folder list files becomes a source
 // row, then the delete list is drawn afresh.
-#include "Form1.h"
+#include "BusyState.h"
+#include "Controls.h"
 #include "Paths.h"
 #include "common/Dialogs.h"
 #include "common/ErrorReport.h"
-#include "deletelist/DeleteList.h"
 #include "sources/ListFile.h"
+#include "sources/SourcesController.h"
 
-void Form1::PushButton1_Click() {
+void SourcesController::loadListFiles() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton1_Click);
     trap.run(100, [&] {
         m_dialogs.message(QStringLiteral("Load a list of destination folders from a text file."),
@@ -27,7 +28,7 @@ void Form1::PushButton1_Click() {
         QString path;
         trap.run(116, [&] { path = picked.front(); });
         if (trap.test(118, [&] { return !AddFolder::IsBadFileName(path); })) {
-            trap.run(120, [&] { Main::LoadListFromFile(*ListView1, path, m_dialogs, m_appTitle); });
+            trap.run(120, [&] { Main::LoadListFromFile(m_list, path, m_dialogs, m_appTitle); });
         } else {
             trap.run(122, [&] {
                 m_dialogs.message(Main::notAddedMessage(path), m_appTitle, MessageIcon::None);
@@ -42,8 +43,7 @@ void Form1::PushButton1_Click() {
             // A root folder already ends in the separator; the doubled one is collapsed here.
             trap.run(134, [&] { path = Main::NormalizeFolderPath(path); });
             if (trap.test(136, [&] { return !AddFolder::IsBadFileName(path); })) {
-                trap.run(138,
-                         [&] { Main::LoadListFromFile(*ListView1, path, m_dialogs, m_appTitle); });
+                trap.run(138, [&] { Main::LoadListFromFile(m_list, path, m_dialogs, m_appTitle); });
             } else {
                 trap.run(140, [&] {
                     m_dialogs.message(Main::notAddedMessage(path), m_appTitle, MessageIcon::None);
@@ -52,7 +52,7 @@ void Form1::PushButton1_Click() {
         }
     }
     // Every way through ends here, a cancel and rejected files too.
-    trap.run(144, [&] { setMousePointer(PointerBusy); });
-    trap.run(146, [&] { Delete1::CorrelateListviewsWrapper(*this); });
-    trap.run(148, [&] { setMousePointer(PointerDefault); });
+    trap.run(144, [&] { m_busy.setPointer(BusyState::PointerBusy); });
+    trap.run(146, [&] { emit sourcesChanged(); });
+    trap.run(148, [&] { m_busy.setPointer(BusyState::PointerDefault); });
 }

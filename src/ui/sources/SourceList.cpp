@@ -1,78 +1,90 @@
-#include "Form1.h"
+#include "BusyState.h"
+#include "Controls.h"
 #include "Paths.h"
 #include "common/ErrorReport.h"
-#include "deletelist/DeleteList.h"
+#include "sources/SourcesController.h"
 
 #include <QFileInfo>
 
-void Form1::addSourceFolder(const QString& text) {
-    ListView1->addRow(text);
+SourcesController::SourcesController(ListView& list, Dialogs& dialogs, const QString& appTitle,
+                                     BusyState& busy, QObject* parent)
+    : QObject(parent), m_list(list), m_dialogs(dialogs), m_appTitle(appTitle), m_busy(busy) {}
+
+void SourcesController::keepListingsWith(std::function<void(Delete1::FolderListing&&)> keep) {
+    m_keepListing = std::move(keep);
 }
 
-void Form1::ListView1_DblClick() {
-    if (!isBusy())
-        ListView1->removeSelectedRow();
+int SourcesController::draggedRow() const {
+    return ListView::positionOf(m_draggedRow);
 }
 
-void Form1::PushButton4_Click() {
+void SourcesController::addSourceFolder(const QString& text) {
+    m_list.addRow(text);
+}
+
+void SourcesController::removeSelectedRow() {
+    if (!m_busy.isBusy())
+        m_list.removeSelectedRow();
+}
+
+void SourcesController::clear() {
     Main::ErrorTrap trap(m_dialogs, Location::PushButton4_Click);
-    if (trap.test(100, [&] { return isBusy(); }))
+    if (trap.test(100, [&] { return m_busy.isBusy(); }))
         return;
-    trap.run(102, [&] { ListView1->clearRows(); });
-    trap.run(104, [&] { Delete1::CorrelateListviewsWrapper(*this); });
+    trap.run(102, [&] { m_list.clearRows(); });
+    trap.run(104, [&] { emit sourcesChanged(); });
 }
 
-void Form1::ListView1_MouseDown() {
+void SourcesController::mouseDown() {
     m_dragging = true;
 }
 
-void Form1::ListView1_ItemClick() {
+void SourcesController::itemClick() {
     // The drag pointer is only a picture: without its file the drag works all the same.
     std::optional<QCursor> dragPointer;
-    const QString iconFile = programFolder() + QStringLiteral("/drag.ico");
+    const QString iconFile = Main::programFolder() + QStringLiteral("/drag.ico");
     if (QFileInfo(iconFile).isFile()) {
         const QPixmap image(iconFile);
         if (!image.isNull())
             dragPointer = QCursor(image);
     }
-    ListView1->setMouseIcon(dragPointer);
-    ListView1->setMousePointer(ListView::PointerCustom);
-    const int selected = ListView1->selectedRow();
-    m_draggedRow = selected > 0 ? ListView1->rowHandle(selected) : QPersistentModelIndex();
+    m_list.setMouseIcon(dragPointer);
+    m_list.setMousePointer(ListView::PointerCustom);
+    const int selected = m_list.selectedRow();
+    m_draggedRow = selected > 0 ? m_list.rowHandle(selected) : QPersistentModelIndex();
 }
 
-void Form1::ListView1_MouseMove(QPoint point) {
-    if (!isBusy())
-        setMousePointer(PointerDefault);
+void SourcesController::mouseMove(QPoint point) {
+    if (!m_busy.isBusy())
+        m_busy.setPointer(BusyState::PointerDefault);
     if (!m_dragging)
         return;
-    const int under = ListView1->hitTest(point);
+    const int under = m_list.hitTest(point);
     const int dragged = draggedRow();
     if (under == 0 || dragged == 0)
         return;
-    const QString draggedText = ListView1->rowText(dragged);
-    const QString underText = ListView1->rowText(under);
+    const QString draggedText = m_list.rowText(dragged);
+    const QString underText = m_list.rowText(under);
     if (draggedText == underText)
         return;
-    ListView1->setRowText(dragged, underText);
-    ListView1->setRowText(under, draggedText);
-    ListView1->selectRow(under);
-    m_draggedRow = ListView1->rowHandle(under);
+    m_list.setRowText(dragged, underText);
+    m_list.setRowText(under, draggedText);
+    m_list.selectRow(under);
+    m_draggedRow = m_list.rowHandle(under);
     autoScrollDuringDrag(under, point);
 }
 
-void Form1::autoScrollDuringDrag(int rowUnderPointer, QPoint point) {
+void SourcesController::autoScrollDuringDrag(int rowUnderPointer, QPoint point) {
     // Near the list's visible top or bottom edge, bring the neighbouring row into view so the
     // drag can go on past what is shown.
-    const int edge = ListView1->rowHeightPixels();
+    const int edge = m_list.rowHeightPixels();
     if (point.y() < edge && rowUnderPointer > 1)
-        ListView1->ensureRowVisible(rowUnderPointer - 1);
-    else if (point.y() > ListView1->viewport()->height() - edge &&
-             rowUnderPointer < ListView1->count())
-        ListView1->ensureRowVisible(rowUnderPointer + 1);
+        m_list.ensureRowVisible(rowUnderPointer - 1);
+    else if (point.y() > m_list.viewport()->height() - edge && rowUnderPointer < m_list.count())
+        m_list.ensureRowVisible(rowUnderPointer + 1);
 }
 
-void Form1::ListView1_MouseUp() {
+void SourcesController::mouseUp() {
     m_dragging = false;
-    ListView1->setMousePointer(ListView::PointerArrow);
+    m_list.setMousePointer(ListView::PointerArrow);
 }

@@ -1,6 +1,8 @@
-#include "help/SelfCheck.h"
+#include "SelfCheck.h"
 
+#include "Controls.h"
 #include "Form1.h"
+#include "FormControls.h"
 #include "common/Dialogs.h"
 #include "common/ProgramFolder.h"
 
@@ -49,7 +51,7 @@ int selfCheck(QTextStream& out) {
     PrintedDialogs dialogs(out);
     Form1 form(dialogs);
     // The number box's change would save the setting; a check leaves the user's files alone.
-    form.Text1->blockSignals(true);
+    FormControls(form).Text1->blockSignals(true);
     form.Form_Load();
     const ProgramFolder::Found where =
         ProgramFolder::locate(QCoreApplication::applicationDirPath());

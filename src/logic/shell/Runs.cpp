@@ -1,0 +1,80 @@
+// --runs and --put-back: the recorded runs, read and put back.
+#include "deletion/PutBack.h"
+#include "deletion/RunRecord.h"
+#include "deletion/RunSummary.h"
+#include "shell/RunList.h"
+#include "shell/ShellParts.h"
+#include "shell/ShellText.h"
+#include "shell/Terminal.h"
+
+namespace Shell {
+
+namespace {
+
+// The run the user named, or the exit status when there is none: 1 when no run is recorded at
+// all, 2 for a number or name that names none.
+std::optional<RunRecord::Run> namedRun(const QString& given, int& status,
+                                       RunRecord::Access access = RunRecord::Access::Read) {
+    QString reason;
+    const std::optional<QString> id = runNamed(given, reason);
+    std::optional<RunRecord::Run> run;
+    if (id)
+        run = RunRecord::load(*id, &reason, access);
+    if (!run) {
+        writeErr(QStringLiteral("thinwick: ") + reason + QLatin1Char('\n'));
+        status = given.isEmpty() ? ExitLeftInPlace : ExitUsage;
+    }
+    return run;
+}
+
+} // namespace
+
+int putBackRun(const QString& given) {
+    int status = ExitDone;
+    // Another put-back under way finishes first; this one then reads the record as it left it.
+    std::optional<RunRecord::Run> run = namedRun(given, status, RunRecord::Access::PutBack);
+    if (!run)
+        return status;
+    Delete1::PutBackTally tally;
+    {
+        Progress progress(QStringLiteral("Putting back"),
+                          static_cast<qsizetype>(run->entries.size()));
+        qsizetype done = 0;
+        for (const RunRecord::Entry& entry : run->entries) {
+            progress.step(done++);
+            tally.count(entry, Delete1::putBack(entry));
+        }
+    }
+    // What went back, or is gone from the trash, leaves the record; what stayed can be tried
+    // again once its place is free.
+    run->entries = std::move(tally.kept);
+    const QString updateError = RunRecord::update(*run);
+    QString summary = Delete1::putBackMessage(tally);
+    if (!updateError.isEmpty())
+        summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
+    writeErr(summary + QLatin1Char('\n'));
+    return tally.stayed.isEmpty() && tally.missing.isEmpty() && tally.leftovers.isEmpty()
+               ? ExitDone
+               : ExitLeftInPlace;
+}
+
+int listRuns(const QString& given) {
+    QString text;
+    if (!given.isEmpty()) {
+        int status = ExitDone;
+        const std::optional<RunRecord::Run> run = namedRun(given, status);
+        if (!run)
+            return status;
+        text = runFilesText(*run);
+    } else {
+        int number = 0;
+        for (const QString& id : RunRecord::ids()) {
+            ++number;
+            if (const std::optional<RunRecord::Run> run = RunRecord::load(id))
+                text += runLine(number, *run) + QLatin1Char('\n');
+        }
+    }
+    return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
+}
+
+} // namespace Shell

@@ -1,0 +1,14 @@
+#include "MenuEntry.h"
+
+#include <QAction>
+#include <QMenu>
+
+QAction* addEntryFor(QMenu& menu, QAction* action) {
+    auto* entry = new QAction(action->icon(), action->text(), &menu);
+    entry->setShortcuts(action->shortcuts());
+    entry->setEnabled(action->isEnabled());
+    entry->setVisible(action->isVisible());
+    QObject::connect(entry, &QAction::triggered, action, [action] { action->trigger(); });
+    menu.addAction(entry);
+    return entry;
+}
