@@ -194,7 +194,7 @@ QByteArray infoPath(int infoFolder, const QByteArray& infoName, const QByteArray
         if (line.startsWith('['))
             inGroup = line == "[Trash Info]";
         else if (inGroup && line.startsWith("Path=")) {
-            const QByteArray path = QByteArray::fromPercentEncoding(line.mid(5));
+            QByteArray path = QByteArray::fromPercentEncoding(line.mid(5));
             if (path.startsWith('/'))
                 return path;
             if (top.isEmpty() || path.isEmpty())
@@ -291,7 +291,7 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
     const bool present =
         ::fstatat(trash.files.get(), name.constData(), &inTrash, AT_SYMLINK_NOFOLLOW) == 0;
     const QByteArray named = infoPath(trash.info.get(), name + InfoSuffix, trash.top);
-    if (!present || named.isEmpty() || (entry.file.known() && !sameFile(inTrash, entry.file))) {
+    if (!present || (entry.file.known() && !sameFile(inTrash, entry.file))) {
         // Gone from the trash: already back where it was (another put-back, another tool), or
         // emptied away.
         struct stat there {};
@@ -305,6 +305,10 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
         result.reason = QStringLiteral("it is no longer in the trash");
         return result;
     }
+    if (named.isEmpty())
+        return refuse(QStringLiteral("its trash information file is missing or names no path; it "
+                                     "stays in the trash as %1")
+                          .arg(entry.trashed));
     // The information file must name the recorded path exactly, or the path with the recorded
     // folder resolved (a file trashed through a linked folder is named by its real path).
     const QByteArray resolvedFolder =

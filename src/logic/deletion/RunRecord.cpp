@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <algorithm>
+#include <cstring>
 
 namespace RunRecord {
 
@@ -21,10 +22,8 @@ namespace {
 
 const QString Format = QStringLiteral("thinwick-run 2");
 const QString FormatOne = QStringLiteral("thinwick-run 1");
-const QString JournalFormat = QStringLiteral("thinwick-journal 2");
 const QString Suffix = QStringLiteral(".json");
 const QString JournalSuffix = QStringLiteral(".journal");
-const QString PartSuffix = QStringLiteral(".part");
 const QString LockName = QStringLiteral(".lock");
 constexpr int NumbersPerMillisecond = 100;
 // The start of a record, where its time stands (format 2 writes it before the files).
@@ -60,21 +59,34 @@ QByteArray quoted(const QByteArray& text) {
     return '"' + text + '"';
 }
 
-QByteArray idText(const FileId& id) {
-    return '[' + QByteArray::number(id.device) + ',' + QByteArray::number(id.inode) + ']';
+void appendId(QByteArray& text, const char* key, const FileId& id) {
+    if (!id.known())
+        return;
+    text += key;
+    text += QByteArray::number(id.device);
+    text += ',';
+    text += QByteArray::number(id.inode);
+    text += ']';
 }
 
-// One entry as a line of JSON.
+// One entry as a line of JSON, built in one buffer: a run writes one per file.
 QByteArray entryText(const Entry& entry) {
-    QByteArray text = "{\"from\":" + quoted(encoded(entry.original)) +
-                      ",\"to\":" + quoted(encoded(entry.trashed));
-    if (entry.folder.known())
-        text += ",\"folder\":" + idText(entry.folder);
-    if (entry.file.known())
-        text += ",\"file\":" + idText(entry.file);
-    if (!entry.realFolder.isEmpty())
-        text += ",\"real\":" + quoted(encoded(entry.realFolder));
-    return text + '}';
+    QByteArray text;
+    text.reserve(3 * (entry.original.size() + entry.trashed.size()) + 96);
+    text += "{\"from\":\"";
+    text += encoded(entry.original);
+    text += "\",\"to\":\"";
+    text += encoded(entry.trashed);
+    text += '"';
+    appendId(text, ",\"folder\":[", entry.folder);
+    appendId(text, ",\"file\":[", entry.file);
+    if (!entry.realFolder.isEmpty()) {
+        text += ",\"real\":\"";
+        text += encoded(entry.realFolder);
+        text += '"';
+    }
+    text += "}\n";
+    return text;
 }
 
 FileId idOf(const QJsonValue& value) {
@@ -97,16 +109,67 @@ Entry entryOf(const QJsonObject& object) {
     return entry;
 }
 
-QByteArray headerText(const QString& format, const QDateTime& time) {
-    return "{\"format\":" + quoted(format.toLatin1()) +
-           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1());
+// Entries said to be in the trash folder `said` are at `now`.
+void relocateEntries(std::vector<Entry>& entries, const QString& said, const QString& now) {
+    const QString prefix = said + QLatin1Char('/');
+    for (Entry& entry : entries)
+        if (entry.trashed.startsWith(prefix))
+            entry.trashed = now + QLatin1Char('/') + entry.trashed.mid(prefix.size());
+}
+
+QByteArray headerLine(const QDateTime& time) {
+    return "{\"format\":" + quoted(Format.toLatin1()) +
+           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1()) + "}\n";
 }
 
 QByteArray recordText(const Run& run) {
-    QByteArray text = headerText(Format, run.time) + ",\"files\":[";
-    for (std::size_t i = 0; i < run.entries.size(); ++i)
-        text += (i == 0 ? "\n" : ",\n") + entryText(run.entries[i]);
-    return text + "\n]}\n";
+    QByteArray text = headerLine(run.time);
+    for (const Entry& entry : run.entries)
+        text += entryText(entry);
+    return text;
+}
+
+// A record of format 2: its first line names the format and the time, each further line a moved
+// file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
+// or in zero bytes where its journal was not filled yet; both are left out.
+bool readLines(QByteArray text, Run& run) {
+    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
+        text.truncate(zero);
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QJsonParseError error{};
+        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
+        if (i == 0) {
+            if (error.error != QJsonParseError::NoError ||
+                object.value(QStringLiteral("format")).toString() != Format)
+                return false;
+            run.time =
+                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+        } else if (error.error != QJsonParseError::NoError) {
+            continue;
+        } else if (object.contains(QStringLiteral("moved"))) {
+            relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
+                            decoded(object.value(QStringLiteral("now"))));
+        } else {
+            run.entries.push_back(entryOf(object));
+        }
+    }
+    return true;
+}
+
+// A record of format 1: one JSON document.
+bool readDocument(const QByteArray& text, Run& run) {
+    QJsonParseError error{};
+    const QJsonObject root = QJsonDocument::fromJson(text, &error).object();
+    if (error.error != QJsonParseError::NoError ||
+        root.value(QStringLiteral("format")).toString() != FormatOne)
+        return false;
+    run.time = QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    const QJsonArray files = root.value(QStringLiteral("files")).toArray();
+    run.entries.reserve(static_cast<std::size_t>(files.size()));
+    for (const auto& value : files)
+        run.entries.push_back(entryOf(value.toObject()));
+    return true;
 }
 
 // Why a folder of the runs path is not the user's own, empty when it is.
@@ -137,36 +200,14 @@ QString prepareFolder(bool make) {
                 .arg(QDir::toNativeSeparators(folder));
         info = QFileInfo(folder);
     }
-    // The folder above too: who may rename in it may swap the runs folder.
+    // The folder above too: who may rename in it may swap the runs folder. One of the user's
+    // own is closed to others (a umask of 002 makes it group-writable).
+    closeToOthers(info.absolutePath());
     if (QString fault = folderFault(QFileInfo(info.absolutePath()), true); !fault.isEmpty())
         return fault;
     if (QString fault = folderFault(info, false); !fault.isEmpty())
         return fault;
     closeToOthers(folder);
-    return {};
-}
-
-// A file written whole under a name nothing else has, then given its own name, never replacing
-// what is there.
-QString writeNew(const QString& path, const QByteArray& text) {
-    const QString part = path + PartSuffix;
-    QFile::remove(part); // one left by a run killed while writing this very record
-    QFile file(part);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFile::ReadOwner | QFile::WriteOwner))
-        return file.errorString();
-    if (file.write(text) != text.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.remove();
-        return error;
-    }
-    file.close();
-    if (!QFile::rename(part, path)) {
-        const QString error = QFile::exists(path)
-                                  ? QStringLiteral("%1 exists").arg(QDir::toNativeSeparators(path))
-                                  : file.errorString();
-        QFile::remove(part);
-        return error;
-    }
     return {};
 }
 
@@ -280,7 +321,7 @@ QString save(Run& run) {
 }
 
 QString update(const Run& run) {
-    if (const QString fault = prepareFolder(false); !fault.isEmpty())
+    if (QString fault = prepareFolder(false); !fault.isEmpty())
         return fault;
     if (run.entries.empty()) {
         QFile::remove(pathOf(run.id, JournalSuffix));
@@ -331,49 +372,72 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
     run.id = wanted;
     run.lock = lock;
     QFile file(pathOf(wanted));
-    if (file.open(QIODevice::ReadOnly)) {
-        QJsonParseError error{};
-        const QJsonObject root = QJsonDocument::fromJson(file.readAll(), &error).object();
-        const QString format = root.value(QStringLiteral("format")).toString();
-        if (error.error != QJsonParseError::NoError || (format != Format && format != FormatOne))
-            return fail(QStringLiteral("the record %1 cannot be read").arg(file.fileName()));
-        run.time =
-            QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
-        const QJsonArray files = root.value(QStringLiteral("files")).toArray();
-        run.entries.reserve(static_cast<std::size_t>(files.size()));
-        for (const auto& value : files)
-            run.entries.push_back(entryOf(value.toObject()));
-        return run;
+    if (!file.open(QIODevice::ReadOnly)) {
+        // A run cut short: its journal.
+        file.setFileName(pathOf(wanted, JournalSuffix));
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(QStringLiteral("no run %1 is recorded in %2").arg(wanted, runsFolder()));
+        run.finished = false;
     }
-    // A run cut short: its journal, line by line; a last line cut off in the middle is skipped.
-    QFile journal(pathOf(wanted, JournalSuffix));
-    if (!journal.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("no run %1 is recorded in %2").arg(wanted, runsFolder()));
-    run.finished = false;
-    const QList<QByteArray> lines = journal.readAll().split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QJsonParseError error{};
-        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
-        if (error.error != QJsonParseError::NoError)
-            continue;
-        if (i == 0) {
-            if (object.value(QStringLiteral("format")).toString() != JournalFormat)
-                return fail(QStringLiteral("the record %1 cannot be read").arg(journal.fileName()));
-            run.time =
-                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
-        } else {
-            run.entries.push_back(entryOf(object));
-        }
-    }
+    const QByteArray text = file.readAll();
+    if (!readLines(text, run) && !readDocument(text, run))
+        return fail(QStringLiteral("the record %1 cannot be read").arg(file.fileName()));
     return run;
 }
 
 // The run's journal: open from the first moved file to the end of the run.
+// The run's journal, open from the first moved file to the end of the run. It is written through
+// a shared mapping of the file: a line costs a copy into memory, and what is copied is in the
+// file even when the process is killed the next moment. The file grows in steps; the rest of a
+// step is zero bytes until the end of the run cuts it off.
 struct Recorder::Journal {
+    static constexpr qint64 FirstSize = qint64{256} * 1024;
     QFile file;
+    std::unique_ptr<QFile> mapper;
+    uchar* map = nullptr;
+    qint64 size = 0;
+    qint64 used = 0;
     QString error;
     // The folders files left, by path: their identity and resolved path, looked up once each.
     QHash<QString, std::pair<FileId, QString>> folders;
+
+    bool mapTo(qint64 newSize) {
+        unmap();
+        // A fresh file object on the same descriptor maps it: the journal's own keeps the size it
+        // saw first.
+        mapper = std::make_unique<QFile>();
+        if (!file.resize(newSize) ||
+            !mapper->open(file.handle(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle) ||
+            (map = mapper->map(0, newSize)) == nullptr) {
+            error = file.errorString();
+            return false;
+        }
+        size = newSize;
+        return true;
+    }
+    void unmap() {
+        if (map != nullptr)
+            mapper->unmap(map);
+        map = nullptr;
+        mapper.reset();
+    }
+    void append(const QByteArray& line) {
+        if (!error.isEmpty() || !file.isOpen())
+            return;
+        if (used + line.size() > size && !mapTo(std::max(size * 2, used + line.size())))
+            return;
+        std::memcpy(map + used, line.constData(), static_cast<std::size_t>(line.size()));
+        used += line.size();
+    }
+    // The journal cut to what was written, and closed.
+    void close() {
+        if (!file.isOpen())
+            return;
+        unmap();
+        if (!file.resize(used) && error.isEmpty())
+            error = file.errorString();
+        file.close();
+    }
 };
 
 Recorder::Recorder() : m_journal(std::make_unique<Journal>()) {}
@@ -398,7 +462,8 @@ void Recorder::add(const QString& original, const QString& trashed) {
                                          ? original
                                          : QDir::currentPath() + QLatin1Char('/') + original);
     entry.trashed = trashed;
-    const QString folder = QFileInfo(entry.original).path();
+    const QString folder =
+        entry.original.left(std::max<qsizetype>(entry.original.lastIndexOf(QLatin1Char('/')), 1));
     auto known = m_journal->folders.find(folder);
     if (known == m_journal->folders.end()) {
         QString real = QFileInfo(folder).canonicalFilePath();
@@ -408,51 +473,54 @@ void Recorder::add(const QString& original, const QString& trashed) {
     entry.folder = known->first;
     entry.realFolder = known->second;
     entry.file = identityOf(trashed, false);
-    if (m_run.entries.empty()) {
-        // The first moved file opens the journal under a fresh id: no record of another run is
-        // ever written over, even by a run started in the same millisecond.
-        m_journal->error = prepareFolder(true);
-        m_run.time = now();
-        const QString stamp = m_run.time.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
-        for (int number = 0; m_journal->error.isEmpty() && number < NumbersPerMillisecond;
-             ++number) {
-            m_run.id = stamp + QStringLiteral("-%1").arg(number, 2, 10, QLatin1Char('0'));
-            m_journal->file.setFileName(pathOf(m_run.id, JournalSuffix));
-            if (!m_journal->file.open(QIODevice::WriteOnly | QIODevice::NewOnly |
-                                          QIODevice::Unbuffered,
-                                      QFile::ReadOwner | QFile::WriteOwner))
-                continue;
-            // The finished record is made before its journal goes, so a free journal name with a
-            // record beside it is still taken.
-            if (QFile::exists(pathOf(m_run.id))) {
-                m_journal->file.close();
-                continue;
-            }
+    if (m_count++ == 0)
+        open();
+    m_journal->append(entryText(entry));
+}
+
+void Recorder::open() {
+    // The first moved file opens the journal under a fresh id: no record of another run is ever
+    // written over, even by a run started in the same millisecond.
+    Journal& journal = *m_journal;
+    journal.error = prepareFolder(true);
+    m_run.time = now();
+    const QString stamp = m_run.time.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
+    for (int number = 0; journal.error.isEmpty() && number < NumbersPerMillisecond; ++number) {
+        m_run.id = stamp + QStringLiteral("-%1").arg(number, 2, 10, QLatin1Char('0'));
+        journal.file.setFileName(pathOf(m_run.id, JournalSuffix));
+        if (!journal.file.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered,
+                               QFile::ReadOwner | QFile::WriteOwner))
+            continue;
+        // A journal becomes its record by a rename, so a free journal name with a record beside
+        // it is still taken.
+        if (!QFile::exists(pathOf(m_run.id)))
             break;
-        }
-        if (m_journal->error.isEmpty() && !m_journal->file.isOpen())
-            m_journal->error = QStringLiteral("no free name for the record in %1: %2")
-                                   .arg(runsFolder(), m_journal->file.errorString());
-        if (m_journal->file.isOpen())
-            m_journal->file.write(headerText(JournalFormat, m_run.time) + "}\n");
+        journal.file.remove();
     }
-    if (m_journal->file.isOpen() && m_journal->error.isEmpty() &&
-        m_journal->file.write(entryText(entry) + '\n') < 0)
-        m_journal->error = m_journal->file.errorString();
-    m_run.entries.push_back(std::move(entry));
+    if (journal.error.isEmpty() && !journal.file.isOpen())
+        journal.error = QStringLiteral("no free name for the record in %1: %2")
+                            .arg(runsFolder(), journal.file.errorString());
+    if (journal.file.isOpen() && journal.mapTo(Journal::FirstSize))
+        journal.append(headerLine(m_run.time));
+}
+
+void Recorder::relocate(const QString& said, const QString& now) {
+    if (now.isEmpty() || said == now || m_count == 0)
+        return;
+    m_journal->append("{\"moved\":" + quoted(encoded(said)) + ",\"now\":" + quoted(encoded(now)) +
+                      "}\n");
 }
 
 QString Recorder::save() {
-    if (m_saved || m_run.entries.empty())
+    if (m_saved || m_count == 0)
         return {};
     m_saved = true;
+    m_journal->close();
     if (!m_journal->error.isEmpty())
-        return m_journal->error;
-    QString error = writeNew(pathOf(m_run.id), recordText(m_run));
-    m_journal->file.close();
-    if (!error.isEmpty())
-        return error; // the journal stays: the run can still be put back from it
-    m_journal->file.remove();
+        return m_journal->error; // what the journal holds can still be put back
+    // The journal becomes the record, never replacing another.
+    if (!QFile::rename(pathOf(m_run.id, JournalSuffix), pathOf(m_run.id)))
+        return QStringLiteral("cannot name the record %1").arg(pathOf(m_run.id));
     prune(m_run.id);
     return {};
 }

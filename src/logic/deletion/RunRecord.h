@@ -15,9 +15,11 @@
 // write to it); each record is 0600 and named by the run's id: its time in UTC and a number that
 // keeps two runs of one millisecond apart. While a run moves files its record grows as a journal,
 // <id>.journal, one line per moved file, so a run that is killed still names what it moved; at its
-// end the journal becomes <id>.json: {"format": "thinwick-run 2", "time": ISO 8601 in UTC,
-// "files": [{"from", "to", "folder": [device, inode], "file": [device, inode], "real"}, ...]}.
-// Records of format 1 ("from" and "to" only) still load. Paths are stored as their bytes on disk,
+// end the journal is renamed <id>.json. The lines are JSON: first {"format": "thinwick-run 2",
+// "time": ISO 8601 in UTC}, then per file {"from", "to", "folder": [device, inode], "file":
+// [device, inode], "real": the folder resolved}, and {"moved": trash folder, "now": where} for a
+// trash folder found renamed during the run. Records of format 1 (one JSON document, "from" and
+// "to" only) still load. Paths are stored as their bytes on disk,
 // percent-encoded ("/" kept), so any file name comes back exactly. No record is ever written over
 // another run's; the newest Kept runs are kept.
 namespace RunRecord {
@@ -93,7 +95,10 @@ public:
     ~Recorder();
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
-    qsizetype size() const { return static_cast<qsizetype>(m_run.entries.size()); }
+    // The trash folder `said` was found at `now` (renamed during the run): the entries said to be
+    // in it are recorded at their real place. With `now` unknown they stay as they are.
+    void relocate(const QString& said, const QString& now);
+    qsizetype size() const { return m_count; }
     // The run's id and time, set when the first file is added.
     QString id() const;
     QDateTime time() const;
@@ -102,7 +107,9 @@ public:
 
 private:
     struct Journal;
-    Run m_run;
+    void open();
+    Run m_run; // its id and time
+    qsizetype m_count = 0;
     std::unique_ptr<Journal> m_journal;
     bool m_saved = false;
 };

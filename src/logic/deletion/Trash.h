@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // The outcome of moving one path to the trash.
 struct TrashResult {
@@ -24,6 +26,10 @@ public:
     // nor its place in the trash. A caller that moves many paths calls it once at the end of the
     // run rather than paying for it per path; a trash flushes what is left when it is destroyed.
     virtual void flush() {}
+    // The trash folders found renamed or replaced (at a re-check, or at a flush) since the last
+    // call: each as the path files were said to go to, and where the folder is now (empty when
+    // unknown). The trash no longer uses them.
+    virtual std::vector<std::pair<QString, QString>> takeMovedFolders() { return {}; }
     // True when moveToTrash itself looks at the path first and answers for what is there: nothing
     // (gone), a folder (never moved, isFolder with the reason) or an entry it cannot look at (the
     // reason). A caller can then leave its own look out.
@@ -43,6 +49,7 @@ public:
     TrashResult moveToTrash(const QString& path) override;
     // The freedesktop trash: one syncfs per volume trashed on since the last flush.
     void flush() override;
+    std::vector<std::pair<QString, QString>> takeMovedFolders() override;
     [[nodiscard]] bool looksBeforeMoving() const override { return true; }
 
     // For tests: runs between the last look at the path and the move itself, so a test can

@@ -203,13 +203,54 @@ bool stillUsable(OpenTrash& trash) {
             !checkPrivate(info, trash.path, unused))
             return false;
     }
-    struct stat atPath {};
-    for (const auto& [name, opened] : {std::pair{"/files", &files}, std::pair{"/info", &info}})
-        if (::stat((trash.path + name).constData(), &atPath) != 0 ||
-            atPath.st_dev != opened->st_dev || atPath.st_ino != opened->st_ino)
-            return false;
+    if (!atItsPath(trash))
+        return false;
     trash.checkedByPath = true;
     return true;
+}
+
+namespace {
+
+bool sameAs(int at, const char* name, int opened) {
+    struct stat there {};
+    struct stat kept {};
+    return ::fstatat(at, name, &there, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(opened, &kept) == 0 &&
+           S_ISDIR(there.st_mode) && there.st_dev == kept.st_dev && there.st_ino == kept.st_ino;
+}
+
+} // namespace
+
+bool atItsPath(const OpenTrash& trash) {
+    // The home trash may be a link to a folder of the user's; a top trash's folders never are.
+    Fd folder;
+    if (trash.top.isEmpty()) {
+        folder.reset(::open(trash.path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    } else {
+        const Fd top(::open(trash.top.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        const QByteArray inTop = trash.path.mid(withSlash(trash.top).size());
+        const qsizetype slash = inTop.indexOf('/'); // .Trash/$uid
+        Fd shared;
+        if (slash > 0 && top.valid())
+            shared.reset(::openat(top.get(), inTop.left(slash).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        const int at = slash > 0 ? shared.get() : top.get();
+        const QByteArray name = slash > 0 ? inTop.mid(slash + 1) : inTop;
+        if (at < 0 || !sameAs(at, name.constData(), trash.folder.get()))
+            return false;
+        folder.reset(
+            ::openat(at, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    }
+    return folder.valid() && sameAs(folder.get(), "files", trash.files.get()) &&
+           sameAs(folder.get(), "info", trash.info.get());
+}
+
+QByteArray currentPath(const OpenTrash& trash) {
+    char target[PATH_MAX];
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(trash.folder.get());
+    const ssize_t size = ::readlink(link.constData(), target, sizeof target);
+    if (size <= 0 || static_cast<std::size_t>(size) >= sizeof target || target[0] != '/')
+        return {};
+    return QByteArray(target, static_cast<qsizetype>(size));
 }
 
 } // namespace TrashFolders

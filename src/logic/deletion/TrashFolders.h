@@ -98,4 +98,12 @@ std::unique_ptr<OpenTrash> openTopTrash(const QByteArray& top, MadeFolders& made
 // the open folders and a look at the paths, once after each flush (checkedByPath cleared).
 bool stillUsable(OpenTrash& trash);
 
+// Whether the kept folders are still the ones found at the trash's path, looked up without
+// following a link (a link put in a top trash's place does not count as the trash).
+bool atItsPath(const OpenTrash& trash);
+
+// Where the kept trash folder is now (it was renamed, or replaced at its path); empty when the
+// system cannot say.
+QByteArray currentPath(const OpenTrash& trash);
+
 } // namespace TrashFolders

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class Trash;
 
@@ -55,6 +57,10 @@ public:
     [[nodiscard]] const QString& recordError() const { return m_recordError; }
 
 private:
+    // Takes the trash folders found moved during the run and points the record at their real
+    // places.
+    void followMovedFolders();
+
     Trash& m_trash;
     RunRecord::Recorder m_record;
     RunTally m_tally;
@@ -62,6 +68,7 @@ private:
     qsizetype m_handled = 0;
     QString m_recordError;
     bool m_finished = false;
+    std::vector<std::pair<QString, QString>> m_movedFolders;
 };
 
 } // namespace Delete1

@@ -26,6 +26,7 @@
 #include "deletion/TrashFolders.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
@@ -52,6 +53,8 @@ using TrashFolders::OpenTrash;
 using TrashFolders::shown;
 
 constexpr int NameAttempts = 64;
+// How often during a run the kept trash folders are looked for at their paths.
+constexpr qint64 RecheckIntervalMs = 200;
 
 // An info file that could not be removed again stays in the trash and is said.
 QString removeInfo(const OpenTrash& trash, const QByteArray& infoName) {
@@ -81,6 +84,27 @@ struct Trashes {
     QHash<QByteArray, std::shared_ptr<OpenTrash>> trashes;
     // Those that took a file since the last flush.
     std::vector<std::shared_ptr<OpenTrash>> touched;
+    // Kept trash folders found renamed or replaced, not yet taken by the caller, and the time
+    // since the kept folders were last looked for at their paths.
+    std::vector<std::pair<QString, QString>> moved;
+    QElapsedTimer sinceCheck;
+
+    // A kept trash whose folders are no longer at its path (renamed away, a link put in its place)
+    // is said with where it is now and no longer used: the next file finds the trash at its path
+    // again, and is refused when that is not the user's own.
+    void checkKept() {
+        sinceCheck.start();
+        for (const auto& trash : touched) {
+            if (TrashFolders::atItsPath(*trash))
+                continue;
+            const QString said = shown(trash->path);
+            if (std::none_of(moved.begin(), moved.end(),
+                             [&said](const auto& pair) { return pair.first == said; }))
+                moved.emplace_back(said, shown(TrashFolders::currentPath(*trash)));
+            for (auto it = trashes.begin(); it != trashes.end();)
+                it = it.value() == trash ? trashes.erase(it) : std::next(it);
+        }
+    }
 
     // The kept trash, or the trash opened (and made where missing) at its path; `again` opens it
     // anew after its kept folders were found gone.
@@ -277,6 +301,7 @@ DesktopTrash::~DesktopTrash() {
 }
 
 void DesktopTrash::flush() {
+    m_state->checkKept();
     // One syncfs per volume: trashes on one device share it.
     std::vector<dev_t> synced;
     for (const auto& trash : m_state->touched) {
@@ -312,5 +337,11 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
         touched.push_back(move.trash());
     result.trashedPath = shown(move.trash()->path + "/files/" + move.trashed());
     checkMoved(entry, move, result);
+    if (!m_state->sinceCheck.isValid() || m_state->sinceCheck.hasExpired(RecheckIntervalMs))
+        m_state->checkKept();
     return result;
+}
+
+std::vector<std::pair<QString, QString>> DesktopTrash::takeMovedFolders() {
+    return std::exchange(m_state->moved, {});
 }

@@ -12,6 +12,10 @@ DesktopTrash::~DesktopTrash() = default;
 // The platform's trash keeps its own records.
 void DesktopTrash::flush() {}
 
+std::vector<std::pair<QString, QString>> DesktopTrash::takeMovedFolders() {
+    return {};
+}
+
 TrashResult DesktopTrash::moveToTrash(const QString& path) {
     TrashResult result;
     const QFileInfo info(path);
