@@ -53,6 +53,11 @@ DesktopTrash::~DesktopTrash() = default;
 // The Recycle Bin keeps its own records.
 void DesktopTrash::flush() {}
 
+// The Recycle Bin's folders are the shell's own; none is kept open between calls.
+std::vector<std::pair<QString, QString>> DesktopTrash::takeMovedFolders() {
+    return {};
+}
+
 TrashResult DesktopTrash::moveToTrash(const QString& given) {
     TrashResult result;
     // The shell wants a full path with the native separator.
