@@ -5,6 +5,7 @@
 #include "common/Random.h"
 #include "common/Settings.h"
 #include "deletelist/DeleteList.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"
 #include "sources/FolderTree.h"
@@ -270,6 +271,30 @@ private slots:
         }
     }
 
+    void aCompactListingGivesThePathsThePoolListingGives() {
+        QTemporaryDir root;
+        const QString folder = makeMixedFolder(root, "m");
+        TestEnv::makeFile(folder + QString::fromUtf8("/\u00fcber.jpg"));
+        TestEnv::makeFile(folder + "/with blank.txt");
+        Delete1::FolderFiles files(folder + "/");
+        Delete1::listOrdinaryFiles(files);
+        QCOMPARE(files.paths(), listed(folder));
+        QCOMPARE(files.size(), 6);
+        // Names as bytes, paths made when asked, before and after a name that is not ASCII.
+        Delete1::FolderFiles made(QStringLiteral("/d/"));
+        made.append("a.jpg");
+        QCOMPARE(made.at(0), QStringLiteral("/d/a.jpg"));
+        made.append("\xC3\xBC.jpg");
+        made.append("b");
+        QCOMPARE(made.name(1), QByteArrayView("\xC3\xBC.jpg"));
+        QCOMPARE(made.paths(),
+                 QStringList({"/d/a.jpg", QString::fromUtf8("/d/\u00fc.jpg"), "/d/b"}));
+        // A folder that is not there has none.
+        Delete1::FolderFiles missing(folder + "/gone/");
+        Delete1::listOrdinaryFiles(missing);
+        QVERIFY(missing.isEmpty());
+    }
+
     void settledOnlyOutsideTheRacyWindow_data() {
         QTest::addColumn<qint64>("modifiedAgoMs");
         QTest::addColumn<qint64>("changedAgoMs");
@@ -384,7 +409,7 @@ private slots:
         const std::vector<Delete1::FolderListing> listings = walked(folder + "/", &names);
         QCOMPARE(listings.size(), std::size_t(1));
         QCOMPARE(listings[0].folder, folder + "/");
-        QCOMPARE(listings[0].files, listed(folder));
+        QCOMPARE(listings[0].files.paths(), listed(folder));
         QCOMPARE(listings[0].files.size(), 4);
         QCOMPARE(names, QStringList{"sub"});
         Delete1::FolderStamp stamp;
@@ -423,7 +448,7 @@ private slots:
         using Counts = std::pair<int, int>;
         cache.prime(walked(row).front());
         QCOMPARE(pass(), Counts(0, 1));
-        QCOMPARE(cache.files(0), listed(folder));
+        QCOMPARE(cache.files(0).paths(), listed(folder));
         QCOMPARE(pass(), Counts(0, 1));
         // Changed after the walk read it: the click's rebuild draws from what the walk saw, the
         // next one reads the folder again.
@@ -434,7 +459,7 @@ private slots:
         QCOMPARE(cache.files(0).size(), 3);
         QCOMPARE(pass(), Counts(1, 0));
         QCOMPARE(cache.files(0).size(), 4);
-        QVERIFY(cache.files(0).contains(row + "late.jpg"));
+        QVERIFY(cache.files(0).paths().contains(row + "late.jpg"));
         // Read within the racy window: it serves the next pass only.
         cache.clear();
         cache.prime(walked(row).front());

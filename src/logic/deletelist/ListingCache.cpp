@@ -1,7 +1,5 @@
 #include "deletelist/ListingCache.h"
 
-#include "deletelist/Sampling.h"
-
 #include <algorithm>
 #include <chrono>
 
@@ -31,7 +29,9 @@ bool WalkListings::take(const QString& folder, QStringList& files) {
     const qsizetype at = m_index.value(folder, -1);
     if (at < 0)
         return false;
-    files = std::move(m_files[static_cast<std::size_t>(at)]);
+    FolderFiles& listing = m_files[static_cast<std::size_t>(at)];
+    files = listing.paths();
+    listing = FolderFiles();
     return true;
 }
 
@@ -39,11 +39,11 @@ void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
     ++m_pass;
-    m_rowFiles.assign(static_cast<std::size_t>(rows.size()), QStringList());
+    m_rowFiles.assign(static_cast<std::size_t>(rows.size()), Files());
 }
 
 void ListingCache::list(qsizetype row, const QString& folder) {
-    QStringList& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
+    Files& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
     auto found = m_entries.find(folder);
     if (found == m_entries.end())
         found = m_entries.insert(folder, Entry());
@@ -65,19 +65,15 @@ void ListingCache::list(qsizetype row, const QString& folder) {
         return;
     }
     const qint64 listedAt = stampClockNsec();
-    // Files still where they were keep their text from the earlier listing, so listing an
-    // unchanged folder again makes and frees nothing per file.
-    const QStringList previous = std::move(entry.files);
     entry.reusable = false;
-    entry.files = QStringList();
+    entry.files.reset();
     ++m_listed;
-    try {
-        appendOrdinaryFiles(folder, entry.files, &previous);
-    } catch (...) {
-        rowFiles = entry.files;
-        throw;
-    }
-    rowFiles = entry.files;
+    // The row holds the names read before a failure; the entry only a listing read to its end.
+    auto fresh = std::make_shared<FolderFiles>(folder);
+    rowFiles = fresh;
+    listOrdinaryFiles(*fresh);
+    fresh->squeeze();
+    entry.files = std::move(fresh);
     entry.stamp = stamp;
     entry.reusable = stamped && settledWhenListed(stamp, listedAt);
 }
@@ -88,15 +84,18 @@ void ListingCache::endBuild() {
         entry.primed = false;
 }
 
-const QStringList& ListingCache::files(qsizetype row) const {
-    static const QStringList none;
-    return row >= 0 && row < rowCount() ? m_rowFiles[static_cast<std::size_t>(row)] : none;
+const FolderFiles& ListingCache::files(qsizetype row) const {
+    static const FolderFiles none;
+    if (row < 0 || row >= rowCount())
+        return none;
+    const Files& files = m_rowFiles[static_cast<std::size_t>(row)];
+    return files ? *files : none;
 }
 
 qsizetype ListingCache::fileCount() const {
     qsizetype count = 0;
-    for (const QStringList& files : m_rowFiles)
-        count += files.size();
+    for (const Files& files : m_rowFiles)
+        count += files ? files->size() : 0;
     return count;
 }
 
@@ -104,7 +103,8 @@ void ListingCache::prime(FolderListing listing) {
     const bool settled = settledWhenListed(listing.stamp, listing.listedAtNsec);
     // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
     m_entries.insert(listing.folder,
-                     Entry{listing.stamp, settled, std::move(listing.files), 0, true});
+                     Entry{listing.stamp, settled,
+                           std::make_shared<const FolderFiles>(std::move(listing.files)), 0, true});
 }
 
 void ListingCache::expire() {

@@ -102,8 +102,8 @@ QStringList randomFileList(Form1& form) {
         });
     }
 
-    // Choosing by the logic's rule over positions in the rows' listings taken in order; the
-    // result shares the listed paths' text.
+    // Choosing by the logic's rule over positions in the rows' listings taken in order; a path
+    // is made only for each file chosen.
     QStringList result;
     const qsizetype c = cache.fileCount();
     if (c == 0)
