@@ -420,17 +420,26 @@ private slots:
     void theWalksListingsServeWhoeverPoolsItsFolders() {
         // The command line pools the folders of --subfolders from what the walk read.
         const QString folder = settledFolder("mixed") + "/";
+        auto walkedInto = [&](Delete1::WalkListings& walk) {
+            AddFolder::DiskFolderTree tree;
+            tree.keepListings(walk.sink());
+            QStringList names;
+            QVERIFY(tree.searchFolder(
+                folder, [] { return true; }, names));
+        };
         Delete1::WalkListings walk;
-        AddFolder::DiskFolderTree tree;
-        tree.keepListings(walk.sink());
-        QStringList names;
-        QVERIFY(tree.searchFolder(
-            folder, [] { return true; }, names));
+        walkedInto(walk);
         QStringList files;
         QVERIFY(!walk.take(settledFolder("twice") + "/", files));
         QVERIFY(files.isEmpty());
         QVERIFY(walk.take(folder, files));
         QCOMPARE(files, listed(settledFolder("mixed")));
+        Delete1::WalkListings compact;
+        walkedInto(compact);
+        Delete1::FolderFiles kept;
+        QVERIFY(compact.take(folder, kept));
+        QCOMPARE(kept.folder(), folder);
+        QCOMPARE(kept.paths(), files);
     }
 
     void aPrimedListingServesTheNextPassWithoutALook() {

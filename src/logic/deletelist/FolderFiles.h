@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <QtGlobal>
+#include <utility>
 #include <vector>
 
 namespace Delete1 {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace Delete1 {
 
@@ -32,6 +33,14 @@ bool WalkListings::take(const QString& folder, QStringList& files) {
     FolderFiles& listing = m_files[static_cast<std::size_t>(at)];
     files = listing.paths();
     listing = FolderFiles();
+    return true;
+}
+
+bool WalkListings::take(const QString& folder, FolderFiles& files) {
+    const qsizetype at = m_index.value(folder, -1);
+    if (at < 0)
+        return false;
+    files = std::exchange(m_files[static_cast<std::size_t>(at)], FolderFiles());
     return true;
 }
 

@@ -56,6 +56,8 @@ public:
     // full paths; false when the walk gave none. Several threads may take different folders at
     // once once the walk is over.
     bool take(const QString& folder, QStringList& files);
+    // The same, kept compactly: moves the walk's listing of the folder into files.
+    bool take(const QString& folder, FolderFiles& files);
 
 private:
     QHash<QString, qsizetype> m_index;
