@@ -295,6 +295,23 @@ private slots:
         QVERIFY(missing.isEmpty());
     }
 
+    void thePoolsPathsAreFoundByPositionAcrossTheRows() {
+        // An empty row between two with files: positions run through the rows' files in order.
+        QTemporaryDir root;
+        const QStringList rows{makeFolder(root, "a", named(3)) + "/",
+                               makeFolder(root, "e", {}) + "/",
+                               makeFolder(root, "b", named(2, "g")) + "/"};
+        Delete1::ListingCache cache;
+        cache.beginBuild(rows);
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            cache.list(i, rows.at(i));
+        cache.endBuild();
+        const QStringList pool = listed(root.path() + "/a") + listed(root.path() + "/b");
+        QCOMPARE(cache.fileCount(), 5);
+        QCOMPARE(cache.paths({4, 0, 3, 2}), QStringList({pool[4], pool[0], pool[3], pool[2]}));
+        QVERIFY(cache.paths({}).isEmpty());
+    }
+
     void settledOnlyOutsideTheRacyWindow_data() {
         QTest::addColumn<qint64>("modifiedAgoMs");
         QTest::addColumn<qint64>("changedAgoMs");

@@ -31,6 +31,26 @@ QStringList FolderFiles::paths() const {
     return all;
 }
 
+namespace {
+
+inline void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+} // namespace
+
+void FolderFiles::prefetchEnd(qsizetype i) const {
+    prefetch(&m_ends[static_cast<std::size_t>(i)]);
+}
+
+void FolderFiles::prefetchName(qsizetype i) const {
+    prefetch(name(i).data());
+}
+
 void FolderFiles::append(QByteArrayView name) {
     if (static_cast<quint64>(m_names.size()) + static_cast<quint64>(name.size()) >
         std::numeric_limits<quint32>::max())

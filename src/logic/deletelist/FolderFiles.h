@@ -29,6 +29,10 @@ public:
     QString at(qsizetype i) const;
     // Every full path, in listing order.
     QStringList paths() const;
+    // Asks the processor to fetch what at(i) reads: the end of name i, then, once that is there,
+    // the name itself. Paths made in random order then overlap their reads from memory.
+    void prefetchEnd(qsizetype i) const;
+    void prefetchName(qsizetype i) const;
 
     // Appends a file by its name in UTF-8 (a name that is valid UTF-8).
     void append(QByteArrayView name);

@@ -86,6 +86,9 @@ public:
     qsizetype rowCount() const { return static_cast<qsizetype>(m_rowFiles.size()); }
     // Total number of files over all rows.
     qsizetype fileCount() const;
+    // The full paths at the given positions (each below fileCount()) of the pool, the rows'
+    // listings taken in row order, in the order of the positions.
+    QStringList paths(const std::vector<qsizetype>& positions) const;
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
