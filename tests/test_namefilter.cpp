@@ -129,6 +129,46 @@ private slots:
                  QStringList({"/t/X1", "/t/x2", "/t/x2"}));
     }
 
+    // "?" and "*" are letters like any other, never wildcards: each text below would match its
+    // row as a pattern (anchored or not) and does not as text; and the row that holds the
+    // letters themselves matches.
+    void questionMarkAndStarAreLetters_data() {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("? for one letter") << "axb"
+                                          << "a?b" << false;
+        QTest::newRow("? for one letter, not ASCII") << "éxb"
+                                                     << "É?B" << false;
+        QTest::newRow("? alone") << "x"
+                                 << "?" << false;
+        QTest::newRow("* for a run") << "axxb"
+                                     << "a*b" << false;
+        QTest::newRow("* for nothing") << "ab"
+                                       << "a*b" << false;
+        QTest::newRow("* alone") << "abc"
+                                 << "*" << false;
+        QTest::newRow("* for a run, not ASCII") << "éxxb"
+                                                << "é*B" << false;
+        QTest::newRow("a question mark") << "/p/a?b"
+                                         << "A?B" << true;
+        QTest::newRow("a question mark, not ASCII") << "/p/é?b"
+                                                    << "É?B" << true;
+        QTest::newRow("a star") << "/p/x*"
+                                << "*" << true;
+    }
+    void questionMarkAndStarAreLetters() {
+        QFETCH(QString, row);
+        QFETCH(QString, text);
+        QFETCH(bool, found);
+        QCOMPARE(Main::NameMatcher(text).isFoundIn(row), found);
+        const QStringList rows{row};
+        QCOMPARE(Main::keptRows(rows, text, NameFilterKind::RemoveContaining)->size(),
+                 found ? 0 : 1);
+        QCOMPARE(Main::keptRows(rows, text, NameFilterKind::RemoveNotContaining)->size(),
+                 found ? 1 : 0);
+    }
+
     void aFailingRowTestCountsAsMatching() {
         QStringList failures;
         Main::RowScanHooks hooks;

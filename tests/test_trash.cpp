@@ -1,6 +1,7 @@
 // The desktop trash on real file systems: the home trash under a temporary XDG_DATA_HOME and, in a
 // private mount namespace of this process, other volumes and a full one. Every path handed to the
 // trash lies inside the test's own temporary folder.
+#include "deletion/RenameNoReplace.h"
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
 
@@ -8,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -26,12 +28,28 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr uid_t Nobody = 65534;
+constexpr long TmpfsMagic = 0x01021994;
+
+// A folder of its own for each case, on a tmpfs where one is at hand (/dev/shm): thousands of
+// files and one syncfs per run cost nothing there, while on a disk the cleanup alone takes seconds.
+std::unique_ptr<QTemporaryDir> caseFolder() {
+    struct statfs fs {};
+    if (::statfs("/dev/shm", &fs) == 0 && fs.f_type == TmpfsMagic &&
+        ::access("/dev/shm", W_OK) == 0) {
+        auto onTmpfs =
+            std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/test_trash-XXXXXX"));
+        if (onTmpfs->isValid())
+            return onTmpfs;
+    }
+    return std::make_unique<QTemporaryDir>();
+}
 
 QByteArray readAll(const QString& path) {
     QFile file(path);
@@ -107,6 +125,17 @@ void chownTree(const QString& path, uid_t uid) {
 
 } // namespace
 
+// Skips the case for the reason, and keeps it for the one line at the end that names every case
+// skipped and why.
+#define SKIP_CASE(reason)                                                                          \
+    do {                                                                                           \
+        const QString why = (reason);                                                              \
+        m_skipped[why].append(                                                                     \
+            QStringLiteral("%1(%2)").arg(QString::fromLatin1(QTest::currentTestFunction()),        \
+                                         QString::fromLatin1(QTest::currentDataTag())));           \
+        QSKIP(qPrintable(why));                                                                    \
+    } while (false)
+
 class TrashTest : public QObject {
     Q_OBJECT
 
@@ -114,6 +143,7 @@ class TrashTest : public QObject {
     QString m_root;
     QStringList m_mounts;
     QString m_noNamespace; // why this process could not get a private mount namespace
+    QMap<QString, QStringList> m_skipped; // the cases skipped, by reason
 
     QString dataHome() const { return m_root + QStringLiteral("/data"); }
     QString homeTrash() const { return dataHome() + QStringLiteral("/Trash"); }
@@ -215,14 +245,31 @@ private slots:
     }
 
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
+        m_dir = caseFolder();
         QVERIFY(m_dir->isValid());
         m_root = m_dir->path();
         qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
         qputenv("HOME", QFile::encodeName(m_root + QStringLiteral("/home")));
     }
 
+    void cleanupTestCase() {
+        if (m_skipped.isEmpty())
+            return;
+        qsizetype count = 0;
+        QStringList why;
+        for (auto reason = m_skipped.cbegin(); reason != m_skipped.cend(); ++reason) {
+            count += reason.value().size();
+            why.append(reason.key() + QStringLiteral(" (") +
+                       reason.value().join(QStringLiteral(", ")) + QLatin1Char(')'));
+        }
+        qInfo("%s", qPrintable(QStringLiteral("%1 cases skipped; they need root, for mounts in a "
+                                              "private namespace or to run as another user: %2")
+                                   .arg(count)
+                                   .arg(why.join(QStringLiteral("; ")))));
+    }
+
     void cleanup() {
+        NoReplace::pretendMissing(NoReplace::Missing::Nothing);
         for (const QString& path : std::as_const(m_mounts))
             ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
         m_mounts.clear();
@@ -345,7 +392,7 @@ private slots:
         if (fault == QLatin1String("full")) {
             base = m_root + QStringLiteral("/vol");
             if (!mountTmpfs(base, "size=256k,mode=0755"))
-                QSKIP(qPrintable(m_noNamespace));
+                SKIP_CASE(m_noNamespace);
             qputenv("XDG_DATA_HOME", QFile::encodeName(base + QStringLiteral("/data")));
         }
         const QString trashFolder = base + QStringLiteral("/data/Trash");
@@ -373,7 +420,8 @@ private slots:
                 chownTree(base + QStringLiteral("/files"), Nobody);
                 const QByteArray answer = moveAsNobody(path);
                 if (answer.startsWith('!'))
-                    QSKIP(qPrintable(QStringLiteral("cannot run as nobody: ") + answer.mid(1)));
+                    SKIP_CASE(QStringLiteral("cannot run as nobody: ") +
+                              QString::fromUtf8(answer.mid(1)));
                 QCOMPARE(answer.left(2), QByteArray("0L"));
                 reason = QString::fromUtf8(answer.mid(2));
             }
@@ -439,6 +487,96 @@ private slots:
             QCOMPARE(readAll(path + QStringLiteral("/inner.txt")), QByteArray("inner"));
         }
         QCOMPARE(trashContents(homeTrash()), QStringList());
+    }
+
+    // An entry in files/ without an info file keeps its name: the move never replaces it, in
+    // each way the rename can go (the fallbacks as on file systems without RENAME_NOREPLACE, and
+    // without hard links too).
+    void entryWithoutInfoFileIsNeverReplaced_data() {
+        QTest::addColumn<int>("missing");
+        QTest::newRow("RENAME_NOREPLACE") << int(NoReplace::Missing::Nothing);
+        QTest::newRow("hard link") << int(NoReplace::Missing::NoReplaceFlag);
+        QTest::newRow("placeholder") << int(NoReplace::Missing::NoReplaceFlagAndLinks);
+    }
+    void entryWithoutInfoFileIsNeverReplaced() {
+        QFETCH(int, missing);
+        NoReplace::pretendMissing(static_cast<NoReplace::Missing>(missing));
+        writeFile(homeTrash() + QStringLiteral("/files/a.txt"), "holder");
+        QVERIFY(QDir().mkpath(homeTrash() + QStringLiteral("/info")));
+        const QString path = m_root + QStringLiteral("/src/a.txt");
+        writeFile(path, "content");
+        DesktopTrash trash;
+        const TrashResult result = move(trash, path);
+        QVERIFY2(result.moved, qPrintable(result.reason));
+        QCOMPARE(result.trashedPath, homeTrash() + QStringLiteral("/files/a.2.txt"));
+        QCOMPARE(readAll(homeTrash() + QStringLiteral("/files/a.txt")), QByteArray("holder"));
+        QCOMPARE(readAll(result.trashedPath), QByteArray("content"));
+        QCOMPARE(trashContents(homeTrash()),
+                 (QStringList{QStringLiteral("files/a.2.txt"), QStringLiteral("files/a.txt"),
+                              QStringLiteral("info/a.2.txt.trashinfo")}));
+        QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // A call that moves nothing leaves none of the trash folders it made: the home trash with
+    // the folders above it, or a volume's own top trash.
+    void refusedCallLeavesNoTrashFolders_data() {
+        QTest::addColumn<bool>("otherVolume");
+        QTest::newRow("home trash") << false;
+        QTest::newRow("top trash of another volume") << true;
+    }
+    void refusedCallLeavesNoTrashFolders() {
+        QFETCH(bool, otherVolume);
+        QString base = m_root;
+        if (otherVolume) {
+            base = m_root + QStringLiteral("/vol");
+            if (!mountTmpfs(base, "size=1m,mode=0755"))
+                SKIP_CASE(m_noNamespace);
+        }
+        const QString path = base + QStringLiteral("/dir/a.txt");
+        writeFile(path, "a");
+        const QStringList before = entries(base);
+        DesktopTrash trash;
+        // The file goes just before the move: the call is refused after the folders were made.
+        trash.beforeMove = [](const QString& at) { QFile::remove(at); };
+        const TrashResult result = move(trash, path);
+        QVERIFY(!result.moved);
+        QVERIFY(result.gone);
+        QVERIFY2(!QFileInfo::exists(dataHome()), qPrintable(entries(dataHome()).join(',')));
+        QCOMPARE(entries(base), before);
+    }
+
+    // A folder at the path is refused at the look before the move: it is never moved, not even
+    // into the trash and back, and no trash folder is made for it; through ShellDelete as well.
+    void folderIsRefusedBeforeTheMove_data() {
+        QTest::addColumn<bool>("throughShellDelete");
+        QTest::newRow("trash") << false;
+        QTest::newRow("ShellDelete") << true;
+    }
+    void folderIsRefusedBeforeTheMove() {
+        QFETCH(bool, throughShellDelete);
+        const QString folder = m_root + QStringLiteral("/folder");
+        writeFile(folder + QStringLiteral("/inner.txt"), "inner");
+        DesktopTrash trash;
+        int moves = 0;
+        trash.beforeMove = [&](const QString& /*at*/) { ++moves; };
+        bool moved = true;
+        bool isFolder = false;
+        if (throughShellDelete) {
+            const Delete1::ShellDeleteResult result = Delete1::ShellDelete(folder, true, trash);
+            moved = result.moved;
+            isFolder = result.isFolder;
+            QVERIFY(!result.found);
+            QVERIFY(Delete1::leftInPlace(result));
+        } else {
+            const TrashResult result = move(trash, folder);
+            moved = result.moved;
+            isFolder = result.isFolder;
+        }
+        QVERIFY(!moved);
+        QVERIFY(isFolder);
+        QCOMPARE(moves, 0);
+        QCOMPARE(readAll(folder + QStringLiteral("/inner.txt")), QByteArray("inner"));
+        QVERIFY(!QFileInfo::exists(homeTrash()));
     }
 
     // Which trash takes a file follows from the mount that holds its folder, read from the mount
@@ -521,7 +659,7 @@ private slots:
                 writeFile(vol + QStringLiteral("/.Trash-%1").arg(::geteuid()), "file");
         }
         if (!mounted)
-            QSKIP(qPrintable(m_noNamespace));
+            SKIP_CASE(m_noNamespace);
         if (!QFileInfo::exists(path))
             writeFile(path, "content");
         const QStringList volumeBefore = entries(vol);
@@ -590,7 +728,7 @@ private slots:
             };
         });
         if (answer.startsWith('!'))
-            QSKIP(qPrintable(QStringLiteral("cannot run as nobody: ") + answer.mid(1)));
+            SKIP_CASE(QStringLiteral("cannot run as nobody: ") + QString::fromUtf8(answer.mid(1)));
         for (const QString& folder :
              {homeTrash() + QStringLiteral("/info"), QFileInfo(path).path()})
             QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0700) == 0);
@@ -656,7 +794,7 @@ private slots:
         QFETCH(QString, expected);
         const QString vol = m_root + QStringLiteral("/vol");
         if (!mountTmpfs(vol, "size=1m,mode=0755"))
-            QSKIP(qPrintable(m_noNamespace));
+            SKIP_CASE(m_noNamespace);
         const QString top = QFileInfo(vol).canonicalFilePath();
         const QString own = vol + QStringLiteral("/.Trash-%1").arg(::geteuid());
         const QString decoy = vol + QStringLiteral("/decoy");

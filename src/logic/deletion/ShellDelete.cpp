@@ -8,12 +8,33 @@
 
 namespace Delete1 {
 
+namespace {
+
+ShellDeleteResult takeOver(ShellDeleteResult& result, const TrashResult& moved) {
+    result.moved = moved.moved;
+    result.reason = moved.reason;
+    result.isFolder = moved.isFolder;
+    result.gone = moved.gone;
+    result.trashedPath = moved.trashedPath;
+    return result;
+}
+
+} // namespace
+
 ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
     if (path.endsWith(Main::nativeSeparator()))
         path.chop(1);
     ShellDeleteResult result;
     if (path.isEmpty())
         return result;
+    // A trash that looks at the path itself answers for what is there: its look is the only one
+    // before the move. (Hidden is a name starting with "." on Unix, so no look is needed to tell;
+    // a hidden entry takes the look below, which counts it as gone when it is.)
+    if (recycle && trash.looksBeforeMoving() && !isHiddenOrSystem(path)) {
+        const TrashResult moved = trash.moveToTrash(path);
+        result.found = moved.moved || (!moved.gone && !moved.isFolder);
+        return takeOver(result, moved);
+    }
     // One look at the entry itself, not at what a link leads to.
     const std::filesystem::path native = nativePath(path);
     std::error_code error;
@@ -41,13 +62,7 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash) {
         result.reason = QStringLiteral("permanent deletion is never done; it stays in place");
         return result;
     }
-    const TrashResult moved = trash.moveToTrash(path);
-    result.moved = moved.moved;
-    result.reason = moved.reason;
-    result.isFolder = moved.isFolder;
-    result.gone = moved.gone;
-    result.trashedPath = moved.trashedPath;
-    return result;
+    return takeOver(result, trash.moveToTrash(path));
 }
 
 } // namespace Delete1

@@ -24,6 +24,10 @@ public:
     // nor its place in the trash. A caller that moves many paths calls it once at the end of the
     // run rather than paying for it per path; a trash flushes what is left when it is destroyed.
     virtual void flush() {}
+    // True when moveToTrash itself looks at the path first and answers for what is there: nothing
+    // (gone), a folder (never moved, isFolder with the reason) or an entry it cannot look at (the
+    // reason). A caller can then leave its own look out.
+    [[nodiscard]] virtual bool looksBeforeMoving() const { return false; }
 };
 
 // The platform's trash: our own freedesktop.org trash on Linux and other freedesktop systems,
@@ -38,6 +42,7 @@ public:
     TrashResult moveToTrash(const QString& path) override;
     // The freedesktop trash: one syncfs per volume trashed on since the last flush.
     void flush() override;
+    [[nodiscard]] bool looksBeforeMoving() const override { return true; }
 
     // For tests: runs between the last look at the path and the move itself, so a test can
     // change what is at the path just then. Used by the freedesktop implementation only.
