@@ -5,6 +5,7 @@
 #include "common/Random.h"
 #include "common/Settings.h"
 #include "deletelist/DeleteList.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"
 #include "sources/FolderTree.h"
@@ -270,6 +271,47 @@ private slots:
         }
     }
 
+    void aCompactListingGivesThePathsThePoolListingGives() {
+        QTemporaryDir root;
+        const QString folder = makeMixedFolder(root, "m");
+        TestEnv::makeFile(folder + QString::fromUtf8("/\u00fcber.jpg"));
+        TestEnv::makeFile(folder + "/with blank.txt");
+        Delete1::FolderFiles files(folder + "/");
+        Delete1::listOrdinaryFiles(files);
+        QCOMPARE(files.paths(), listed(folder));
+        QCOMPARE(files.size(), 6);
+        // Names as bytes, paths made when asked, before and after a name that is not ASCII.
+        Delete1::FolderFiles made(QStringLiteral("/d/"));
+        made.append("a.jpg");
+        QCOMPARE(made.at(0), QStringLiteral("/d/a.jpg"));
+        made.append("\xC3\xBC.jpg");
+        made.append("b");
+        QCOMPARE(made.name(1), QByteArrayView("\xC3\xBC.jpg"));
+        QCOMPARE(made.paths(),
+                 QStringList({"/d/a.jpg", QString::fromUtf8("/d/\u00fc.jpg"), "/d/b"}));
+        // A folder that is not there has none.
+        Delete1::FolderFiles missing(folder + "/gone/");
+        Delete1::listOrdinaryFiles(missing);
+        QVERIFY(missing.isEmpty());
+    }
+
+    void thePoolsPathsAreFoundByPositionAcrossTheRows() {
+        // An empty row between two with files: positions run through the rows' files in order.
+        QTemporaryDir root;
+        const QStringList rows{makeFolder(root, "a", named(3)) + "/",
+                               makeFolder(root, "e", {}) + "/",
+                               makeFolder(root, "b", named(2, "g")) + "/"};
+        Delete1::ListingCache cache;
+        cache.beginBuild(rows);
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            cache.list(i, rows.at(i));
+        cache.endBuild();
+        const QStringList pool = listed(root.path() + "/a") + listed(root.path() + "/b");
+        QCOMPARE(cache.fileCount(), 5);
+        QCOMPARE(cache.paths({4, 0, 3, 2}), QStringList({pool[4], pool[0], pool[3], pool[2]}));
+        QVERIFY(cache.paths({}).isEmpty());
+    }
+
     void settledOnlyOutsideTheRacyWindow_data() {
         QTest::addColumn<qint64>("modifiedAgoMs");
         QTest::addColumn<qint64>("changedAgoMs");
@@ -384,7 +426,7 @@ private slots:
         const std::vector<Delete1::FolderListing> listings = walked(folder + "/", &names);
         QCOMPARE(listings.size(), std::size_t(1));
         QCOMPARE(listings[0].folder, folder + "/");
-        QCOMPARE(listings[0].files, listed(folder));
+        QCOMPARE(listings[0].files.paths(), listed(folder));
         QCOMPARE(listings[0].files.size(), 4);
         QCOMPARE(names, QStringList{"sub"});
         Delete1::FolderStamp stamp;
@@ -395,17 +437,26 @@ private slots:
     void theWalksListingsServeWhoeverPoolsItsFolders() {
         // The command line pools the folders of --subfolders from what the walk read.
         const QString folder = settledFolder("mixed") + "/";
+        auto walkedInto = [&](Delete1::WalkListings& walk) {
+            AddFolder::DiskFolderTree tree;
+            tree.keepListings(walk.sink());
+            QStringList names;
+            QVERIFY(tree.searchFolder(
+                folder, [] { return true; }, names));
+        };
         Delete1::WalkListings walk;
-        AddFolder::DiskFolderTree tree;
-        tree.keepListings(walk.sink());
-        QStringList names;
-        QVERIFY(tree.searchFolder(
-            folder, [] { return true; }, names));
+        walkedInto(walk);
         QStringList files;
         QVERIFY(!walk.take(settledFolder("twice") + "/", files));
         QVERIFY(files.isEmpty());
         QVERIFY(walk.take(folder, files));
         QCOMPARE(files, listed(settledFolder("mixed")));
+        Delete1::WalkListings compact;
+        walkedInto(compact);
+        Delete1::FolderFiles kept;
+        QVERIFY(compact.take(folder, kept));
+        QCOMPARE(kept.folder(), folder);
+        QCOMPARE(kept.paths(), files);
     }
 
     void aPrimedListingServesTheNextPassWithoutALook() {
@@ -423,7 +474,7 @@ private slots:
         using Counts = std::pair<int, int>;
         cache.prime(walked(row).front());
         QCOMPARE(pass(), Counts(0, 1));
-        QCOMPARE(cache.files(0), listed(folder));
+        QCOMPARE(cache.files(0).paths(), listed(folder));
         QCOMPARE(pass(), Counts(0, 1));
         // Changed after the walk read it: the click's rebuild draws from what the walk saw, the
         // next one reads the folder again.
@@ -434,7 +485,7 @@ private slots:
         QCOMPARE(cache.files(0).size(), 3);
         QCOMPARE(pass(), Counts(1, 0));
         QCOMPARE(cache.files(0).size(), 4);
-        QVERIFY(cache.files(0).contains(row + "late.jpg"));
+        QVERIFY(cache.files(0).paths().contains(row + "late.jpg"));
         // Read within the racy window: it serves the next pass only.
         cache.clear();
         cache.prime(walked(row).front());

@@ -1,9 +1,8 @@
 #include "deletelist/ListingCache.h"
 
-#include "deletelist/Sampling.h"
-
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace Delete1 {
 
@@ -31,7 +30,17 @@ bool WalkListings::take(const QString& folder, QStringList& files) {
     const qsizetype at = m_index.value(folder, -1);
     if (at < 0)
         return false;
-    files = std::move(m_files[static_cast<std::size_t>(at)]);
+    FolderFiles& listing = m_files[static_cast<std::size_t>(at)];
+    files = listing.paths();
+    listing = FolderFiles();
+    return true;
+}
+
+bool WalkListings::take(const QString& folder, FolderFiles& files) {
+    const qsizetype at = m_index.value(folder, -1);
+    if (at < 0)
+        return false;
+    files = std::exchange(m_files[static_cast<std::size_t>(at)], FolderFiles());
     return true;
 }
 
@@ -39,11 +48,11 @@ void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
     ++m_pass;
-    m_rowFiles.assign(static_cast<std::size_t>(rows.size()), QStringList());
+    m_rowFiles.assign(static_cast<std::size_t>(rows.size()), Files());
 }
 
 void ListingCache::list(qsizetype row, const QString& folder) {
-    QStringList& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
+    Files& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
     auto found = m_entries.find(folder);
     if (found == m_entries.end())
         found = m_entries.insert(folder, Entry());
@@ -65,19 +74,15 @@ void ListingCache::list(qsizetype row, const QString& folder) {
         return;
     }
     const qint64 listedAt = stampClockNsec();
-    // Files still where they were keep their text from the earlier listing, so listing an
-    // unchanged folder again makes and frees nothing per file.
-    const QStringList previous = std::move(entry.files);
     entry.reusable = false;
-    entry.files = QStringList();
+    entry.files.reset();
     ++m_listed;
-    try {
-        appendOrdinaryFiles(folder, entry.files, &previous);
-    } catch (...) {
-        rowFiles = entry.files;
-        throw;
-    }
-    rowFiles = entry.files;
+    // The row holds the names read before a failure; the entry only a listing read to its end.
+    auto fresh = std::make_shared<FolderFiles>(folder);
+    rowFiles = fresh;
+    listOrdinaryFiles(*fresh);
+    fresh->squeeze();
+    entry.files = std::move(fresh);
     entry.stamp = stamp;
     entry.reusable = stamped && settledWhenListed(stamp, listedAt);
 }
@@ -88,23 +93,63 @@ void ListingCache::endBuild() {
         entry.primed = false;
 }
 
-const QStringList& ListingCache::files(qsizetype row) const {
-    static const QStringList none;
-    return row >= 0 && row < rowCount() ? m_rowFiles[static_cast<std::size_t>(row)] : none;
+const FolderFiles& ListingCache::files(qsizetype row) const {
+    static const FolderFiles none;
+    if (row < 0 || row >= rowCount())
+        return none;
+    const Files& files = m_rowFiles[static_cast<std::size_t>(row)];
+    return files ? *files : none;
 }
 
 qsizetype ListingCache::fileCount() const {
     qsizetype count = 0;
-    for (const QStringList& files : m_rowFiles)
-        count += files.size();
+    for (const Files& files : m_rowFiles)
+        count += files ? files->size() : 0;
     return count;
+}
+
+QStringList ListingCache::paths(const std::vector<qsizetype>& positions) const {
+    // Where each row's files start among the positions.
+    std::vector<qsizetype> starts;
+    starts.reserve(m_rowFiles.size());
+    qsizetype start = 0;
+    for (const Files& files : m_rowFiles) {
+        starts.push_back(start);
+        start += files ? files->size() : 0;
+    }
+    // The listing holding a position, and the file's place in it. Empty rows share a start with
+    // the next one; the row holding the position is the last of them.
+    auto place = [&](qsizetype position) {
+        const auto row = std::upper_bound(starts.begin(), starts.end(), position) - 1;
+        return std::pair(m_rowFiles[static_cast<std::size_t>(row - starts.begin())].get(),
+                         position - *row);
+    };
+    QStringList result;
+    result.reserve(static_cast<qsizetype>(positions.size()));
+    // Drawn positions lie anywhere in the listings: what a path a few places ahead reads is
+    // fetched early so that these reads overlap.
+    constexpr std::size_t ahead = 16;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i + ahead < positions.size()) {
+            const auto [files, at] = place(positions[i + ahead]);
+            files->prefetchEnd(at);
+        }
+        if (i + ahead / 2 < positions.size()) {
+            const auto [files, at] = place(positions[i + ahead / 2]);
+            files->prefetchName(at);
+        }
+        const auto [files, at] = place(positions[i]);
+        result.append(files->at(at));
+    }
+    return result;
 }
 
 void ListingCache::prime(FolderListing listing) {
     const bool settled = settledWhenListed(listing.stamp, listing.listedAtNsec);
     // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
     m_entries.insert(listing.folder,
-                     Entry{listing.stamp, settled, std::move(listing.files), 0, true});
+                     Entry{listing.stamp, settled,
+                           std::make_shared<const FolderFiles>(std::move(listing.files)), 0, true});
 }
 
 void ListingCache::expire() {

@@ -5,7 +5,10 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <functional>
+#include <memory>
 #include <vector>
+
+#include "deletelist/FolderFiles.h"
 
 namespace Delete1 {
 
@@ -40,7 +43,7 @@ struct FolderListing {
     QString folder;
     FolderStamp stamp;
     qint64 listedAtNsec = 0;
-    QStringList files;
+    FolderFiles files;
 };
 
 // The listings a subfolder walk hands over, for whoever pools the walk's folders right after it
@@ -53,10 +56,12 @@ public:
     // full paths; false when the walk gave none. Several threads may take different folders at
     // once once the walk is over.
     bool take(const QString& folder, QStringList& files);
+    // The same, kept compactly: moves the walk's listing of the folder into files.
+    bool take(const QString& folder, FolderFiles& files);
 
 private:
     QHash<QString, qsizetype> m_index;
-    std::vector<QStringList> m_files;
+    std::vector<FolderFiles> m_files;
 };
 
 // The ordinary files of each source row's folder, kept between rebuilds by the folder's text. A
@@ -64,7 +69,8 @@ private:
 // taken; otherwise the folder is listed again. A listing primed by a walk is taken as it is by
 // the next pass, the rebuild right after the walk, without a second look at the folder; later
 // passes hold it to the same rule. A pass keeps only the folders its rows list, and the next pass
-// after expire() lists every folder afresh.
+// after expire() lists every folder afresh. Listings are kept compactly (FolderFiles); a path is
+// made only for a file drawn.
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -76,10 +82,13 @@ public:
     // Ends the pass: the listings of folders no row listed are dropped.
     void endBuild();
     // The files of the row's folder in listing order; none for a row not in the pass.
-    const QStringList& files(qsizetype row) const;
+    const FolderFiles& files(qsizetype row) const;
     qsizetype rowCount() const { return static_cast<qsizetype>(m_rowFiles.size()); }
     // Total number of files over all rows.
     qsizetype fileCount() const;
+    // The full paths at the given positions (each below fileCount()) of the pool, the rows'
+    // listings taken in row order, in the order of the positions.
+    QStringList paths(const std::vector<qsizetype>& positions) const;
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }
@@ -92,17 +101,19 @@ public:
     void clear();
 
 private:
+    // A listing is shared by its entry and the rows of a pass that list its folder.
+    using Files = std::shared_ptr<const FolderFiles>;
     struct Entry {
         FolderStamp stamp;
         bool reusable = false;
-        QStringList files;
+        Files files;
         // The pass that last listed or reused it; none (0) for a listing primed since.
         quint64 pass = 0;
         // Primed by a walk since the last pass: taken without a look at the folder.
         bool primed = false;
     };
     QHash<QString, Entry> m_entries;
-    std::vector<QStringList> m_rowFiles;
+    std::vector<Files> m_rowFiles;
     quint64 m_pass = 0;
     int m_listed = 0;
     int m_reused = 0;

@@ -1,6 +1,7 @@
 // Reading folders on POSIX systems: the pool listing with readdir and d_type, and a folder's
 // change stamps.
 #include "common/ErrorReport.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/OrdinaryFiles.h"
 #include "deletelist/Sampling.h"
@@ -53,45 +54,29 @@ bool stampOf(const struct stat& status, FolderStamp& stamp) {
 
 } // namespace
 
-void OrdinaryFiles::take(int folderHandle, const char* name, unsigned char type) {
+bool isOrdinaryFile(int folderHandle, const char* name, std::size_t length, unsigned char type) {
     if (name[0] == '.')
-        return; // hidden, and "." and ".."
-    const std::size_t length = std::strlen(name);
-    const bool ascii = isAscii(name, length);
-    // A name that is not valid UTF-8 cannot be written back exactly from its text; such a
-    // file could never be deleted as listed, so it is not offered.
-    if (!ascii && !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
-        return;
+        return false; // hidden, and "." and ".."
+    if (!isAscii(name, length) &&
+        !QUtf8StringView(name, static_cast<qsizetype>(length)).isValidUtf8())
+        return false;
     if (type != DT_REG) {
         if (type != DT_LNK && type != DT_UNKNOWN)
-            return;
+            return false;
         // A link counts when it leads to a regular file; the file system may not say the
         // type at all, then ask.
         struct stat target {};
         if (fstatat(folderHandle, name, &target, 0) != 0 || !S_ISREG(target.st_mode))
-            return;
+            return false;
     }
-    append(name, length, ascii);
+    return true;
 }
 
-void OrdinaryFiles::append(const char* name, std::size_t length, bool ascii) {
-    // The same file at the same place as in the previous listing keeps its text.
-    const qsizetype index = m_files.size() - m_first;
-    if (m_previous != nullptr && index < m_previous->size() &&
-        sameName(QStringView(m_previous->at(index)).mid(m_folder.size()), name, length, ascii)) {
-        m_files.append(m_previous->at(index));
-    } else if (ascii) {
-        QString path;
-        path.reserve(m_folder.size() + static_cast<qsizetype>(length));
-        path.append(m_folder);
-        path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
-        m_files.append(std::move(path));
-    } else {
-        m_files.append(m_folder + QFile::decodeName(name));
-    }
-}
+namespace {
 
-void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
+// Calls take(name, length) for every ordinary file of the folder, in listing order. A missing
+// folder, or a path that is no folder, has none; any other failure throws Failure.
+template <class Take> void readOrdinaryFiles(const QString& folder, Take&& take) {
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = opendir(encoded.constData());
     if (dir == nullptr) {
@@ -101,16 +86,46 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QString
         throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
     }
     const int fd = dirfd(dir);
-    OrdinaryFiles files(folder, pool, previous);
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
-        files.take(fd, entry->d_name, entry->d_type);
+        const std::size_t length = std::strlen(entry->d_name);
+        if (isOrdinaryFile(fd, entry->d_name, length, entry->d_type))
+            take(entry->d_name, length);
         errno = 0;
     }
     const int error = errno;
     closedir(dir);
     if (error != 0)
         throw Failure(QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral(": ") + folder);
+}
+
+} // namespace
+
+void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
+    const qsizetype first = pool.size();
+    readOrdinaryFiles(folder, [&](const char* name, std::size_t length) {
+        const bool ascii = isAscii(name, length);
+        // The same file at the same place as in the previous listing keeps its text.
+        const qsizetype index = pool.size() - first;
+        if (previous != nullptr && index < previous->size() &&
+            sameName(QStringView(previous->at(index)).mid(folder.size()), name, length, ascii)) {
+            pool.append(previous->at(index));
+        } else if (ascii) {
+            QString path;
+            path.reserve(folder.size() + static_cast<qsizetype>(length));
+            path.append(folder);
+            path.append(QLatin1StringView(name, static_cast<qsizetype>(length)));
+            pool.append(std::move(path));
+        } else {
+            pool.append(folder + QFile::decodeName(name));
+        }
+    });
+}
+
+void listOrdinaryFiles(FolderFiles& files) {
+    readOrdinaryFiles(files.folder(), [&](const char* name, std::size_t length) {
+        files.append(QByteArrayView(name, static_cast<qsizetype>(length)));
+    });
 }
 
 bool readFolderStamp(const QString& folder, FolderStamp& stamp) {

@@ -1,5 +1,6 @@
 // Reading folders on Windows: the pool listing with FindFirstFileEx, and a folder's stamps.
 #include "common/ErrorReport.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
 
@@ -33,6 +34,27 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool,
     FindClose(find);
     if (error != ERROR_NO_MORE_FILES)
         throw Failure(QStringLiteral("Cannot list folder %1 (error %2)").arg(folder).arg(error));
+}
+
+void listOrdinaryFiles(FolderFiles& files) {
+    QStringList paths;
+    const QString& folder = files.folder();
+    auto keep = [&] {
+        for (const QString& path : std::as_const(paths)) {
+            const QStringView text = QStringView(path).sliced(folder.size());
+            const QByteArray name = text.toUtf8();
+            // A name with a lone surrogate has no UTF-8 form that names the file again.
+            if (QString::fromUtf8(name) == text)
+                files.append(name);
+        }
+    };
+    try {
+        appendOrdinaryFiles(folder, paths);
+    } catch (...) {
+        keep();
+        throw;
+    }
+    keep();
 }
 
 bool readFolderStamp(const QString& folder, FolderStamp& stamp) {

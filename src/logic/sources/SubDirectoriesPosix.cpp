@@ -1,5 +1,6 @@
 // The folders on disk and the 8-bit code page of the subfolder walk, on POSIX systems.
 #include "common/PathRules.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/OrdinaryFiles.h"
 #include "sources/FolderTree.h"
 #include "sources/SubDirectories.h"
@@ -115,10 +116,10 @@ private:
 };
 
 // Appends the entry when it is a subfolder: not "." or "..", not a link. A name that is not UTF-8
-// decodes with replacement characters, which the walk's character test refuses. Any other entry
+// decodes with replacement characters, which the walk's character test refuses. An ordinary file
 // goes to files, when given.
 void takeEntry(int handle, const char* name, unsigned char type, QStringList& names,
-               Delete1::OrdinaryFiles* files) {
+               Delete1::FolderFiles* files) {
     if (isDotOrDotDot(name))
         return;
     bool isFolder = type == DT_DIR;
@@ -128,17 +129,20 @@ void takeEntry(int handle, const char* name, unsigned char type, QStringList& na
         isFolder =
             fstatat(handle, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
     }
-    if (isFolder)
+    if (isFolder) {
         names.append(QFile::decodeName(name));
-    else if (files != nullptr)
-        files->take(handle, name, type);
+    } else if (files != nullptr) {
+        const std::size_t length = std::strlen(name);
+        if (Delete1::isOrdinaryFile(handle, name, length, type))
+            files->append(QByteArrayView(name, static_cast<qsizetype>(length)));
+    }
 }
 
 #ifdef Q_OS_LINUX
 // Reads the entries straight from the kernel: readdir over fdopendir would first look at the
 // handle again (fstat, two fcntl) for every folder of the tree.
 void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
-                    Delete1::OrdinaryFiles* files) {
+                    Delete1::FolderFiles* files) {
     alignas(dirent64) static thread_local char buffer[32768];
     for (;;) {
         const ssize_t size = getdents64(handle.get(), buffer, sizeof buffer);
@@ -155,7 +159,7 @@ void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
 }
 #else
 void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
-                    Delete1::OrdinaryFiles* files) {
+                    Delete1::FolderFiles* files) {
     DIR* dir = fdopendir(handle.get());
     if (dir == nullptr)
         throw folderFailure(errno, folder);
@@ -211,8 +215,9 @@ bool DiskFolderTree::searchFolder(const QString& folder, const std::function<boo
     }
     listing.listedAtNsec = Delete1::stampClockNsec();
     listing.folder = folder;
-    Delete1::OrdinaryFiles files(listing.folder, listing.files);
-    readSubFolders(handle, folder, names, &files);
+    listing.files = Delete1::FolderFiles(folder);
+    readSubFolders(handle, folder, names, &listing.files);
+    listing.files.squeeze();
     // Only a listing read to its end is handed over.
     m_listingSink(std::move(listing));
     return true;

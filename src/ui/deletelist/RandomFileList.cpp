@@ -105,8 +105,8 @@ QStringList DeleteListController::randomFileList() {
         });
     }
 
-    // Choosing by the logic's rule over positions in the rows' listings taken in order; the
-    // result shares the listed paths' text.
+    // Choosing by the logic's rule over positions in the rows' listings taken in order; a path
+    // is made only for each file chosen.
     QStringList result;
     const qsizetype c = cache.fileCount();
     if (c == 0)
@@ -116,23 +116,6 @@ QStringList DeleteListController::randomFileList() {
     const bool whole = takesWholePool(c, count);
     std::vector<qsizetype> chosen;
     trap.run(whole ? 170 : 148, [&] { chosen = choosePositions(c, count); });
-    trap.run(whole ? 176 : 162, [&] {
-        // Where each row's files start among the positions.
-        std::vector<qsizetype> starts;
-        starts.reserve(static_cast<std::size_t>(cache.rowCount()));
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < cache.rowCount(); ++i) {
-            starts.push_back(start);
-            start += cache.files(i).size();
-        }
-        result.reserve(static_cast<qsizetype>(chosen.size()));
-        for (const qsizetype position : chosen) {
-            const auto row = std::upper_bound(starts.begin(), starts.end(), position) - 1;
-            const qsizetype i = row - starts.begin();
-            // Empty rows share a start with the next one; the row holding the position is the
-            // last of them.
-            result.append(cache.files(i).at(position - *row));
-        }
-    });
+    trap.run(whole ? 176 : 162, [&] { result = cache.paths(chosen); });
     return result;
 }

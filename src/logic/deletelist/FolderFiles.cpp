@@ -1,0 +1,71 @@
+#include "deletelist/FolderFiles.h"
+
+#include "common/ErrorReport.h"
+
+#include <limits>
+
+namespace Delete1 {
+
+QByteArrayView FolderFiles::name(qsizetype i) const {
+    const auto at = static_cast<std::size_t>(i);
+    const qsizetype begin = at == 0 ? 0 : m_ends[at - 1];
+    return QByteArrayView(m_names.constData() + begin, m_ends[at] - begin);
+}
+
+QString FolderFiles::at(qsizetype i) const {
+    const QByteArrayView bytes = name(i);
+    if (!m_ascii)
+        return m_folder + QString::fromUtf8(bytes);
+    QString path;
+    path.reserve(m_folder.size() + bytes.size());
+    path.append(m_folder);
+    path.append(QLatin1StringView(bytes.data(), bytes.size()));
+    return path;
+}
+
+QStringList FolderFiles::paths() const {
+    QStringList all;
+    all.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i)
+        all.append(at(i));
+    return all;
+}
+
+namespace {
+
+inline void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+} // namespace
+
+void FolderFiles::prefetchEnd(qsizetype i) const {
+    prefetch(&m_ends[static_cast<std::size_t>(i)]);
+}
+
+void FolderFiles::prefetchName(qsizetype i) const {
+    prefetch(name(i).data());
+}
+
+void FolderFiles::append(QByteArrayView name) {
+    if (static_cast<quint64>(m_names.size()) + static_cast<quint64>(name.size()) >
+        std::numeric_limits<quint32>::max())
+        throw Failure(QStringLiteral("Too many files to list in ") + m_folder);
+    if (m_ascii) {
+        for (const char c : name)
+            m_ascii = m_ascii && static_cast<unsigned char>(c) < 0x80;
+    }
+    m_names.append(name);
+    m_ends.push_back(static_cast<quint32>(m_names.size()));
+}
+
+void FolderFiles::squeeze() {
+    m_names.squeeze();
+    m_ends.shrink_to_fit();
+}
+
+} // namespace Delete1

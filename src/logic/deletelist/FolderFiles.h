@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <QtGlobal>
+#include <utility>
+#include <vector>
+
+namespace Delete1 {
+
+// A folder's ordinary files, kept compactly: the folder's text (ending in the separator) once, and
+// the bare names as UTF-8 bytes end to end. A full path is made only when asked for, for what is
+// shown or moved, so a listing costs a few bytes beyond its names per file instead of a text of
+// its own.
+class FolderFiles {
+public:
+    FolderFiles() = default;
+    explicit FolderFiles(QString folder) : m_folder(std::move(folder)) {}
+
+    const QString& folder() const { return m_folder; }
+    qsizetype size() const { return static_cast<qsizetype>(m_ends.size()); }
+    bool isEmpty() const { return m_ends.empty(); }
+    // The name of file i (0-based) as its UTF-8 bytes.
+    QByteArrayView name(qsizetype i) const;
+    // The full path of file i: the folder followed by the name.
+    QString at(qsizetype i) const;
+    // Every full path, in listing order.
+    QStringList paths() const;
+    // Asks the processor to fetch what at(i) reads: the end of name i, then, once that is there,
+    // the name itself. Paths made in random order then overlap their reads from memory.
+    void prefetchEnd(qsizetype i) const;
+    void prefetchName(qsizetype i) const;
+
+    // Appends a file by its name in UTF-8 (a name that is valid UTF-8).
+    void append(QByteArrayView name);
+    // Gives back the room kept for further names; for a listing that is complete.
+    void squeeze();
+
+private:
+    QString m_folder;
+    QByteArray m_names;
+    // Where each name ends in m_names.
+    std::vector<quint32> m_ends;
+    bool m_ascii = true;
+};
+
+// Lists the folder's ordinary files into files, whose folder text names it (ending in the
+// separator), as appendOrdinaryFiles decides which entries those are. A missing folder, or a path
+// that is no folder, gives none; any other failure to list throws Failure (the names read before
+// it stay).
+void listOrdinaryFiles(FolderFiles& files);
+
+} // namespace Delete1
