@@ -1,14 +1,12 @@
 #include "deletion/RunRecord.h"
 
 #include "deletion/FileIdentity.h"
+#include "deletion/RunRecordText.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSaveFile>
@@ -20,8 +18,6 @@ namespace RunRecord {
 
 namespace {
 
-const QString Format = QStringLiteral("thinwick-run 2");
-const QString FormatOne = QStringLiteral("thinwick-run 1");
 const QString Suffix = QStringLiteral(".json");
 const QString JournalSuffix = QStringLiteral(".journal");
 const QString LockName = QStringLiteral(".lock");
@@ -38,14 +34,6 @@ QDateTime now() {
     return clock() ? clock()() : QDateTime::currentDateTimeUtc();
 }
 
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path).toPercentEncoding("/");
-}
-
-QString decoded(const QJsonValue& value) {
-    return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
-}
-
 bool isRunId(const QString& id) {
     static const QRegularExpression shape(QStringLiteral("^\\d{8}-\\d{9}-\\d{2}$"));
     return shape.match(id).hasMatch();
@@ -53,123 +41,6 @@ bool isRunId(const QString& id) {
 
 QString pathOf(const QString& id, const QString& suffix = Suffix) {
     return runsFolder() + QLatin1Char('/') + id + suffix;
-}
-
-QByteArray quoted(const QByteArray& text) {
-    return '"' + text + '"';
-}
-
-void appendId(QByteArray& text, const char* key, const FileId& id) {
-    if (!id.known())
-        return;
-    text += key;
-    text += QByteArray::number(id.device);
-    text += ',';
-    text += QByteArray::number(id.inode);
-    text += ']';
-}
-
-// One entry as a line of JSON, built in one buffer: a run writes one per file.
-QByteArray entryText(const Entry& entry) {
-    QByteArray text;
-    text.reserve(3 * (entry.original.size() + entry.trashed.size()) + 96);
-    text += "{\"from\":\"";
-    text += encoded(entry.original);
-    text += "\",\"to\":\"";
-    text += encoded(entry.trashed);
-    text += '"';
-    appendId(text, ",\"folder\":[", entry.folder);
-    appendId(text, ",\"file\":[", entry.file);
-    if (!entry.realFolder.isEmpty()) {
-        text += ",\"real\":\"";
-        text += encoded(entry.realFolder);
-        text += '"';
-    }
-    text += "}\n";
-    return text;
-}
-
-FileId idOf(const QJsonValue& value) {
-    const QJsonArray pair = value.toArray();
-    if (pair.size() != 2)
-        return {};
-    // Device and inode numbers are written as integers; JSON reads them as doubles, exact to 2^53.
-    return {static_cast<quint64>(pair.at(0).toDouble()),
-            static_cast<quint64>(pair.at(1).toDouble())};
-}
-
-Entry entryOf(const QJsonObject& object) {
-    Entry entry;
-    entry.original = decoded(object.value(QStringLiteral("from")));
-    entry.trashed = decoded(object.value(QStringLiteral("to")));
-    entry.folder = idOf(object.value(QStringLiteral("folder")));
-    entry.file = idOf(object.value(QStringLiteral("file")));
-    if (object.contains(QStringLiteral("real")))
-        entry.realFolder = decoded(object.value(QStringLiteral("real")));
-    return entry;
-}
-
-// Entries said to be in the trash folder `said` are at `now`.
-void relocateEntries(std::vector<Entry>& entries, const QString& said, const QString& now) {
-    const QString prefix = said + QLatin1Char('/');
-    for (Entry& entry : entries)
-        if (entry.trashed.startsWith(prefix))
-            entry.trashed = now + QLatin1Char('/') + entry.trashed.mid(prefix.size());
-}
-
-QByteArray headerLine(const QDateTime& time) {
-    return "{\"format\":" + quoted(Format.toLatin1()) +
-           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1()) + "}\n";
-}
-
-QByteArray recordText(const Run& run) {
-    QByteArray text = headerLine(run.time);
-    for (const Entry& entry : run.entries)
-        text += entryText(entry);
-    return text;
-}
-
-// A record of format 2: its first line names the format and the time, each further line a moved
-// file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
-// or in zero bytes where its journal was not filled yet; both are left out.
-bool readLines(QByteArray text, Run& run) {
-    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
-        text.truncate(zero);
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QJsonParseError error{};
-        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
-        if (i == 0) {
-            if (error.error != QJsonParseError::NoError ||
-                object.value(QStringLiteral("format")).toString() != Format)
-                return false;
-            run.time =
-                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
-        } else if (error.error != QJsonParseError::NoError) {
-            continue;
-        } else if (object.contains(QStringLiteral("moved"))) {
-            relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
-                            decoded(object.value(QStringLiteral("now"))));
-        } else {
-            run.entries.push_back(entryOf(object));
-        }
-    }
-    return true;
-}
-
-// A record of format 1: one JSON document.
-bool readDocument(const QByteArray& text, Run& run) {
-    QJsonParseError error{};
-    const QJsonObject root = QJsonDocument::fromJson(text, &error).object();
-    if (error.error != QJsonParseError::NoError ||
-        root.value(QStringLiteral("format")).toString() != FormatOne)
-        return false;
-    run.time = QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
-    const QJsonArray files = root.value(QStringLiteral("files")).toArray();
-    run.entries.reserve(static_cast<std::size_t>(files.size()));
-    for (const auto& value : files)
-        run.entries.push_back(entryOf(value.toObject()));
-    return true;
 }
 
 // Why a folder of the runs path is not the user's own, empty when it is.
@@ -331,7 +202,7 @@ QString update(const Run& run) {
     }
     // The new text replaces this run's own record whole or not at all.
     QSaveFile file(pathOf(run.id));
-    const QByteArray text = recordText(run);
+    const QByteArray text = Text::recordText(run);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
         return file.errorString();
     QFile::setPermissions(pathOf(run.id), QFile::ReadOwner | QFile::WriteOwner);
@@ -380,7 +251,7 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
         run.finished = false;
     }
     const QByteArray text = file.readAll();
-    if (!readLines(text, run) && !readDocument(text, run))
+    if (!Text::readLines(text, run) && !Text::readDocument(text, run))
         return fail(QStringLiteral("the record %1 cannot be read").arg(file.fileName()));
     return run;
 }
@@ -475,7 +346,7 @@ void Recorder::add(const QString& original, const QString& trashed) {
     entry.file = identityOf(trashed, false);
     if (m_count++ == 0)
         open();
-    m_journal->append(entryText(entry));
+    m_journal->append(Text::entryText(entry));
 }
 
 void Recorder::open() {
@@ -501,14 +372,14 @@ void Recorder::open() {
         journal.error = QStringLiteral("no free name for the record in %1: %2")
                             .arg(runsFolder(), journal.file.errorString());
     if (journal.file.isOpen() && journal.mapTo(Journal::FirstSize))
-        journal.append(headerLine(m_run.time));
+        journal.append(Text::headerLine(m_run.time));
 }
 
 void Recorder::relocate(const QString& said, const QString& now) {
     if (now.isEmpty() || said == now || m_count == 0)
         return;
-    m_journal->append("{\"moved\":" + quoted(encoded(said)) + ",\"now\":" + quoted(encoded(now)) +
-                      "}\n");
+    m_journal->append("{\"moved\":" + Text::quoted(Text::encoded(said)) +
+                      ",\"now\":" + Text::quoted(Text::encoded(now)) + "}\n");
 }
 
 QString Recorder::save() {

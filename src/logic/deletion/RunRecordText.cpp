@@ -1,0 +1,142 @@
+#include "deletion/RunRecordText.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace RunRecord::Text {
+
+namespace {
+
+const QString Format = QStringLiteral("thinwick-run 2");
+const QString FormatOne = QStringLiteral("thinwick-run 1");
+
+QString decoded(const QJsonValue& value) {
+    return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
+}
+
+void appendId(QByteArray& text, const char* key, const FileId& id) {
+    if (!id.known())
+        return;
+    text += key;
+    text += QByteArray::number(id.device);
+    text += ',';
+    text += QByteArray::number(id.inode);
+    text += ']';
+}
+
+FileId idOf(const QJsonValue& value) {
+    const QJsonArray pair = value.toArray();
+    if (pair.size() != 2)
+        return {};
+    // Device and inode numbers are written as integers; JSON reads them as doubles, exact to 2^53.
+    return {static_cast<quint64>(pair.at(0).toDouble()),
+            static_cast<quint64>(pair.at(1).toDouble())};
+}
+
+Entry entryOf(const QJsonObject& object) {
+    Entry entry;
+    entry.original = decoded(object.value(QStringLiteral("from")));
+    entry.trashed = decoded(object.value(QStringLiteral("to")));
+    entry.folder = idOf(object.value(QStringLiteral("folder")));
+    entry.file = idOf(object.value(QStringLiteral("file")));
+    if (object.contains(QStringLiteral("real")))
+        entry.realFolder = decoded(object.value(QStringLiteral("real")));
+    return entry;
+}
+
+// Entries said to be in the trash folder `said` are at `now`.
+void relocateEntries(std::vector<Entry>& entries, const QString& said, const QString& now) {
+    const QString prefix = said + QLatin1Char('/');
+    for (Entry& entry : entries)
+        if (entry.trashed.startsWith(prefix))
+            entry.trashed = now + QLatin1Char('/') + entry.trashed.mid(prefix.size());
+}
+
+} // namespace
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path).toPercentEncoding("/");
+}
+
+QByteArray quoted(const QByteArray& text) {
+    return '"' + text + '"';
+}
+
+// One entry as a line of JSON, built in one buffer: a run writes one per file.
+QByteArray entryText(const Entry& entry) {
+    QByteArray text;
+    text.reserve(3 * (entry.original.size() + entry.trashed.size()) + 96);
+    text += "{\"from\":\"";
+    text += encoded(entry.original);
+    text += "\",\"to\":\"";
+    text += encoded(entry.trashed);
+    text += '"';
+    appendId(text, ",\"folder\":[", entry.folder);
+    appendId(text, ",\"file\":[", entry.file);
+    if (!entry.realFolder.isEmpty()) {
+        text += ",\"real\":\"";
+        text += encoded(entry.realFolder);
+        text += '"';
+    }
+    text += "}\n";
+    return text;
+}
+
+QByteArray headerLine(const QDateTime& time) {
+    return "{\"format\":" + quoted(Format.toLatin1()) +
+           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1()) + "}\n";
+}
+
+QByteArray recordText(const Run& run) {
+    QByteArray text = headerLine(run.time);
+    for (const Entry& entry : run.entries)
+        text += entryText(entry);
+    return text;
+}
+
+// A record of format 2: its first line names the format and the time, each further line a moved
+// file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
+// or in zero bytes where its journal was not filled yet; both are left out.
+bool readLines(QByteArray text, Run& run) {
+    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
+        text.truncate(zero);
+    const QList<QByteArray> lines = text.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QJsonParseError error{};
+        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
+        if (i == 0) {
+            if (error.error != QJsonParseError::NoError ||
+                object.value(QStringLiteral("format")).toString() != Format)
+                return false;
+            run.time =
+                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+        } else if (error.error != QJsonParseError::NoError) {
+            continue;
+        } else if (object.contains(QStringLiteral("moved"))) {
+            relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
+                            decoded(object.value(QStringLiteral("now"))));
+        } else {
+            run.entries.push_back(entryOf(object));
+        }
+    }
+    return true;
+}
+
+// A record of format 1: one JSON document.
+bool readDocument(const QByteArray& text, Run& run) {
+    QJsonParseError error{};
+    const QJsonObject root = QJsonDocument::fromJson(text, &error).object();
+    if (error.error != QJsonParseError::NoError ||
+        root.value(QStringLiteral("format")).toString() != FormatOne)
+        return false;
+    run.time = QDateTime::fromString(root.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    const QJsonArray files = root.value(QStringLiteral("files")).toArray();
+    run.entries.reserve(static_cast<std::size_t>(files.size()));
+    for (const auto& value : files)
+        run.entries.push_back(entryOf(value.toObject()));
+    return true;
+}
+
+} // namespace RunRecord::Text

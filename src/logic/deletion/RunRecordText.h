@@ -1,0 +1,27 @@
+#pragma once
+
+#include "deletion/RunRecord.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// How a run record is written and read: format 2 is a line of JSON per moved file after a line
+// that names the format and the time, so a journal can grow by appending; format 1, the last
+// release's, is one JSON document.
+namespace RunRecord::Text {
+
+// A path as its bytes on disk, percent-encoded ("/" kept), so any file name comes back exactly.
+QByteArray encoded(const QString& path);
+QByteArray quoted(const QByteArray& text);
+
+// One entry as a line; the first line of a record; a whole record of format 2.
+QByteArray entryText(const Entry& entry);
+QByteArray headerLine(const QDateTime& time);
+QByteArray recordText(const Run& run);
+
+// Fill run from a record of format 2 / format 1; false when the text is not one.
+bool readLines(QByteArray text, Run& run);
+bool readDocument(const QByteArray& text, Run& run);
+
+} // namespace RunRecord::Text
