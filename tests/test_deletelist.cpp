@@ -472,14 +472,22 @@ private slots:
             return std::pair(cache.listedCount(), cache.reusedCount());
         };
         using Counts = std::pair<int, int>;
-        cache.prime(walked(row).front());
+        {
+            const std::vector<Delete1::FolderListing> listings = walked(row);
+            QVERIFY(!listings.empty());
+            cache.prime(listings.front());
+        }
         QCOMPARE(pass(), Counts(0, 1));
         QCOMPARE(cache.files(0).paths(), listed(folder));
         QCOMPARE(pass(), Counts(0, 1));
         // Changed after the walk read it: the click's rebuild draws from what the walk saw, the
         // next one reads the folder again.
         cache.clear();
-        cache.prime(walked(row).front());
+        {
+            const std::vector<Delete1::FolderListing> listings = walked(row);
+            QVERIFY(!listings.empty());
+            cache.prime(listings.front());
+        }
         TestEnv::makeFile(folder + "/late.jpg");
         QCOMPARE(pass(), Counts(0, 1));
         QCOMPARE(cache.files(0).size(), 3);
@@ -488,7 +496,11 @@ private slots:
         QVERIFY(cache.files(0).paths().contains(row + "late.jpg"));
         // Read within the racy window: it serves the next pass only.
         cache.clear();
-        cache.prime(walked(row).front());
+        {
+            const std::vector<Delete1::FolderListing> listings = walked(row);
+            QVERIFY(!listings.empty());
+            cache.prime(listings.front());
+        }
         QCOMPARE(pass(), Counts(0, 1));
         QCOMPARE(pass(), Counts(1, 0));
         QCOMPARE(pass(), Counts(1, 0));
@@ -499,7 +511,11 @@ private slots:
         const QString other = settledFolder("added") + "/";
         Delete1::ListingCache cache;
         // Not among the rows of the next pass.
-        cache.prime(walked(row).front());
+        {
+            const std::vector<Delete1::FolderListing> listings = walked(row);
+            QVERIFY(!listings.empty());
+            cache.prime(listings.front());
+        }
         cache.beginBuild({other});
         cache.list(0, other);
         cache.endBuild();
@@ -508,7 +524,11 @@ private slots:
         cache.endBuild();
         QCOMPARE(cache.listedCount(), 1);
         // "2. Start Generating List" lists afresh, primed or not.
-        cache.prime(walked(row).front());
+        {
+            const std::vector<Delete1::FolderListing> listings = walked(row);
+            QVERIFY(!listings.empty());
+            cache.prime(listings.front());
+        }
         cache.expire();
         cache.beginBuild({row});
         cache.list(0, row);
