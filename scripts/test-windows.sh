@@ -10,6 +10,16 @@ top="$(cd "$(dirname "$0")/.." && pwd)"
 say() { echo "test-windows: $*"; }
 started=$SECONDS
 host_tmp="${TMPDIR:-/tmp}"
+# Wine makes a folder for its server's socket under the temp folder (wine-XXXXXX) and leaves it:
+# the ones this run made are removed at its end.
+wine_dirs_before="$(ls -d "$host_tmp"/wine-* 2>/dev/null || true)"
+remove_wine_dirs() {
+  local dir
+  for dir in "$host_tmp"/wine-*; do
+    [ -d "$dir" ] && [ -O "$dir" ] || continue
+    grep -qxF -- "$dir" <<<"$wine_dirs_before" || rm -rf -- "$dir"
+  done
+}
 
 say "installing the Debian packages it needs (when missing)"
 "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation xz-utils \
@@ -136,6 +146,7 @@ xvfb=$!
 cleanup() {
   kill "$xvfb" 2>/dev/null || true
   WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  remove_wine_dirs
 }
 trap cleanup EXIT
 export DISPLAY="$display"
