@@ -2,6 +2,7 @@
 
 #include "common/ErrorReport.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace Delete1 {
@@ -66,6 +67,31 @@ void FolderFiles::append(QByteArrayView name) {
 void FolderFiles::squeeze() {
     m_names.squeeze();
     m_ends.shrink_to_fit();
+}
+
+PooledListings::PooledListings(std::vector<const FolderFiles*> listings) {
+    m_listings.reserve(listings.size());
+    m_starts.reserve(listings.size());
+    for (const FolderFiles* files : listings) {
+        if (files == nullptr || files->isEmpty())
+            continue;
+        m_listings.push_back(files);
+        m_starts.push_back(m_size);
+        m_size += files->size();
+    }
+}
+
+std::pair<const FolderFiles*, qsizetype> PooledListings::place(qsizetype position) const {
+    const auto after = std::upper_bound(m_starts.begin(), m_starts.end(), position);
+    const auto listing = static_cast<std::size_t>(after - m_starts.begin()) - 1;
+    return {m_listings[listing], position - m_starts[listing]};
+}
+
+QStringList PooledListings::paths(const std::vector<qsizetype>& positions) const {
+    QStringList result;
+    result.reserve(static_cast<qsizetype>(positions.size()));
+    visit(positions, [&](const FolderFiles& files, qsizetype at) { result.append(files.at(at)); });
+    return result;
 }
 
 } // namespace Delete1

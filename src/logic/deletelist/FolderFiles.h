@@ -47,6 +47,41 @@ private:
     bool m_ascii = true;
 };
 
+// The pool made of listings end to end (in the given order): what a drawn position (0-based,
+// below the sum of their sizes) names. Positions are found by a binary search over where each
+// listing starts; empty listings take no place.
+class PooledListings {
+public:
+    explicit PooledListings(std::vector<const FolderFiles*> listings);
+    qsizetype size() const { return m_size; }
+    // The listing holding the position, and the file's place in it.
+    std::pair<const FolderFiles*, qsizetype> place(qsizetype position) const;
+    // Calls take(files, i) for each position in turn; what a call a few positions ahead reads is
+    // fetched early, so that the reads from memory of positions spread over the pool overlap.
+    template <class Take> void visit(const std::vector<qsizetype>& positions, Take&& take) const {
+        constexpr std::size_t ahead = 16;
+        for (std::size_t i = 0; i < positions.size(); ++i) {
+            if (i + ahead < positions.size()) {
+                const auto [files, at] = place(positions[i + ahead]);
+                files->prefetchEnd(at);
+            }
+            if (i + ahead / 2 < positions.size()) {
+                const auto [files, at] = place(positions[i + ahead / 2]);
+                files->prefetchName(at);
+            }
+            const auto [files, at] = place(positions[i]);
+            take(*files, at);
+        }
+    }
+    // The full paths at the positions, in their order.
+    QStringList paths(const std::vector<qsizetype>& positions) const;
+
+private:
+    std::vector<const FolderFiles*> m_listings; // the non-empty ones
+    std::vector<qsizetype> m_starts;             // where each of them starts in the pool
+    qsizetype m_size = 0;
+};
+
 // Lists the folder's ordinary files into files, whose folder text names it (ending in the
 // separator), as appendOrdinaryFiles decides which entries those are. A missing folder, or a path
 // that is no folder, gives none; any other failure to list throws Failure (the names read before

@@ -109,39 +109,11 @@ qsizetype ListingCache::fileCount() const {
 }
 
 QStringList ListingCache::paths(const std::vector<qsizetype>& positions) const {
-    // Where each row's files start among the positions.
-    std::vector<qsizetype> starts;
-    starts.reserve(m_rowFiles.size());
-    qsizetype start = 0;
-    for (const Files& files : m_rowFiles) {
-        starts.push_back(start);
-        start += files ? files->size() : 0;
-    }
-    // The listing holding a position, and the file's place in it. Empty rows share a start with
-    // the next one; the row holding the position is the last of them.
-    auto place = [&](qsizetype position) {
-        const auto row = std::upper_bound(starts.begin(), starts.end(), position) - 1;
-        return std::pair(m_rowFiles[static_cast<std::size_t>(row - starts.begin())].get(),
-                         position - *row);
-    };
-    QStringList result;
-    result.reserve(static_cast<qsizetype>(positions.size()));
-    // Drawn positions lie anywhere in the listings: what a path a few places ahead reads is
-    // fetched early so that these reads overlap.
-    constexpr std::size_t ahead = 16;
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        if (i + ahead < positions.size()) {
-            const auto [files, at] = place(positions[i + ahead]);
-            files->prefetchEnd(at);
-        }
-        if (i + ahead / 2 < positions.size()) {
-            const auto [files, at] = place(positions[i + ahead / 2]);
-            files->prefetchName(at);
-        }
-        const auto [files, at] = place(positions[i]);
-        result.append(files->at(at));
-    }
-    return result;
+    std::vector<const FolderFiles*> listings;
+    listings.reserve(m_rowFiles.size());
+    for (const Files& files : m_rowFiles)
+        listings.push_back(files.get());
+    return PooledListings(std::move(listings)).paths(positions);
 }
 
 void ListingCache::prime(FolderListing listing) {

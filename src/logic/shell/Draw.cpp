@@ -4,6 +4,7 @@
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "common/Random.h"
+#include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
 #include "deletion/Trash.h"
@@ -23,6 +24,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -96,11 +98,33 @@ private:
     AddFolder::FolderTree& m_disk;
 };
 
-// The files to draw from: the listing of each folder in order, or the files of a list.
+// The files to draw from: each folder's listing in the order of the folders, kept compactly, or
+// the files of a list. A path is made only for a file drawn.
 struct Pool {
-    std::vector<QStringList> listings;
+    std::vector<Delete1::FolderFiles> listings;
+    QStringList listed;
     bool failed = false; // a folder could not be read, or a listed path was refused
     QString source;      // where the files came from, for "no files to draw from in ..."
+
+    Delete1::PooledListings pooled() const {
+        std::vector<const Delete1::FolderFiles*> all;
+        all.reserve(listings.size());
+        for (const Delete1::FolderFiles& files : listings)
+            all.push_back(&files);
+        return Delete1::PooledListings(std::move(all));
+    }
+    qsizetype size() const { return listings.empty() ? listed.size() : pooled().size(); }
+    // The paths at the drawn positions, in their order.
+    QStringList paths(const std::vector<qsizetype>& positions) const {
+        if (listings.empty()) {
+            QStringList drawn;
+            drawn.reserve(static_cast<qsizetype>(positions.size()));
+            for (const qsizetype position : positions)
+                drawn.append(listed.at(position));
+            return drawn;
+        }
+        return pooled().paths(positions);
+    }
 };
 
 // Names each folder without ordinary files, as the window's "There are no files in folder" box.
@@ -148,15 +172,17 @@ Pool poolFromFolders(const Options& options) {
     pool.source = given.join(QStringLiteral(", "));
     // The folders are listed on every core, each into a list of its own; the pool is their
     // listings in the order of the folders, so a seed gives the same draw however they were read.
-    pool.listings.resize(static_cast<std::size_t>(folders.size()));
+    pool.listings.reserve(static_cast<std::size_t>(folders.size()));
+    for (const QString& folder : std::as_const(folders))
+        pool.listings.emplace_back(folder);
     std::vector<QString> failures(pool.listings.size());
     std::atomic<std::size_t> nextFolder{0};
     auto listFolders = [&] {
         for (std::size_t i = nextFolder++; i < pool.listings.size(); i = nextFolder++) {
             try {
-                const QString& folder = folders.at(static_cast<qsizetype>(i));
-                if (!walked.take(folder, pool.listings[i]))
-                    Delete1::appendOrdinaryFiles(folder, pool.listings[i]);
+                Delete1::FolderFiles& files = pool.listings[i];
+                if (!walked.take(files.folder(), files))
+                    Delete1::listOrdinaryFiles(files);
             } catch (const std::exception& failure) {
                 failures[i] = QString::fromUtf8(failure.what());
             }
@@ -210,38 +236,37 @@ Pool poolFromList(const Options& options, bool& unreadable) {
         text += QStringLiteral("thinwick: not taken: ") + refusal + QLatin1Char('\n');
     writeErr(text);
     pool.failed = !listed.refusals.isEmpty();
-    pool.listings.push_back(std::move(listed.files));
+    pool.listed = std::move(listed.files);
     return pool;
 }
 
 // The window's choice rule over the pool's positions, in the order of the listings; without a
-// count (a list taken whole) every file in list order.
-QStringList drawFrom(const Pool& pool, const Options& options) {
-    std::vector<const QString*> items;
-    for (const QStringList& listing : pool.listings)
-        for (const QString& path : listing)
-            items.push_back(&path);
-    QStringList drawn;
+// count (a list taken whole) every position in list order.
+std::vector<qsizetype> drawFrom(const Pool& pool, const Options& options) {
+    const qsizetype size = pool.size();
     if (!options.countGiven) {
-        for (const QString* path : items)
-            drawn.append(*path);
-        return drawn;
+        std::vector<qsizetype> all(static_cast<std::size_t>(size));
+        std::iota(all.begin(), all.end(), qsizetype{0});
+        return all;
     }
     Main::Random::seed(options.seed.value_or(QRandomGenerator::system()->generate64()));
-    const std::vector<qsizetype> chosen = Delete1::choosePositions(
-        static_cast<qsizetype>(items.size()), Main::countValue(options.countText));
-    drawn.reserve(static_cast<qsizetype>(chosen.size()));
-    for (const qsizetype position : chosen)
-        drawn.append(*items[static_cast<std::size_t>(position)]);
-    return drawn;
+    return Delete1::choosePositions(size, Main::countValue(options.countText));
 }
 
-int printDraw(const QStringList& drawn, bool print0, bool failed) {
+int printDraw(const Pool& pool, const std::vector<qsizetype>& drawn, bool print0, bool failed) {
     QByteArray out;
     const char end = print0 ? '\0' : '\n';
-    for (const QString& path : drawn) {
+    auto add = [&](const QString& path) {
         out += QFile::encodeName(path);
         out += end;
+    };
+    if (pool.listings.empty()) {
+        for (const qsizetype position : drawn)
+            add(pool.listed.at(position));
+    } else {
+        pool.pooled().visit(drawn, [&](const Delete1::FolderFiles& files, qsizetype at) {
+            add(files.at(at));
+        });
     }
     if (!writeOut(out)) {
         writeErr(QStringLiteral("thinwick: cannot write the list of files\n"));
@@ -349,13 +374,14 @@ int drawFiles(const Options& options) {
     const Pool pool =
         options.filesFrom.isEmpty() ? poolFromFolders(options) : poolFromList(options, unreadable);
     const bool failed = pool.failed || unreadable;
-    const QStringList drawn = drawFrom(pool, options);
-    if (drawn.isEmpty()) {
+    const std::vector<qsizetype> drawn = drawFrom(pool, options);
+    if (drawn.empty()) {
         if (!unreadable)
             writeErr(QStringLiteral("thinwick: no files to draw from in %1\n").arg(pool.source));
         return failed ? ExitLeftInPlace : ExitDone;
     }
-    return trash ? trashDrawn(drawn, options, failed) : printDraw(drawn, options.print0, failed);
+    return trash ? trashDrawn(pool.paths(drawn), options, failed)
+                 : printDraw(pool, drawn, options.print0, failed);
 }
 
 } // namespace Shell
