@@ -211,6 +211,64 @@ void ListView::setMouseIcon(std::optional<QCursor> icon) {
         setMousePointer(PointerCustom);
 }
 
+void ListView::setLayoutOnlyWhenNeeded(bool onlyWhenNeeded) {
+    m_layoutOnlyWhenNeeded = onlyWhenNeeded;
+    if (!onlyWhenNeeded)
+        layoutNow();
+}
+
+void ListView::doItemsLayout() {
+    // Seen: shown, and some of it inside its window.
+    if (m_layoutOnlyWhenNeeded && (!isVisible() || visibleRegion().isEmpty())) {
+        m_layoutDeferred = true;
+        return;
+    }
+    m_layoutDeferred = false;
+    QTreeView::doItemsLayout();
+}
+
+void ListView::layoutNow() const {
+    if (m_layoutDeferred) {
+        m_layoutDeferred = false;
+        const_cast<ListView*>(this)->QTreeView::doItemsLayout();
+    }
+}
+
+QRect ListView::visualRect(const QModelIndex& index) const {
+    layoutNow();
+    return QTreeView::visualRect(index);
+}
+
+QModelIndex ListView::indexAt(const QPoint& point) const {
+    layoutNow();
+    return QTreeView::indexAt(point);
+}
+
+void ListView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    layoutNow();
+    QTreeView::scrollTo(index, hint);
+}
+
+void ListView::paintEvent(QPaintEvent* event) {
+    layoutNow();
+    QTreeView::paintEvent(event);
+}
+
+QModelIndex ListView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    layoutNow();
+    return QTreeView::moveCursor(action, modifiers);
+}
+
+void ListView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) {
+    layoutNow();
+    QTreeView::setSelection(rect, flags);
+}
+
+QRegion ListView::visualRegionForSelection(const QItemSelection& selection) const {
+    layoutNow();
+    return QTreeView::visualRegionForSelection(selection);
+}
+
 void ListView::mousePressEvent(QMouseEvent* event) {
     QTreeView::mousePressEvent(event);
     const QPoint point = event->position().toPoint();

@@ -83,6 +83,17 @@ public:
     void setMouseIcon(std::optional<QCursor> icon);
     bool hasMouseIcon() const { return m_mouseIcon.has_value(); }
 
+    // A list placed where the user cannot see it lays its rows out only when something needs
+    // the layout (painting once it shows, moving the current row, finding a row by its place):
+    // laying out a million rows costs time and tens of bytes per row.
+    void setLayoutOnlyWhenNeeded(bool onlyWhenNeeded);
+    // True while rows wait to be laid out.
+    bool layoutDeferred() const { return m_layoutDeferred; }
+    void doItemsLayout() override;
+    QRect visualRect(const QModelIndex& index) const override;
+    QModelIndex indexAt(const QPoint& point) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
 signals:
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point);
     void itemClick(int position);
@@ -102,6 +113,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags flags) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -110,8 +125,12 @@ private:
     void checkPosition(int position) const;
     // Asks the window whether it takes the drag or drop; true when it does.
     bool answerDrag(QDropEvent* event);
+    // Lays out the rows now when their layout was put off.
+    void layoutNow() const;
 
     RowsModel m_model;
+    bool m_layoutOnlyWhenNeeded = false;
+    mutable bool m_layoutDeferred = false;
     int m_mousePointer = 0;
     std::optional<QCursor> m_mouseIcon;
 };
