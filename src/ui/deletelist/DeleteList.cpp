@@ -13,7 +13,11 @@ DeleteListController::DeleteListController(const ListView& sources, TextBox& num
                                            Dialogs& dialogs, const QString& appTitle,
                                            BusyState& busy, QObject* parent)
     : QObject(parent), m_sources(sources), m_number(number), m_deleteList(deleteList),
-      m_summary(summary), m_dialogs(dialogs), m_appTitle(appTitle), m_busy(busy) {}
+      m_summary(summary), m_dialogs(dialogs), m_appTitle(appTitle), m_busy(busy) {
+    // The delete list lies below the window's client area: its rows are laid out only when
+    // something asks where a row is, not for every rebuild.
+    deleteList.setLayoutOnlyWhenNeeded(true);
+}
 
 void DeleteListController::keepListing(Delete1::FolderListing&& listing) {
     m_cache.prime(std::move(listing));
