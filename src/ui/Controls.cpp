@@ -11,20 +11,23 @@
 #include <utility>
 
 int RowsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    if (parent.isValid())
+        return 0;
+    return static_cast<int>(m_compact ? m_drawn.size() : m_rows.size());
 }
 
 QVariant RowsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= m_rows.size() ||
+    if (!index.isValid() || index.row() >= rowCount() ||
         (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
-    return m_rows.at(index.row());
+    return m_compact ? m_drawn.at(index.row()) : m_rows.at(index.row());
 }
 
 bool RowsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (!index.isValid() || index.row() >= m_rows.size() ||
+    if (!index.isValid() || index.row() >= rowCount() ||
         (role != Qt::DisplayRole && role != Qt::EditRole))
         return false;
+    makeTexts();
     QString text = value.toString();
     if (m_rows.at(index.row()) != text) {
         m_rows[index.row()] = std::move(text);
@@ -41,8 +44,9 @@ Qt::ItemFlags RowsModel::flags(const QModelIndex& index) const {
 }
 
 bool RowsModel::insertRows(int row, int count, const QModelIndex& parent) {
-    if (parent.isValid() || count < 1 || row < 0 || row > m_rows.size())
+    if (parent.isValid() || count < 1 || row < 0 || row > rowCount())
         return false;
+    makeTexts();
     beginInsertRows(QModelIndex(), row, row + count - 1);
     m_rows.insert(row, count, QString());
     endInsertRows();
@@ -50,10 +54,13 @@ bool RowsModel::insertRows(int row, int count, const QModelIndex& parent) {
 }
 
 bool RowsModel::removeRows(int row, int count, const QModelIndex& parent) {
-    if (parent.isValid() || count < 1 || row < 0 || row + count > m_rows.size())
+    if (parent.isValid() || count < 1 || row < 0 || row + count > rowCount())
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
-    m_rows.remove(row, count);
+    if (m_compact)
+        m_drawn.remove(row, count);
+    else
+        m_rows.remove(row, count);
     endRemoveRows();
     return true;
 }
@@ -61,16 +68,40 @@ bool RowsModel::removeRows(int row, int count, const QModelIndex& parent) {
 void RowsModel::appendRows(const QStringList& texts) {
     if (texts.isEmpty())
         return;
+    makeTexts();
     const auto first = static_cast<int>(m_rows.size());
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(texts.size()) - 1);
     m_rows.append(texts);
     endInsertRows();
 }
 
+QStringList RowsModel::stringList() const {
+    return m_compact ? m_drawn.paths() : m_rows;
+}
+
 void RowsModel::setStringList(QStringList rows) {
     beginResetModel();
     m_rows = std::move(rows);
+    m_drawn = {};
+    m_compact = false;
     endResetModel();
+}
+
+void RowsModel::setDrawnFiles(Delete1::DrawnFiles rows) {
+    beginResetModel();
+    m_rows = {};
+    m_drawn = std::move(rows);
+    m_compact = true;
+    endResetModel();
+}
+
+void RowsModel::makeTexts() {
+    // The texts stay as they were: no row changes, so the views need no notice.
+    if (m_compact) {
+        m_rows = m_drawn.paths();
+        m_drawn = {};
+        m_compact = false;
+    }
 }
 
 QVariant RowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -123,6 +154,10 @@ void ListView::addRows(const QStringList& texts) {
 
 void ListView::setRows(QStringList rows) {
     m_model.setStringList(std::move(rows));
+}
+
+void ListView::setRows(Delete1::DrawnFiles rows) {
+    m_model.setDrawnFiles(std::move(rows));
 }
 
 void ListView::checkPosition(int position) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deletelist/DrawnFiles.h"
+
 #include <QAbstractListModel>
 #include <QCursor>
 #include <QGroupBox>
@@ -30,12 +32,20 @@ public:
     void setHeading(const QString& heading);
     // Appends the texts as rows after the last one: one insertion, one notice.
     void appendRows(const QStringList& texts);
-    const QStringList& stringList() const { return m_rows; }
+    QStringList stringList() const;
     // Replaces every row; the view starts afresh.
     void setStringList(QStringList rows);
+    // Replaces every row by the drawn files' paths, kept compactly until a row is changed or
+    // added: a path is made when a row is read.
+    void setDrawnFiles(Delete1::DrawnFiles rows);
 
 private:
+    // Turns compact rows into texts, before a change that only texts can take.
+    void makeTexts();
+
     QStringList m_rows;
+    Delete1::DrawnFiles m_drawn;
+    bool m_compact = false;
     QString m_heading;
 };
 
@@ -53,7 +63,10 @@ public:
     void addRows(const QStringList& texts);
     // Replaces every row in one step; much faster than adding rows one by one.
     void setRows(QStringList rows);
+    // The same with the files of a draw, whose paths are made only for the rows read.
+    void setRows(Delete1::DrawnFiles rows);
     int count() const { return m_model.rowCount(); }
+    // Every row's text.
     QStringList rows() const { return m_model.stringList(); }
     // Throws Failure when the position is not 1..count.
     QString rowText(int position) const;

@@ -57,6 +57,13 @@ void SummaryBox::setLines(const QStringList& lines, const QString& ending) {
     reset(m_model.longestLine());
 }
 
+void SummaryBox::setLines(const Delete1::DrawnFiles& lines, const QString& ending) {
+    const QString before = QAccessible::isActive() ? text() : QString();
+    m_model.setLines(lines, ending);
+    textChanged(before);
+    reset(m_model.longestLine());
+}
+
 const QString& SummaryBox::text() const {
     return m_model.text();
 }

@@ -26,6 +26,7 @@ public:
     // Sets the text to each of lines followed by ending and CR LF, the last line included,
     // without building it: the lines are shared with the caller. text() builds it when asked.
     void setLines(const QStringList& lines, const QString& ending);
+    void setLines(const Delete1::DrawnFiles& lines, const QString& ending);
     const QString& text() const;
 
     // The lines as shown; a text that ends in a line break has an empty line after it.
