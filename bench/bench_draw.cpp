@@ -163,13 +163,13 @@ int main(int argc, char* argv[]) {
         QStringList drawn;
         report("draw", n,
                medianMs([&] { form.deleteList().listingCache().expire(); },
-                        [&] { drawn = form.deleteList().randomFileList(); }));
+                        [&] { drawn = form.deleteList().randomFileList().paths(); }));
         if (drawn.size() != expected)
             fail(QStringLiteral("draw for N=%1 gave %2 paths").arg(n).arg(drawn.size()));
         // ... and from the listings kept for unchanged folders, as for a keystroke in the
         // number box (folders changed less than two seconds ago are listed anyway).
         report("draw-kept-listings", n,
-               medianMs([&] { drawn = form.deleteList().randomFileList(); }));
+               medianMs([&] { drawn = form.deleteList().randomFileList().paths(); }));
 
         // The parts of a rebuild, one by one, to show where its time goes.
         report("sample", n, medianMs([&] {

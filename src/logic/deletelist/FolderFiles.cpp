@@ -13,6 +13,20 @@ QByteArrayView FolderFiles::name(qsizetype i) const {
     return QByteArrayView(m_names.constData() + begin, m_ends[at] - begin);
 }
 
+qsizetype FolderFiles::nameLength(qsizetype i) const {
+    const QByteArrayView bytes = name(i);
+    if (m_ascii)
+        return bytes.size();
+    // Names are valid UTF-8: every byte but a continuation byte starts a character, and one of
+    // four bytes (from U+10000 on) takes two UTF-16 code units.
+    qsizetype units = 0;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        units += (byte & 0xC0) == 0x80 ? 0 : (byte >= 0xF0 ? 2 : 1);
+    }
+    return units;
+}
+
 QString FolderFiles::at(qsizetype i) const {
     const QByteArrayView bytes = name(i);
     if (!m_ascii)

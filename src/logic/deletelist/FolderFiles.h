@@ -25,6 +25,8 @@ public:
     bool isEmpty() const { return m_ends.empty(); }
     // The name of file i (0-based) as its UTF-8 bytes.
     QByteArrayView name(qsizetype i) const;
+    // The length of name i in UTF-16 code units, as at(i) holds it after the folder.
+    qsizetype nameLength(qsizetype i) const;
     // The full path of file i: the folder followed by the name.
     QString at(qsizetype i) const;
     // Every full path, in listing order.

@@ -108,12 +108,8 @@ qsizetype ListingCache::fileCount() const {
     return count;
 }
 
-QStringList ListingCache::paths(const std::vector<qsizetype>& positions) const {
-    std::vector<const FolderFiles*> listings;
-    listings.reserve(m_rowFiles.size());
-    for (const Files& files : m_rowFiles)
-        listings.push_back(files.get());
-    return PooledListings(std::move(listings)).paths(positions);
+DrawnFiles ListingCache::drawn(const std::vector<qsizetype>& positions) const {
+    return DrawnFiles(m_rowFiles, positions);
 }
 
 void ListingCache::prime(FolderListing listing) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "deletelist/DrawnFiles.h"
 #include "deletelist/FolderFiles.h"
 
 namespace Delete1 {
@@ -69,8 +70,8 @@ private:
 // taken; otherwise the folder is listed again. A listing primed by a walk is taken as it is by
 // the next pass, the rebuild right after the walk, without a second look at the folder; later
 // passes hold it to the same rule. A pass keeps only the folders its rows list, and the next pass
-// after expire() lists every folder afresh. Listings are kept compactly (FolderFiles); a path is
-// made only for a file drawn.
+// after expire() lists every folder afresh. Listings are kept compactly (FolderFiles), and the
+// files drawn from them share them (DrawnFiles).
 class ListingCache {
 public:
     // Starts a pass over the source rows (their texts as the list holds them).
@@ -86,9 +87,9 @@ public:
     qsizetype rowCount() const { return static_cast<qsizetype>(m_rowFiles.size()); }
     // Total number of files over all rows.
     qsizetype fileCount() const;
-    // The full paths at the given positions (each below fileCount()) of the pool, the rows'
-    // listings taken in row order, in the order of the positions.
-    QStringList paths(const std::vector<qsizetype>& positions) const;
+    // The files at the given positions (each below fileCount()) of the pool, the rows' listings
+    // taken in row order, in the order of the positions; they share the listings.
+    DrawnFiles drawn(const std::vector<qsizetype>& positions) const;
     // Folders listed from disk, and listings reused, in the current pass.
     int listedCount() const { return m_listed; }
     int reusedCount() const { return m_reused; }

@@ -99,22 +99,40 @@ private:
     QString m_text;
 };
 
+// How the shared forms read their lines: a list of texts, or drawn files made into paths when
+// asked.
+qsizetype lineSize(const QStringList& lines, qsizetype i) {
+    return lines[i].size();
+}
+qsizetype lineSize(const DrawnFiles& lines, qsizetype i) {
+    return lines.length(i);
+}
+const QString& lineAt(const QStringList& lines, qsizetype i) {
+    return lines[i];
+}
+QString lineAt(const DrawnFiles& lines, qsizetype i) {
+    return lines.at(i);
+}
+
 // Lines shared with the caller, each followed by the ending and CR LF; the text is built once,
 // when first asked for.
-class SharedLines final : public SummaryTextModel::Storage {
+template <class Lines> class SharedLines final : public SummaryTextModel::Storage {
 public:
-    SharedLines(const QStringList& lines, const QString& ending)
+    SharedLines(const Lines& lines, const QString& ending)
         : m_lines(lines), m_ending(ending), m_textBuilt(lines.isEmpty()) {
-        // One pass over the lines' sizes, which the list holds beside each line.
+        // One pass over the lines' sizes, known without making the lines.
         m_starts.clear();
         m_starts.reserve(static_cast<std::size_t>(lines.size()) + 1);
         const qsizetype extra = ending.size() + LineBreak.size();
         qsizetype offset = 0;
+        qsizetype longestLength = -1;
         for (qsizetype i = 0; i < lines.size(); ++i) {
             m_starts.push_back(offset);
-            const qsizetype length = lines[i].size();
-            if (length > lines[m_longest].size())
+            const qsizetype length = lineSize(lines, i);
+            if (length > longestLength) {
+                longestLength = length;
                 m_longest = i;
+            }
             offset += length + extra;
         }
         m_starts.push_back(offset);
@@ -132,10 +150,10 @@ public:
     qsizetype lineLength(qsizetype line) const override {
         if (line >= m_lines.size())
             return 0;
-        return m_lines[line].size() + m_ending.size();
+        return lineSize(m_lines, line) + m_ending.size();
     }
     QString lineText(qsizetype line) const override {
-        return line < m_lines.size() ? m_lines[line] + m_ending : QString();
+        return line < m_lines.size() ? lineAt(m_lines, line) + m_ending : QString();
     }
     QString range(qsizetype from, qsizetype to) const override {
         if (m_textBuilt)
@@ -151,7 +169,7 @@ private:
             const qsizetype start = lineStart(line);
             if (start >= to)
                 break;
-            const QString& path = m_lines[line];
+            const auto& path = lineAt(m_lines, line);
             appendOverlap(out, path, start, from, to);
             appendOverlap(out, m_ending, start + path.size(), from, to);
             appendOverlap(out, LineBreak, start + path.size() + m_ending.size(), from, to);
@@ -159,7 +177,7 @@ private:
         return out;
     }
 
-    QStringList m_lines;
+    Lines m_lines;
     QString m_ending;
     mutable QString m_text;
     mutable bool m_textBuilt;
@@ -180,7 +198,11 @@ bool SummaryTextModel::setText(const QString& text) {
 }
 
 void SummaryTextModel::setLines(const QStringList& lines, const QString& ending) {
-    m_storage = std::make_unique<SharedLines>(lines, ending);
+    m_storage = std::make_unique<SharedLines<QStringList>>(lines, ending);
+}
+
+void SummaryTextModel::setLines(const DrawnFiles& lines, const QString& ending) {
+    m_storage = std::make_unique<SharedLines<DrawnFiles>>(lines, ending);
 }
 
 const QString& SummaryTextModel::text() const {

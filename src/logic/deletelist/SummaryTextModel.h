@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deletelist/DrawnFiles.h"
+
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -9,8 +11,9 @@ namespace Delete1 {
 
 // The text of the summary box, read line by line without ever being built whole unless asked.
 // It is held in one of two ways behind the same readings: a text set as it is (lines break at
-// CR LF, LF or a lone CR), or lines shared with the caller, each followed by an ending and CR LF
-// (the rebuild's form: a million paths cost no copy). Offsets count UTF-16 code units.
+// CR LF, LF or a lone CR), or lines shared with the caller (texts, or drawn files whose paths are
+// made only for the lines read), each followed by an ending and CR LF (the rebuild's form: a
+// million paths cost no copy). Offsets count UTF-16 code units.
 class SummaryTextModel {
 public:
     SummaryTextModel();
@@ -21,6 +24,8 @@ public:
     // False when the model already holds exactly this text as a text of its own: nothing changed.
     bool setText(const QString& text);
     void setLines(const QStringList& lines, const QString& ending);
+    // The same over drawn files, whose paths are made only for the lines read.
+    void setLines(const DrawnFiles& lines, const QString& ending);
     // The whole text; in the shared-lines form it is built on the first call and kept.
     const QString& text() const;
     // True while the model holds shared lines rather than a text of its own.

@@ -34,7 +34,7 @@ void DeleteListController::CorrelateListviewsWrapper() {
         m_cache.clear();
         return;
     }
-    QStringList result;
+    Delete1::DrawnFiles result;
     trap.run(106, [&] { result = randomFileList(); });
     // Both controls are filled in one step each rather than row by row, and share the result:
     // the summary box shows each path with the ending after it without copying the text.

@@ -42,8 +42,8 @@ public:
     // Pools the ordinary files of every source row and draws from them for the count in the
     // number box. The rows that yield no file are named in one message box at the end. A folder
     // unchanged since it was last listed is not read again. The window repaints during a long
-    // listing; its input waits until the draw is made.
-    QStringList randomFileList();
+    // listing; its input waits until the draw is made. The files come as paths made when read.
+    Delete1::DrawnFiles randomFileList();
 
     // The number box: a change saves the count and draws again; leaving it empty sets 1.
     void numberChanged();

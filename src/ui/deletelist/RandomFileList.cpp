@@ -60,7 +60,7 @@ QString noFilesMessage(const QStringList& folders) {
 
 } // namespace Delete1
 
-QStringList DeleteListController::randomFileList() {
+Delete1::DrawnFiles DeleteListController::randomFileList() {
     using namespace Delete1;
     Main::ErrorTrap trap(m_dialogs, Location::randomFileList);
     const QChar separator = Main::nativeSeparator();
@@ -105,9 +105,9 @@ QStringList DeleteListController::randomFileList() {
         });
     }
 
-    // Choosing by the logic's rule over positions in the rows' listings taken in order; a path
-    // is made only for each file chosen.
-    QStringList result;
+    // Choosing by the logic's rule over positions in the rows' listings taken in order; the files
+    // chosen share the listings, and a path is made only when it is read.
+    DrawnFiles result;
     const qsizetype c = cache.fileCount();
     if (c == 0)
         return result;
@@ -116,6 +116,6 @@ QStringList DeleteListController::randomFileList() {
     const bool whole = takesWholePool(c, count);
     std::vector<qsizetype> chosen;
     trap.run(whole ? 170 : 148, [&] { chosen = choosePositions(c, count); });
-    trap.run(whole ? 176 : 162, [&] { result = cache.paths(chosen); });
+    trap.run(whole ? 176 : 162, [&] { result = cache.drawn(chosen); });
     return result;
 }
