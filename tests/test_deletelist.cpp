@@ -5,6 +5,7 @@
 #include "common/Random.h"
 #include "common/Settings.h"
 #include "deletelist/DeleteList.h"
+#include "deletelist/DrawnFiles.h"
 #include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/RandomFileList.h"
@@ -311,6 +312,85 @@ private slots:
         QCOMPARE(cache.drawn({4, 0, 3, 2}).paths(),
                  QStringList({pool[4], pool[0], pool[3], pool[2]}));
         QVERIFY(cache.drawn({}).isEmpty());
+    }
+
+    void drawnFilesArePathsMadeWhenRead() {
+        // Three listings, the middle one empty; positions run through the files in order.
+        auto a = std::make_shared<Delete1::FolderFiles>(QStringLiteral("/a/"));
+        for (const char* name : {"one", "two", "\xF0\x9F\x98\x80 three"})
+            a->append(QByteArrayView(name));
+        auto b = std::make_shared<Delete1::FolderFiles>(QStringLiteral("/b b/"));
+        b->append(QByteArrayView("four"));
+        b->append(QByteArrayView("f\xC3\xBCnf"));
+        const Delete1::DrawnFiles drawn({a, std::make_shared<Delete1::FolderFiles>("/e/"), b},
+                                        {4, 0, 2, 3});
+        const QStringList expected{QString::fromUtf8("/b b/f\u00fcnf"), "/a/one",
+                                   QString::fromUtf8("/a/\U0001F600 three"), "/b b/four"};
+        QCOMPARE(drawn.size(), 4);
+        QCOMPARE(drawn.paths(), expected);
+        const std::vector<qsizetype> lengths{9, 6, 11, 9};
+        for (qsizetype i = 0; i < drawn.size(); ++i) {
+            QCOMPARE(drawn.at(i), expected[i]);
+            QCOMPARE(drawn.length(i), lengths[static_cast<std::size_t>(i)]);
+        }
+        // A copy keeps its files when the other loses some.
+        Delete1::DrawnFiles pruned = drawn;
+        pruned.remove(1, 2);
+        QCOMPARE(pruned.paths(), QStringList({expected[0], expected[3]}));
+        QCOMPARE(drawn.paths(), expected);
+        QVERIFY(Delete1::DrawnFiles({a}, {}).isEmpty());
+    }
+
+    void theDrawnDeleteListTakesEditsAsTexts() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "f", named(4));
+        Window w("10");
+        w.form.addSourceFolder(folder);
+        w.form.list.CorrelateListviewsWrapper();
+        const QString p = folder + "/";
+        QCOMPARE(sorted(w.form.ListView3->rows()),
+                 QStringList({p + "f0.jpg", p + "f1.jpg", p + "f2.jpg", p + "f3.jpg"}));
+        QStringList rows = w.form.ListView3->rows();
+        // The delete key takes out the selected file only; the summary still names all four.
+        w.form.ListView3->selectRow(2);
+        QTest::keyClick(w.form.ListView3, Qt::Key_Delete);
+        rows.removeAt(1);
+        QCOMPARE(w.form.ListView3->rows(), rows);
+        QCOMPARE(w.form.Text4->lineCount(), 5);
+        // A row changed or added takes its text; the others keep theirs.
+        w.form.ListView3->setRowText(1, QStringLiteral("/x/changed"));
+        w.form.ListView3->addRow(QStringLiteral("/x/added"));
+        rows[0] = QStringLiteral("/x/changed");
+        rows.append(QStringLiteral("/x/added"));
+        QCOMPARE(w.form.ListView3->rows(), rows);
+        QCOMPARE(w.form.ListView3->rowText(2), rows[1]);
+    }
+
+    void theUnseenDeleteListIsLaidOutOnlyWhenAsked() {
+        QTemporaryDir root;
+        const QString folder = makeFolder(root, "f", named(5));
+        Window w("10");
+        w.form.resize(400, 300);
+        // Below its window's edge, as in the window.
+        w.form.ListView3->setGeometry(0, 1000, 300, 100);
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        w.form.addSourceFolder(folder);
+        w.form.list.CorrelateListviewsWrapper();
+        QCoreApplication::processEvents();
+        QVERIFY(w.form.ListView3->layoutDeferred());
+        // Moving the current row needs the layout: it is made then.
+        w.form.ListView3->selectRow(2);
+        QTest::keyClick(w.form.ListView3, Qt::Key_Down);
+        QCOMPARE(w.form.ListView3->selectedRow(), 3);
+        QVERIFY(!w.form.ListView3->layoutDeferred());
+        // Brought into view, it lays out a new draw to paint it.
+        w.form.list.CorrelateListviewsWrapper();
+        QCoreApplication::processEvents();
+        QVERIFY(w.form.ListView3->layoutDeferred());
+        w.form.ListView3->move(0, 0);
+        QVERIFY(QTest::qWaitFor([&] { return !w.form.ListView3->layoutDeferred(); }));
+        QCOMPARE(w.form.ListView3->indexAt(QPoint(5, 2)).row(), 0);
     }
 
     void settledOnlyOutsideTheRacyWindow_data() {

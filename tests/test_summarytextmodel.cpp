@@ -1,10 +1,12 @@
 // The summary text as the box reads it, without a box (GUILESS): a text of its own split at its
 // line breaks, and shared lines with an ending that read exactly as the text they make.
+#include "deletelist/DrawnFiles.h"
 #include "deletelist/SummaryText.h"
 #include "deletelist/SummaryTextModel.h"
 
 #include <QRandomGenerator>
 #include <QTest>
+#include <memory>
 
 using Delete1::SummaryTextModel;
 
@@ -48,18 +50,42 @@ private slots:
         QCOMPARE(shown, lines);
     }
 
+    void sharedLinesReadAsTheSummaryText_data() {
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("texts") << false;
+        QTest::newRow("drawn files") << true;
+    }
     void sharedLinesReadAsTheSummaryText() {
         // The rebuild hands the rows over with their ending; every reading of the box must be
         // the text the rows make, the same as when that text is set whole.
-        const QStringList rows = paths(50) << QString::fromUtf8("/tmp/ünï \U0001F600.png");
+        QFETCH(bool, drawn);
+        const QString odd = QString::fromUtf8("/tmp/\u00fcn\u00ef \U0001F600.png");
+        const QStringList rows = QStringList{odd} + paths(50);
+        // The same rows as drawn files: the odd one drawn first from the second listing, the
+        // others in order from the first.
+        auto album =
+            std::make_shared<Delete1::FolderFiles>(QStringLiteral("/home/u/Bilder/Urlaub 2019/"));
+        for (int i = 0; i < 50; ++i)
+            album->append(QStringLiteral("IMG_%1.jpg").arg(i, 6, 10, QChar('0')).toUtf8());
+        auto tmp = std::make_shared<Delete1::FolderFiles>(QStringLiteral("/tmp/"));
+        tmp->append(QByteArrayView("\xC3\xBCn\xC3\xAF \xF0\x9F\x98\x80.png"));
+        std::vector<qsizetype> positions{50};
+        for (qsizetype i = 0; i < 50; ++i)
+            positions.push_back(i);
+        const Delete1::DrawnFiles files({album, nullptr, tmp}, positions);
+
         const QString summary = Delete1::summaryText(rows);
         Delete1::SummaryTextModel shared;
-        shared.setLines(rows, QStringLiteral(" will be deleted."));
+        if (drawn)
+            shared.setLines(files, QStringLiteral(" will be deleted."));
+        else
+            shared.setLines(rows, QStringLiteral(" will be deleted."));
         Delete1::SummaryTextModel whole;
         whole.setText(summary);
         QCOMPARE(shared.size(), summary.size());
         QCOMPARE(shared.lineCount(), rows.size() + 1);
         QCOMPARE(whole.lineCount(), rows.size() + 1);
+        QCOMPARE(shared.longestLine(), 1); // the first path under the album folder
         for (qsizetype line = 0; line < shared.lineCount(); ++line) {
             QCOMPARE(shared.lineStart(line), whole.lineStart(line));
             QCOMPARE(shared.lineText(line), whole.lineText(line));

@@ -80,7 +80,7 @@ public:
 
 private:
     std::vector<const FolderFiles*> m_listings; // the non-empty ones
-    std::vector<qsizetype> m_starts;             // where each of them starts in the pool
+    std::vector<qsizetype> m_starts;            // where each of them starts in the pool
     qsizetype m_size = 0;
 };
 

@@ -264,9 +264,8 @@ int printDraw(const Pool& pool, const std::vector<qsizetype>& drawn, bool print0
         for (const qsizetype position : drawn)
             add(pool.listed.at(position));
     } else {
-        pool.pooled().visit(drawn, [&](const Delete1::FolderFiles& files, qsizetype at) {
-            add(files.at(at));
-        });
+        pool.pooled().visit(
+            drawn, [&](const Delete1::FolderFiles& files, qsizetype at) { add(files.at(at)); });
     }
     if (!writeOut(out)) {
         writeErr(QStringLiteral("thinwick: cannot write the list of files\n"));
