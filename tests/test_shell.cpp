@@ -1,6 +1,8 @@
 // The command line (GUILESS): the built program run with arguments, against real folders and the
 // real trash under a temporary XDG_DATA_HOME, its run records under a temporary XDG_STATE_HOME.
 #include "TestSupport.h"
+#include "common/Random.h"
+#include "deletelist/Sampling.h"
 #include "deletion/RunRecord.h"
 
 #include <QCoreApplication>
@@ -222,6 +224,42 @@ private slots:
         for (const QString& path : drawn)
             QVERIFY2((subfolders ? m_withSub : m_ordinary).contains(QDir::cleanPath(path)),
                      qPrintable(path));
+    }
+
+    void aSeedDrawsTheRulesPositionsInFolderOrder_data() {
+        QTest::addColumn<bool>("subfolders");
+        QTest::newRow("folders named") << false;
+        QTest::newRow("a chain of subfolders") << true;
+    }
+    void aSeedDrawsTheRulesPositionsInFolderOrder() {
+        // The pool is each folder's files in listing order, the folders as named (or as the walk
+        // finds them: here one subfolder per level); the draw is the choice rule's positions in
+        // that pool.
+        QFETCH(bool, subfolders);
+        const QTemporaryDir root;
+        const QString a = root.path() + QStringLiteral("/a");
+        const QString b = a + QStringLiteral("/b");
+        for (int i = 0; i < 4; ++i)
+            TestEnv::makeFile(a + QStringLiteral("/a%1 \u00e4").arg(i));
+        for (int i = 0; i < 5; ++i)
+            TestEnv::makeFile(b + QStringLiteral("/b%1").arg(i));
+        QStringList pool;
+        for (const QString& folder : {a, b}) {
+            for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Unsorted))
+                pool.append(folder + QLatin1Char('/') + name);
+        }
+        const QStringList named =
+            subfolders ? QStringList{QStringLiteral("--subfolders"), a} : QStringList{a, b};
+        const Result result =
+            thinwick(QStringList{QStringLiteral("--count"), QStringLiteral("6"),
+                                 QStringLiteral("--seed"), QStringLiteral("977")} +
+                     named);
+        QCOMPARE(result.status, 0);
+        Main::Random::seed(977);
+        QStringList expected;
+        for (const qsizetype position : Delete1::choosePositions(pool.size(), 6))
+            expected.append(pool.at(position));
+        QCOMPARE(lines(result.out, '\n'), expected);
     }
 
     void sameSeedSameDraw() {
