@@ -48,22 +48,44 @@ void ListingCache::beginBuild(const QStringList& rows) {
     m_listed = 0;
     m_reused = 0;
     ++m_pass;
+    m_nextPrimed = 0;
+    // Room for the walk's listings at once, rather than growing the table as they join it (they
+    // often replace listings of the same folders: the table is not made larger than that).
+    m_entries.reserve(std::max(m_entries.size(), static_cast<qsizetype>(m_primed.size())));
     m_rowFiles.assign(static_cast<std::size_t>(rows.size()), Files());
+}
+
+bool ListingCache::takePrimed(const QString& folder, Files& rowFiles) {
+    // The next listing in the walk's order, or the one just taken (a row given twice in a row).
+    Primed* primed = nullptr;
+    if (m_nextPrimed < m_primed.size() && m_primed[m_nextPrimed].folder == folder)
+        primed = &m_primed[m_nextPrimed++];
+    else if (m_nextPrimed > 0 && m_primed[m_nextPrimed - 1].folder == folder)
+        primed = &m_primed[m_nextPrimed - 1];
+    if (primed == nullptr)
+        return false;
+    if (!primed->taken) {
+        // It joins the kept listings in place of any older one of the folder.
+        primed->taken = true;
+        primed->entry.pass = m_pass;
+        m_entries.insert(primed->folder, primed->entry);
+    }
+    rowFiles = primed->entry.files;
+    return true;
 }
 
 void ListingCache::list(qsizetype row, const QString& folder) {
     Files& rowFiles = m_rowFiles.at(static_cast<std::size_t>(row));
+    if (takePrimed(folder, rowFiles)) {
+        // Read by the walk a moment ago, in this same click.
+        ++m_reused;
+        return;
+    }
     auto found = m_entries.find(folder);
     if (found == m_entries.end())
         found = m_entries.insert(folder, Entry());
     found->pass = m_pass;
     Entry& entry = *found;
-    if (entry.primed) {
-        // Read by the walk a moment ago, in this same click.
-        ++m_reused;
-        rowFiles = entry.files;
-        return;
-    }
     FolderStamp stamp;
     // The stamp is read before the listing: a change made while listing moves it past what is
     // kept, so the next pass lists again.
@@ -89,8 +111,9 @@ void ListingCache::list(qsizetype row, const QString& folder) {
 
 void ListingCache::endBuild() {
     m_entries.removeIf([this](const auto& entry) { return entry.value().pass != m_pass; });
-    for (Entry& entry : m_entries)
-        entry.primed = false;
+    // The walk's listings this pass did not take are forgotten.
+    m_primed.clear();
+    m_nextPrimed = 0;
 }
 
 const FolderFiles& ListingCache::files(qsizetype row) const {
@@ -115,20 +138,22 @@ DrawnFiles ListingCache::drawn(const std::vector<qsizetype>& positions) const {
 void ListingCache::prime(FolderListing listing) {
     const bool settled = settledWhenListed(listing.stamp, listing.listedAtNsec);
     // Kept to the end of the next pass, and beyond it when a row of that pass lists it.
-    m_entries.insert(listing.folder,
-                     Entry{listing.stamp, settled,
-                           std::make_shared<const FolderFiles>(std::move(listing.files)), 0, true});
+    m_primed.push_back({std::move(listing.folder),
+                        Entry{listing.stamp, settled,
+                              std::make_shared<const FolderFiles>(std::move(listing.files)), 0},
+                        false});
 }
 
 void ListingCache::expire() {
-    for (Entry& entry : m_entries) {
+    for (Entry& entry : m_entries)
         entry.reusable = false;
-        entry.primed = false;
-    }
+    m_primed.clear();
 }
 
 void ListingCache::clear() {
     m_entries = {};
+    m_primed = {};
+    m_nextPrimed = 0;
     m_rowFiles = {};
     m_listed = 0;
     m_reused = 0;

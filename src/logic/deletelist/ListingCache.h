@@ -108,12 +108,22 @@ private:
         FolderStamp stamp;
         bool reusable = false;
         Files files;
-        // The pass that last listed or reused it; none (0) for a listing primed since.
+        // The pass that last listed or reused it.
         quint64 pass = 0;
-        // Primed by a walk since the last pass: taken without a look at the folder.
-        bool primed = false;
     };
+    // A listing a walk handed over, waiting for the next pass; taken, it joins the table.
+    struct Primed {
+        QString folder;
+        Entry entry;
+        bool taken = false;
+    };
+    // Takes the walk's listing of the folder for the row, when there is one; true when taken.
+    bool takePrimed(const QString& folder, Files& rowFiles);
     QHash<QString, Entry> m_entries;
+    // In the order the walk read the folders, which is the order of the rows it adds: each row
+    // looks at the next one first, so the click's rebuild finds them without a table.
+    std::vector<Primed> m_primed;
+    std::size_t m_nextPrimed = 0;
     std::vector<Files> m_rowFiles;
     quint64 m_pass = 0;
     int m_listed = 0;
