@@ -56,11 +56,19 @@ void ListingCache::beginBuild(const QStringList& rows) {
 }
 
 bool ListingCache::takePrimed(const QString& folder, Files& rowFiles) {
-    // The next listing in the walk's order, or the one just taken (a row given twice in a row).
+    // One of the next few listings in the walk's order (a row the walk read under another text,
+    // such as the chosen folder's, is passed over), or the one just taken (a row given twice in a
+    // row).
+    constexpr std::size_t LookAhead = 4;
     Primed* primed = nullptr;
-    if (m_nextPrimed < m_primed.size() && m_primed[m_nextPrimed].folder == folder)
-        primed = &m_primed[m_nextPrimed++];
-    else if (m_nextPrimed > 0 && m_primed[m_nextPrimed - 1].folder == folder)
+    for (std::size_t i = m_nextPrimed; i < m_primed.size() && i < m_nextPrimed + LookAhead; ++i) {
+        if (m_primed[i].folder == folder) {
+            primed = &m_primed[i];
+            m_nextPrimed = i + 1;
+            break;
+        }
+    }
+    if (primed == nullptr && m_nextPrimed > 0 && m_primed[m_nextPrimed - 1].folder == folder)
         primed = &m_primed[m_nextPrimed - 1];
     if (primed == nullptr)
         return false;
