@@ -2,6 +2,7 @@
 
 #include "common/ErrorReport.h"
 
+#include <QAccessible>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -253,8 +254,10 @@ void ListView::setLayoutOnlyWhenNeeded(bool onlyWhenNeeded) {
 }
 
 void ListView::doItemsLayout() {
-    // Seen: shown, and some of it inside its window.
-    if (m_layoutOnlyWhenNeeded && (!isVisible() || visibleRegion().isEmpty())) {
+    // Seen: shown, and some of it inside its window. An assistive technology reads the rows
+    // from the layout: while one is active the rows are laid out as usual.
+    if (m_layoutOnlyWhenNeeded && !QAccessible::isActive() &&
+        (!isVisible() || visibleRegion().isEmpty())) {
         m_layoutDeferred = true;
         return;
     }
