@@ -26,6 +26,24 @@ void appendId(QByteArray& text, const char* key, const FileId& id) {
     text += ']';
 }
 
+void appendBirth(QByteArray& text, const Birth& born) {
+    if (!born.known())
+        return;
+    text += ",\"born\":[";
+    text += QByteArray::number(born.seconds);
+    text += ',';
+    text += QByteArray::number(born.nanoseconds);
+    text += ']';
+}
+
+Birth birthOf(const QJsonValue& value) {
+    const QJsonArray pair = value.toArray();
+    if (pair.size() != 2)
+        return {};
+    return {static_cast<qint64>(pair.at(0).toDouble()),
+            static_cast<quint32>(pair.at(1).toDouble())};
+}
+
 FileId idOf(const QJsonValue& value) {
     const QJsonArray pair = value.toArray();
     if (pair.size() != 2)
@@ -41,6 +59,7 @@ Entry entryOf(const QJsonObject& object) {
     entry.trashed = decoded(object.value(QStringLiteral("to")));
     entry.folder = idOf(object.value(QStringLiteral("folder")));
     entry.file = idOf(object.value(QStringLiteral("file")));
+    entry.folderBorn = birthOf(object.value(QStringLiteral("born")));
     if (object.contains(QStringLiteral("real")))
         entry.realFolder = decoded(object.value(QStringLiteral("real")));
     return entry;
@@ -64,23 +83,48 @@ QByteArray quoted(const QByteArray& text) {
     return '"' + text + '"';
 }
 
-// One entry as a line of JSON, built in one buffer: a run writes one per file.
+void appendEncoded(QByteArray& out, const QByteArray& bytes) {
+    // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX.
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+            (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+            byte == '~' || byte == '/') {
+            out += c;
+        } else {
+            out += '%';
+            out += Hex[byte >> 4U];
+            out += Hex[byte & 0xFU];
+        }
+    }
+}
+
+// One entry as a line of JSON, appended to one buffer: a run writes one per file.
+void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArray& trashed,
+                     const Entry& ids, const QByteArray& realFolder) {
+    out.reserve(out.size() + 3 * (original.size() + trashed.size() + realFolder.size()) + 128);
+    out += "{\"from\":\"";
+    appendEncoded(out, original);
+    out += "\",\"to\":\"";
+    appendEncoded(out, trashed);
+    out += '"';
+    appendId(out, ",\"folder\":[", ids.folder);
+    appendId(out, ",\"file\":[", ids.file);
+    if (!realFolder.isEmpty()) {
+        out += ",\"real\":\"";
+        appendEncoded(out, realFolder);
+        out += '"';
+    }
+    appendBirth(out, ids.folderBorn);
+    out += "}\n";
+}
+
 QByteArray entryText(const Entry& entry) {
     QByteArray text;
-    text.reserve(3 * (entry.original.size() + entry.trashed.size()) + 96);
-    text += "{\"from\":\"";
-    text += encoded(entry.original);
-    text += "\",\"to\":\"";
-    text += encoded(entry.trashed);
-    text += '"';
-    appendId(text, ",\"folder\":[", entry.folder);
-    appendId(text, ",\"file\":[", entry.file);
-    if (!entry.realFolder.isEmpty()) {
-        text += ",\"real\":\"";
-        text += encoded(entry.realFolder);
-        text += '"';
-    }
-    text += "}\n";
+    appendEntryLine(
+        text, QFile::encodeName(entry.original), QFile::encodeName(entry.trashed), entry,
+        entry.realFolder.isEmpty() ? QByteArray() : QFile::encodeName(entry.realFolder));
     return text;
 }
 

@@ -3,10 +3,11 @@
 namespace Delete1 {
 
 void RunTally::count(const QString& path, const ShellDeleteResult& result,
-                     RunRecord::Recorder& record) {
-    if (result.moved)
-        record.add(path, result.trashedPath);
-    else if (Delete1::leftInPlace(result))
+                     RunRecord::Recorder* record) {
+    if (result.moved) {
+        if (record != nullptr)
+            record->add(path, result.trashedPath);
+    } else if (Delete1::leftInPlace(result))
         leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
     else if (result.gone)
         ++gone;

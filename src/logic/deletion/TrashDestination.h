@@ -94,4 +94,11 @@ private:
 // The path's parent folder ("/" for a path in the root).
 QByteArray parentOf(const QByteArray& path);
 
+// An absolute path with "." and ".." taken out as written (a path without them as it is).
+QByteArray withoutDots(const QByteArray& path);
+
+// The folder's device, inode, birth time and resolved path (kept only when it differs), all of the
+// one folder the path leads to; zeros when it cannot be opened.
+FolderLook lookAtFolder(const QByteArray& folder);
+
 } // namespace TrashDestination
