@@ -2,6 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -148,8 +149,14 @@ signals:
 
 private:
     static constexpr int Steps = 10000;
+    static constexpr qint64 FrameMs = 16;
+    // Shows the value and text now, or a frame later when they were shown less than a frame ago.
+    void showSoon(bool now);
+    void showNow();
     double m_value = 0;
     QString m_text;
+    QElapsedTimer m_sinceShown;
+    bool m_pending = false;
 };
 
 class PushButton : public QPushButton {

@@ -5,6 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <array>
+#include <charconv>
+
 namespace RunRecord::Text {
 
 namespace {
@@ -16,13 +19,20 @@ QString decoded(const QJsonValue& value) {
     return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
 }
 
+// A number in decimal, without a string of its own.
+template <typename Number> void appendNumber(QByteArray& text, Number number) {
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    text.append(digits.data(), end - digits.data());
+}
+
 void appendId(QByteArray& text, const char* key, const FileId& id) {
     if (!id.known())
         return;
     text += key;
-    text += QByteArray::number(id.device);
+    appendNumber(text, id.device);
     text += ',';
-    text += QByteArray::number(id.inode);
+    appendNumber(text, id.inode);
     text += ']';
 }
 
@@ -30,9 +40,9 @@ void appendBirth(QByteArray& text, const Birth& born) {
     if (!born.known())
         return;
     text += ",\"born\":[";
-    text += QByteArray::number(born.seconds);
+    appendNumber(text, born.seconds);
     text += ',';
-    text += QByteArray::number(born.nanoseconds);
+    appendNumber(text, born.nanoseconds);
     text += ']';
 }
 
@@ -84,20 +94,32 @@ QByteArray quoted(const QByteArray& text) {
 }
 
 void appendEncoded(QByteArray& out, const QByteArray& bytes) {
-    // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX.
+    // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX. Written
+    // through a pointer: a run encodes two paths per file.
+    static constexpr auto Kept = [] {
+        std::array<bool, 256> kept{};
+        for (int c = 0; c < 256; ++c)
+            kept.at(static_cast<std::size_t>(c)) = (c >= 'a' && c <= 'z') ||
+                                                   (c >= 'A' && c <= 'Z') ||
+                                                   (c >= '0' && c <= '9') || c == '-' ||
+                                                   c == '.' || c == '_' || c == '~' || c == '/';
+        return kept;
+    }();
     static constexpr char Hex[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char* to = out.data() + start;
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-            (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
-            byte == '~' || byte == '/') {
-            out += c;
+        if (Kept[byte]) {
+            *to++ = c;
         } else {
-            out += '%';
-            out += Hex[byte >> 4U];
-            out += Hex[byte & 0xFU];
+            *to++ = '%';
+            *to++ = Hex[byte >> 4U];
+            *to++ = Hex[byte & 0xFU];
         }
     }
+    out.resize(to - out.constData());
 }
 
 // One entry as a line of JSON, appended to one buffer: a run writes one per file.

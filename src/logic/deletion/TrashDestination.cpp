@@ -24,6 +24,8 @@ namespace {
 // The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
 // are kept as written.
 QByteArray cleanAbsolute(const QByteArray& path) {
+    if (path.startsWith('/') && !path.contains("//") && (path.size() == 1 || !path.endsWith('/')))
+        return path; // clean already, as the paths of a list are
     QByteArray full = path;
     if (!full.startsWith('/')) {
         char cwd[PATH_MAX];
@@ -303,7 +305,13 @@ bool Destinations::findTop(const Entry& entry, QByteArray realParent,
 }
 
 bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result) {
-    to.homeTrash = dataHome() + "/Trash";
+    // The home trash's path follows the environment; it is made again only when that changed.
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
+        m_xdgDataHome = xdg;
+        m_homeTrash = dataHome() + "/Trash";
+    }
+    to.homeTrash = m_homeTrash;
     QByteArray realParent;
     const MountTable::Mount* mount = nullptr;
     to.home = isHome(entry, to.homeTrash, realParent, mount);

@@ -89,6 +89,9 @@ private:
     Look m_homeLook;
     QByteArray m_homeFound; // the path looked at: files/ or its nearest existing ancestor
     bool m_homeKnown = false;
+    // XDG_DATA_HOME as last read, and the home trash's path made from it.
+    QByteArray m_xdgDataHome;
+    QByteArray m_homeTrash;
 };
 
 // The path's parent folder ("/" for a path in the root).

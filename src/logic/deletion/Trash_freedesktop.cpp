@@ -175,7 +175,9 @@ public:
             return false;
         const QByteArray info = TrashEntry::infoText(m_to.recordedPath);
         // A name already found taken in this run goes straight to its next number.
-        for (int attempt = m_state.nextNumber.contains(m_entry.name) ? 1 : 0;; ++attempt) {
+        const bool taken =
+            !m_state.nextNumber.isEmpty() && m_state.nextNumber.contains(m_entry.name);
+        for (int attempt = taken ? 1 : 0;; ++attempt) {
             if (attempt == NameAttempts) {
                 m_result.reason =
                     QStringLiteral("no free name for it in the trash %1").arg(shown(m_trash->path));
