@@ -310,12 +310,16 @@ void ProgressBar::showSoon(bool now) {
     }
 }
 
+int ProgressBar::steps(double value) {
+    return static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0));
+}
+
 void ProgressBar::showNow() {
     m_pending = false;
     m_sinceShown.start();
     // The repaint is left to the next pass of the message loop.
     setUpdatesEnabled(false);
-    setValue(static_cast<int>(std::lround(std::clamp(m_value, 0.0, 100.0) * Steps / 100.0)));
+    setValue(steps(m_value));
     setUpdatesEnabled(true);
     update();
 }

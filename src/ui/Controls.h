@@ -140,6 +140,8 @@ public:
     explicit ProgressBar(QWidget* parent = nullptr);
     void setValueF(double value);
     double valueF() const { return m_value; }
+    // The value in steps as last set; the bar itself takes it within a frame (see setValueF).
+    int value() const { return steps(m_value); }
     void setBarText(const QString& text);
     QString text() const override { return m_text; }
 
@@ -150,6 +152,7 @@ signals:
 private:
     static constexpr int Steps = 10000;
     static constexpr qint64 FrameMs = 16;
+    static int steps(double value);
     // Shows the value and text now, or a frame later when they were shown less than a frame ago.
     void showSoon(bool now);
     void showNow();

@@ -99,10 +99,9 @@ void appendEncoded(QByteArray& out, const QByteArray& bytes) {
     static constexpr auto Kept = [] {
         std::array<bool, 256> kept{};
         for (int c = 0; c < 256; ++c)
-            kept.at(static_cast<std::size_t>(c)) = (c >= 'a' && c <= 'z') ||
-                                                   (c >= 'A' && c <= 'Z') ||
-                                                   (c >= '0' && c <= '9') || c == '-' ||
-                                                   c == '.' || c == '_' || c == '~' || c == '/';
+            kept.at(static_cast<std::size_t>(c)) =
+                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
         return kept;
     }();
     static constexpr char Hex[] = "0123456789ABCDEF";

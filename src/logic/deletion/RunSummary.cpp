@@ -14,6 +14,8 @@ void RunTally::count(const QString& path, const ShellDeleteResult& result,
 }
 
 void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
+    if (result.neverMoved)
+        return;
     if (result.restored) {
         ++restored;
         if (!result.reason.isEmpty())
