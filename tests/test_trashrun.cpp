@@ -1,7 +1,9 @@
 // The deletion run shared by the window and the command line (GUILESS): tally, record, stop
 // request, progress, and the trash made durable before the record and the closing message.
 #include "TestSupport.h"
+#include "deletion/PutBack.h"
 #include "deletion/RunRecord.h"
+#include "deletion/RunSummary.h"
 #include "deletion/Trash.h"
 #include "deletion/TrashRun.h"
 
@@ -12,7 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <stdexcept>
+
+#include <csignal>
+#include <sys/wait.h>
 #include <tuple>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -41,6 +48,20 @@ private:
     DesktopTrash m_trash;
 };
 
+// The real trash whose flush fails as a full disk would make it.
+class FailingFlushTrash : public Trash {
+public:
+    TrashResult moveToTrash(const QString& path) override { return m_trash.moveToTrash(path); }
+    void flush() override { throw std::runtime_error("No space left on device"); }
+
+private:
+    DesktopTrash m_trash;
+};
+
+QStringList trashInfoNames() {
+    return QDir(TestEnv::dataHome() + QStringLiteral("/Trash/info")).entryList(QDir::Files);
+}
+
 } // namespace
 
 class TrashRunTest : public QObject {
@@ -61,6 +82,7 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_root = m_dir->path();
         QDir(RunRecord::runsFolder()).removeRecursively();
+        QDir(TestEnv::dataHome() + QStringLiteral("/Trash")).removeRecursively();
     }
     void cleanup() { m_dir.reset(); }
 
@@ -145,6 +167,101 @@ private slots:
         QVERIFY(!QFileInfo::exists(paths.at(0)));
         QVERIFY(QFileInfo::exists(paths.at(1)) && QFileInfo::exists(paths.at(2)));
         QCOMPARE(run.closingMessage(), QStringLiteral("Done."));
+    }
+
+    // A run killed right after a file's rename has it in its record already; one killed after the
+    // line but before the rename leaves the file in place, and put-back passes over it silently
+    // (its orphan information file removed). Either way every file ends up in its place.
+    void killedAroundTheRenameLosesNothing_data() {
+        QTest::addColumn<bool>("afterRename");
+        QTest::addColumn<int>("restored");
+        QTest::newRow("after the rename") << true << 2;
+        QTest::newRow("before the rename") << false << 1;
+    }
+    void killedAroundTheRenameLosesNothing() {
+        QFETCH(bool, afterRename);
+        QFETCH(int, restored);
+        const QStringList paths{file(QStringLiteral("1.txt")), file(QStringLiteral("2.txt")),
+                                file(QStringLiteral("3.txt"))};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            DesktopTrash trash;
+            const auto killAtSecond = [&](const QString& path) {
+                if (path == paths.at(1))
+                    ::raise(SIGKILL);
+            };
+            (afterRename ? trash.afterMove : trash.beforeMove) = killAtSecond;
+            Delete1::TrashRun run(trash);
+            run.run(paths);
+            ::_exit(0);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QCOMPARE(QFileInfo::exists(paths.at(1)), !afterRename);
+        const std::optional<RunRecord::Run> run = RunRecord::load(QString());
+        QVERIFY(run.has_value());
+        QVERIFY(!run->finished);
+        QCOMPARE(run->entries.size(), std::size_t{2});
+        Delete1::PutBackTally tally;
+        for (const RunRecord::Entry& entry : run->entries)
+            tally.count(entry, Delete1::putBack(entry));
+        QCOMPARE(tally.restored, restored);
+        QCOMPARE(tally.stayed, QStringList());
+        QCOMPARE(tally.missing, QStringList());
+        for (const QString& path : paths)
+            QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        QCOMPARE(trashInfoNames(), QStringList());
+    }
+
+    // While a run is moving files its record cannot be put back; once it has ended it can.
+    void runningRunIsNotPutBack() {
+        const QString a = file(QStringLiteral("a.txt"));
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(a);
+        QString reason;
+        QVERIFY(!RunRecord::load(run.runId(), &reason, RunRecord::Access::PutBack).has_value());
+        QVERIFY2(reason.contains(QStringLiteral("still moving files")), qPrintable(reason));
+        run.finish();
+        QVERIFY(RunRecord::load(run.runId(), &reason, RunRecord::Access::PutBack).has_value());
+    }
+
+    // A flush that fails still leaves the run recorded as finished, and is reported once.
+    void failedFlushStillWritesTheRecord() {
+        const QString a = file(QStringLiteral("a.txt"));
+        FailingFlushTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(a);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, run.finish());
+        run.finish();
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QVERIFY(record->finished);
+        QCOMPARE(record->entries.size(), std::size_t{1});
+    }
+
+    // A folder with the recorded device and inode but another birth time (removed and made
+    // again, its inode number reused) is another folder: the file stays in the trash.
+    void folderBornAgainIsAnotherFolder() {
+        const QString a = file(QStringLiteral("sub/a.txt"));
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(a);
+        run.finish();
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value() && record->entries.size() == 1);
+        RunRecord::Entry entry = record->entries.front();
+        if (!entry.folderBorn.known())
+            QSKIP("the file system keeps no birth times");
+        entry.folderBorn.seconds -= 3600;
+        const Delete1::PutBackResult result = Delete1::putBack(entry);
+        QVERIFY(!result.restored);
+        QVERIFY2(result.reason.contains(QStringLiteral("another folder")),
+                 qPrintable(result.reason));
+        QVERIFY(!QFileInfo::exists(a));
+        QVERIFY(Delete1::putBack(record->entries.front()).restored);
+        QVERIFY(QFileInfo::exists(a));
     }
 };
 

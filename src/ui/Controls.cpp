@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <cmath>
 #include <utility>
 
@@ -383,16 +384,38 @@ ProgressBar::ProgressBar(QWidget* parent) : QProgressBar(parent) {
 
 void ProgressBar::setValueF(double value) {
     m_value = value;
-    // QProgressBar repaints at once on every visible step; a long run sets the value per file, so
-    // the repaint is left to the next pass of the message loop instead.
-    setUpdatesEnabled(false);
-    setValue(static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0)));
-    setUpdatesEnabled(true);
+    // A run sets the value and the text per file. QProgressBar measures its text for every new
+    // value and may repaint at once, so the bar takes what it is given at most once a frame (its
+    // ends at once) and what came in between a frame later; the window repaints no more often.
+    showSoon(value <= 0.0 || value >= 100.0);
     emit valueSet(value);
 }
 
 void ProgressBar::setBarText(const QString& text) {
     m_text = text;
-    update();
+    showSoon(false);
     emit textSet(text);
+}
+
+void ProgressBar::showSoon(bool now) {
+    if (now || !m_sinceShown.isValid() || m_sinceShown.elapsed() >= FrameMs) {
+        showNow();
+    } else if (!m_pending) {
+        m_pending = true;
+        QTimer::singleShot(FrameMs, this, &ProgressBar::showNow);
+    }
+}
+
+int ProgressBar::steps(double value) {
+    return static_cast<int>(std::lround(std::clamp(value, 0.0, 100.0) * Steps / 100.0));
+}
+
+void ProgressBar::showNow() {
+    m_pending = false;
+    m_sinceShown.start();
+    // The repaint is left to the next pass of the message loop.
+    setUpdatesEnabled(false);
+    setValue(steps(m_value));
+    setUpdatesEnabled(true);
+    update();
 }

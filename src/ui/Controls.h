@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMimeData>
@@ -171,6 +172,8 @@ public:
     explicit ProgressBar(QWidget* parent = nullptr);
     void setValueF(double value);
     double valueF() const { return m_value; }
+    // The value in steps as last set; the bar itself takes it within a frame (see setValueF).
+    int value() const { return steps(m_value); }
     void setBarText(const QString& text);
     QString text() const override { return m_text; }
 
@@ -180,8 +183,15 @@ signals:
 
 private:
     static constexpr int Steps = 10000;
+    static constexpr qint64 FrameMs = 16;
+    static int steps(double value);
+    // Shows the value and text now, or a frame later when they were shown less than a frame ago.
+    void showSoon(bool now);
+    void showNow();
     double m_value = 0;
     QString m_text;
+    QElapsedTimer m_sinceShown;
+    bool m_pending = false;
 };
 
 class PushButton : public QPushButton {

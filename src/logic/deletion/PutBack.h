@@ -9,6 +9,9 @@ namespace Delete1 {
 struct PutBackResult {
     bool restored = false; // the file is back at its original path (or was already)
     bool missing = false;  // it is no longer in the trash (emptied meanwhile)
+    // It never went: a run killed between recording the move and making it left the file in
+    // its place and its information file in the trash (now removed). Not counted either way.
+    bool neverMoved = false;
     // Why it stayed in the trash ("refused: …" for a record that names no trash entry of this
     // user's), why it is not there, or for a file put back what it left in the trash.
     QString reason;

@@ -205,6 +205,28 @@ QByteArray infoPath(int infoFolder, const QByteArray& infoName, const QByteArray
     return {};
 }
 
+// Whether the folder was born when the record says (a folder removed and made again may reuse
+// the inode number); true when either side does not know.
+bool sameBirth(int folder, const RunRecord::Birth& recorded) {
+#ifdef STATX_BTIME
+    struct statx sx {};
+    if (!recorded.known() || ::statx(folder, "", AT_EMPTY_PATH, STATX_BTIME, &sx) != 0 ||
+        (sx.stx_mask & STATX_BTIME) == 0)
+        return true;
+    return sx.stx_btime.tv_sec == recorded.seconds && sx.stx_btime.tv_nsec == recorded.nanoseconds;
+#else
+    (void)folder;
+    (void)recorded;
+    return true;
+#endif
+}
+
+// Whether an information file's path names the original: exactly, or in its resolved folder.
+bool namesOriginal(const QByteArray& named, const QByteArray& original,
+                   const QByteArray& resolvedFolder, const QByteArray& base) {
+    return named == original || (!resolvedFolder.isEmpty() && named == resolvedFolder + '/' + base);
+}
+
 // Makes the folder again from its nearest existing ancestor, one component at a time, each opened
 // without following a link.
 Fd makeFolder(const QByteArray& path, QString& reason) {
@@ -253,7 +275,8 @@ Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& ca
     for (const QByteArray& path : candidates) {
         Fd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};
-        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && sameFile(st, entry.folder))
+        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && sameFile(st, entry.folder) &&
+            sameBirth(fd.get(), entry.folderBorn))
             return fd;
         if (fd.valid() || (errno != ENOENT))
             gone = false;
@@ -298,6 +321,13 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
         const QByteArray folder = realFolder.isEmpty() ? parentOf(original) : realFolder;
         if (entry.file.known() && ::lstat((folder + '/' + base).constData(), &there) == 0 &&
             sameFile(there, entry.file)) {
+            // Its information file still naming it, with nothing in files/: the run was killed
+            // after recording the move and before making it. The file never left.
+            if (!present && !named.isEmpty() && namesOriginal(named, original, folder, base)) {
+                ::unlinkat(trash.info.get(), (name + InfoSuffix).constData(), 0);
+                result.neverMoved = true;
+                return result;
+            }
             result.restored = true;
             return result;
         }
@@ -315,7 +345,7 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
         realFolder.isEmpty()
             ? QFile::encodeName(QDir(QFile::decodeName(parentOf(original))).canonicalPath())
             : realFolder;
-    if (named != original && (resolvedFolder.isEmpty() || named != resolvedFolder + '/' + base))
+    if (!namesOriginal(named, original, resolvedFolder, base))
         return refuse(QStringLiteral("its trash information names %1, not %2")
                           .arg(shown(named), shown(original)));
     if (!isPlain(named))

@@ -13,6 +13,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace RunRecord {
 
@@ -20,7 +21,9 @@ namespace {
 
 const QString Suffix = QStringLiteral(".json");
 const QString JournalSuffix = QStringLiteral(".journal");
-const QString LockName = QStringLiteral(".lock");
+// Held by a put-back of the run, and by the trash run while its journal is open.
+const QString LockSuffix = QStringLiteral(".lock");
+const QString RunningSuffix = QStringLiteral(".running");
 constexpr int NumbersPerMillisecond = 100;
 // The start of a record, where its time stands (format 2 writes it before the files).
 constexpr qint64 HeaderBytes = 512;
@@ -133,16 +136,24 @@ std::vector<Dated> datedRuns() {
     return runs;
 }
 
-void prune(const QString& keep) {
-    // A put-back in progress keeps every record; the next run prunes.
-    QLockFile lock(runsFolder() + QLatin1Char('/') + LockName);
+// Whether another process holds the lock file (a lock left by a process that is gone is taken
+// and removed).
+bool heldElsewhere(const QString& path) {
+    QLockFile lock(path);
     lock.setStaleLockTime(0);
-    if (!lock.tryLock())
-        return;
+    return !lock.tryLock(0) && lock.error() == QLockFile::LockFailedError;
+}
+
+void prune(const QString& keep) {
+    // A run being put back, or still moving files, keeps its record; the next run prunes.
     const std::vector<Dated> runs = datedRuns();
     int others = 0;
     for (const Dated& run : runs) {
         if (run.id == keep || others++ < Kept - 1)
+            continue;
+        QLockFile lock(pathOf(run.id, LockSuffix));
+        lock.setStaleLockTime(0);
+        if (!lock.tryLock(0) || heldElsewhere(pathOf(run.id, RunningSuffix)))
             continue;
         QFile::remove(pathOf(run.id));
         QFile::remove(pathOf(run.id, JournalSuffix));
@@ -218,16 +229,6 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
     };
     if (const QString fault = prepareFolder(false); !fault.isEmpty())
         return fail(QStringLiteral("the runs folder cannot be trusted: ") + fault);
-    std::shared_ptr<QLockFile> lock;
-    if (access == Access::PutBack) {
-        if (!QFileInfo::exists(runsFolder()))
-            return fail(QStringLiteral("no run is recorded in %1").arg(runsFolder()));
-        lock = std::make_shared<QLockFile>(runsFolder() + QLatin1Char('/') + LockName);
-        lock->setStaleLockTime(0);
-        if (!lock->lock())
-            return fail(
-                QStringLiteral("cannot take the lock of the runs folder %1").arg(runsFolder()));
-    }
     QString wanted = id;
     if (wanted.endsWith(Suffix))
         wanted.chop(Suffix.size());
@@ -238,6 +239,20 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
         wanted = all.front().id;
     } else if (!isRunId(wanted)) {
         return fail(QStringLiteral("\"%1\" is not the name of a run").arg(id));
+    }
+    std::shared_ptr<QLockFile> lock;
+    if (access == Access::PutBack) {
+        // A run still moving files is not put back under its feet; another put-back of it is
+        // waited for.
+        if (heldElsewhere(pathOf(wanted, RunningSuffix)))
+            return fail(QStringLiteral("the run %1 is still moving files to the trash; put it "
+                                       "back once it has ended")
+                            .arg(wanted));
+        lock = std::make_shared<QLockFile>(pathOf(wanted, LockSuffix));
+        lock->setStaleLockTime(0);
+        if (!lock->lock())
+            return fail(QStringLiteral("cannot take the lock of the run %1 in %2")
+                            .arg(wanted, runsFolder()));
     }
     Run run;
     run.id = wanted;
@@ -269,6 +284,12 @@ struct Recorder::Journal {
     qint64 size = 0;
     qint64 used = 0;
     QString error;
+    bool opened = false;  // open() was called
+    bool created = false; // and made the journal file, which is this run's
+    // Held while the journal is open: put-back leaves a run that is still going alone.
+    std::unique_ptr<QLockFile> running;
+    // The line being written, its room kept from file to file.
+    QByteArray line;
     // The folders files left, by path: their identity and resolved path, looked up once each.
     QHash<QString, std::pair<FileId, QString>> folders;
 
@@ -299,6 +320,13 @@ struct Recorder::Journal {
             return;
         std::memcpy(map + used, line.constData(), static_cast<std::size_t>(line.size()));
         used += line.size();
+    }
+    // What was written from `at` on is taken back.
+    void rewind(qint64 at) {
+        if (map == nullptr || at > used)
+            return;
+        std::memset(map + at, 0, static_cast<std::size_t>(used - at));
+        used = at;
     }
     // The journal cut to what was written, and closed.
     void close() {
@@ -344,15 +372,44 @@ void Recorder::add(const QString& original, const QString& trashed) {
     entry.folder = known->first;
     entry.realFolder = known->second;
     entry.file = identityOf(trashed, false);
-    if (m_count++ == 0)
+    if (!m_journal->opened)
         open();
+    ++m_count;
     m_journal->append(Text::entryText(entry));
+}
+
+void Recorder::aboutToMove(const MoveNotice& notice) {
+    Journal& journal = *m_journal;
+    if (!journal.opened)
+        open();
+    Entry ids;
+    ids.folder = {notice.folder.device, notice.folder.inode};
+    ids.folderBorn = {notice.folder.bornSeconds, notice.folder.bornNanoseconds};
+    ids.file = {notice.device, notice.inode};
+    journal.line.resize(0);
+    Text::appendEntryLine(journal.line, notice.original, notice.trashed, ids, notice.folder.real);
+    m_toldAt = journal.used;
+    journal.append(journal.line);
+    m_told = true;
+}
+
+void Recorder::notMoved() {
+    if (std::exchange(m_told, false))
+        m_journal->rewind(m_toldAt);
+}
+
+bool Recorder::takeTold() {
+    if (!std::exchange(m_told, false))
+        return false;
+    ++m_count;
+    return true;
 }
 
 void Recorder::open() {
     // The first moved file opens the journal under a fresh id: no record of another run is ever
     // written over, even by a run started in the same millisecond.
     Journal& journal = *m_journal;
+    journal.opened = true;
     journal.error = prepareFolder(true);
     m_run.time = now();
     const QString stamp = m_run.time.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
@@ -371,7 +428,13 @@ void Recorder::open() {
     if (journal.error.isEmpty() && !journal.file.isOpen())
         journal.error = QStringLiteral("no free name for the record in %1: %2")
                             .arg(runsFolder(), journal.file.errorString());
-    if (journal.file.isOpen() && journal.mapTo(Journal::FirstSize))
+    if (!journal.file.isOpen())
+        return;
+    journal.created = true;
+    journal.running = std::make_unique<QLockFile>(pathOf(m_run.id, RunningSuffix));
+    journal.running->setStaleLockTime(0);
+    journal.running->tryLock(0);
+    if (journal.mapTo(Journal::FirstSize))
         journal.append(Text::headerLine(m_run.time));
 }
 
@@ -383,14 +446,24 @@ void Recorder::relocate(const QString& said, const QString& now) {
 }
 
 QString Recorder::save() {
-    if (m_saved || m_count == 0)
+    if (m_saved)
         return {};
     m_saved = true;
-    m_journal->close();
-    if (!m_journal->error.isEmpty())
-        return m_journal->error; // what the journal holds can still be put back
-    // The journal becomes the record, never replacing another.
-    if (!QFile::rename(pathOf(m_run.id, JournalSuffix), pathOf(m_run.id)))
+    Journal& journal = *m_journal;
+    journal.close();
+    if (m_count == 0) {
+        // Every move told was taken back: no record.
+        if (journal.created)
+            QFile::remove(pathOf(m_run.id, JournalSuffix));
+        journal.running.reset();
+        return {};
+    }
+    if (!journal.error.isEmpty())
+        return journal.error; // what the journal holds can still be put back
+    // The journal becomes the record, never replacing another; then the run is over.
+    const bool named = QFile::rename(pathOf(m_run.id, JournalSuffix), pathOf(m_run.id));
+    journal.running.reset();
+    if (!named)
         return QStringLiteral("cannot name the record %1").arg(pathOf(m_run.id));
     prune(m_run.id);
     return {};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "deletion/Trash.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -34,6 +36,15 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
+// A birth time, where the file system keeps one: a folder removed and made again may get the
+// same inode number, never the same birth time.
+struct Birth {
+    qint64 seconds = 0;
+    quint32 nanoseconds = 0;
+    [[nodiscard]] bool known() const { return seconds != 0 || nanoseconds != 0; }
+    bool operator==(const Birth&) const = default;
+};
+
 struct Entry {
     Entry() = default;
     Entry(QString originalPath, QString trashedPath)
@@ -41,6 +52,7 @@ struct Entry {
     QString original;   // absolute path the file had
     QString trashed;    // where it is in the trash
     FileId folder;      // the folder it left
+    Birth folderBorn;   // that folder's birth time, when known
     FileId file;        // the file itself
     QString realFolder; // that folder's resolved path, when it differs from the original's folder
 };
@@ -51,7 +63,7 @@ struct Run {
     std::vector<Entry> entries;
     bool finished = true; // false for a run known only from its journal (it was cut short)
     // Held from load(id, reason, Access::PutBack) until the run is dropped: no other put-back of
-    // any run goes on meanwhile.
+    // this run goes on meanwhile.
     std::shared_ptr<const void> lock;
 };
 
@@ -77,24 +89,35 @@ QString update(const Run& run);
 QStringList ids();
 
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
-// there is none or it cannot be read. Access::PutBack first waits for any other put-back to end.
+// there is none or it cannot be read. Access::PutBack refuses a run whose trash run is still
+// going, and waits for any other put-back of the run to end.
 std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read);
 
 // For tests: the clock that dates runs (the real one when empty).
 void setClock(std::function<QDateTime()> clock);
 
-// Records a run's moved files as they move: each add() goes to the run's journal at once, so a run
-// killed at any point leaves a record of every file it moved. save() (or the end of the
+// Records a run's moved files as they move, each in the run's journal at once, so a run killed at
+// any point leaves a record of every file it moved. A trash that tells its moves ahead
+// (MoveWitness) has each line written before the rename and taken back when the move fails; a
+// file killed between the two is named in the journal and still in its place, which put-back
+// tells apart. For other trashes add() records a file after its move. save() (or the end of the
 // recorder's life) turns the journal into the run's record. Nothing is written for a run that
-// moved nothing.
-class Recorder {
+// moved nothing. While the journal is open the run holds a lock that put-back respects.
+class Recorder : public MoveWitness {
 public:
     Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
-    ~Recorder();
+    Recorder(Recorder&&) = delete;
+    Recorder& operator=(Recorder&&) = delete;
+    ~Recorder() override;
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
+    void aboutToMove(const MoveNotice& notice) override;
+    void notMoved() override;
+    // Whether a move was told (and not taken back) since the last call; a told move that
+    // happened counts from here on.
+    bool takeTold();
     // The trash folder `said` was found at `now` (renamed during the run): the entries said to be
     // in it are recorded at their real place. With `now` unknown they stay as they are.
     void relocate(const QString& said, const QString& now);
@@ -112,6 +135,8 @@ private:
     qsizetype m_count = 0;
     std::unique_ptr<Journal> m_journal;
     bool m_saved = false;
+    bool m_told = false;
+    qint64 m_toldAt = 0; // where the told line starts in the journal
 };
 
 } // namespace RunRecord

@@ -5,6 +5,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <array>
+#include <charconv>
+
 namespace RunRecord::Text {
 
 namespace {
@@ -16,14 +19,39 @@ QString decoded(const QJsonValue& value) {
     return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
 }
 
+// A number in decimal, without a string of its own.
+template <typename Number> void appendNumber(QByteArray& text, Number number) {
+    std::array<char, 24> digits{};
+    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+    text.append(digits.data(), end - digits.data());
+}
+
 void appendId(QByteArray& text, const char* key, const FileId& id) {
     if (!id.known())
         return;
     text += key;
-    text += QByteArray::number(id.device);
+    appendNumber(text, id.device);
     text += ',';
-    text += QByteArray::number(id.inode);
+    appendNumber(text, id.inode);
     text += ']';
+}
+
+void appendBirth(QByteArray& text, const Birth& born) {
+    if (!born.known())
+        return;
+    text += ",\"born\":[";
+    appendNumber(text, born.seconds);
+    text += ',';
+    appendNumber(text, born.nanoseconds);
+    text += ']';
+}
+
+Birth birthOf(const QJsonValue& value) {
+    const QJsonArray pair = value.toArray();
+    if (pair.size() != 2)
+        return {};
+    return {static_cast<qint64>(pair.at(0).toDouble()),
+            static_cast<quint32>(pair.at(1).toDouble())};
 }
 
 FileId idOf(const QJsonValue& value) {
@@ -41,6 +69,7 @@ Entry entryOf(const QJsonObject& object) {
     entry.trashed = decoded(object.value(QStringLiteral("to")));
     entry.folder = idOf(object.value(QStringLiteral("folder")));
     entry.file = idOf(object.value(QStringLiteral("file")));
+    entry.folderBorn = birthOf(object.value(QStringLiteral("born")));
     if (object.contains(QStringLiteral("real")))
         entry.realFolder = decoded(object.value(QStringLiteral("real")));
     return entry;
@@ -64,23 +93,59 @@ QByteArray quoted(const QByteArray& text) {
     return '"' + text + '"';
 }
 
-// One entry as a line of JSON, built in one buffer: a run writes one per file.
+void appendEncoded(QByteArray& out, const QByteArray& bytes) {
+    // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX. Written
+    // through a pointer: a run encodes two paths per file.
+    static constexpr auto Kept = [] {
+        std::array<bool, 256> kept{};
+        for (int c = 0; c < 256; ++c)
+            kept.at(static_cast<std::size_t>(c)) =
+                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+        return kept;
+    }();
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size());
+    char* to = out.data() + start;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (Kept[byte]) {
+            *to++ = c;
+        } else {
+            *to++ = '%';
+            *to++ = Hex[byte >> 4U];
+            *to++ = Hex[byte & 0xFU];
+        }
+    }
+    out.resize(to - out.constData());
+}
+
+// One entry as a line of JSON, appended to one buffer: a run writes one per file.
+void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArray& trashed,
+                     const Entry& ids, const QByteArray& realFolder) {
+    out.reserve(out.size() + 3 * (original.size() + trashed.size() + realFolder.size()) + 128);
+    out += "{\"from\":\"";
+    appendEncoded(out, original);
+    out += "\",\"to\":\"";
+    appendEncoded(out, trashed);
+    out += '"';
+    appendId(out, ",\"folder\":[", ids.folder);
+    appendId(out, ",\"file\":[", ids.file);
+    if (!realFolder.isEmpty()) {
+        out += ",\"real\":\"";
+        appendEncoded(out, realFolder);
+        out += '"';
+    }
+    appendBirth(out, ids.folderBorn);
+    out += "}\n";
+}
+
 QByteArray entryText(const Entry& entry) {
     QByteArray text;
-    text.reserve(3 * (entry.original.size() + entry.trashed.size()) + 96);
-    text += "{\"from\":\"";
-    text += encoded(entry.original);
-    text += "\",\"to\":\"";
-    text += encoded(entry.trashed);
-    text += '"';
-    appendId(text, ",\"folder\":[", entry.folder);
-    appendId(text, ",\"file\":[", entry.file);
-    if (!entry.realFolder.isEmpty()) {
-        text += ",\"real\":\"";
-        text += encoded(entry.realFolder);
-        text += '"';
-    }
-    text += "}\n";
+    appendEntryLine(
+        text, QFile::encodeName(entry.original), QFile::encodeName(entry.trashed), entry,
+        entry.realFolder.isEmpty() ? QByteArray() : QFile::encodeName(entry.realFolder));
     return text;
 }
 

@@ -15,6 +15,14 @@ namespace RunRecord::Text {
 QByteArray encoded(const QString& path);
 QByteArray quoted(const QByteArray& text);
 
+// Appends the bytes percent-encoded as encoded() does.
+void appendEncoded(QByteArray& out, const QByteArray& bytes);
+
+// One entry's line appended to `out`, from its paths as bytes on disk: original, trashed and, when
+// it differs from the original's folder, the resolved folder (empty otherwise).
+void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArray& trashed,
+                     const Entry& ids, const QByteArray& realFolder);
+
 // One entry as a line; the first line of a record; a whole record of format 2.
 QByteArray entryText(const Entry& entry);
 QByteArray headerLine(const QDateTime& time);

@@ -3,16 +3,19 @@
 namespace Delete1 {
 
 void RunTally::count(const QString& path, const ShellDeleteResult& result,
-                     RunRecord::Recorder& record) {
-    if (result.moved)
-        record.add(path, result.trashedPath);
-    else if (Delete1::leftInPlace(result))
+                     RunRecord::Recorder* record) {
+    if (result.moved) {
+        if (record != nullptr)
+            record->add(path, result.trashedPath);
+    } else if (Delete1::leftInPlace(result))
         leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
     else if (result.gone)
         ++gone;
 }
 
 void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
+    if (result.neverMoved)
+        return;
     if (result.restored) {
         ++restored;
         if (!result.reason.isEmpty())

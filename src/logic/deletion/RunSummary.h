@@ -14,8 +14,9 @@ namespace Delete1 {
 struct RunTally {
     QStringList leftInPlace; // "path (reason)" of each file that stayed where it was
     qsizetype gone = 0;      // listed files no longer at their path
-    // Counts one file's outcome; a moved file goes into the run's record.
-    void count(const QString& path, const ShellDeleteResult& result, RunRecord::Recorder& record);
+    // Counts one file's outcome; a moved file goes into the run's record unless it is there
+    // already (record null).
+    void count(const QString& path, const ShellDeleteResult& result, RunRecord::Recorder* record);
 };
 
 // What putting a run back did with its files; kept holds the entries still worth recording.

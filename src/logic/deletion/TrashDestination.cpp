@@ -2,6 +2,7 @@
 
 #include "deletion/TrashFolders.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -23,6 +24,8 @@ namespace {
 // The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
 // are kept as written.
 QByteArray cleanAbsolute(const QByteArray& path) {
+    if (path.startsWith('/') && !path.contains("//") && (path.size() == 1 || !path.endsWith('/')))
+        return path; // clean already, as the paths of a list are
     QByteArray full = path;
     if (!full.startsWith('/')) {
         char cwd[PATH_MAX];
@@ -74,6 +77,58 @@ QByteArray walkUpToMountPoint(QByteArray folder, dev_t device) {
 QByteArray parentOf(const QByteArray& path) {
     const qsizetype slash = path.lastIndexOf('/');
     return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+QByteArray withoutDots(const QByteArray& path) {
+    for (qsizetype at = path.indexOf("/."); at >= 0; at = path.indexOf("/.", at + 1)) {
+        const qsizetype after = at + 2;
+        const bool dot = after == path.size() || path.at(after) == '/';
+        const bool dotDot = after < path.size() && path.at(after) == '.' &&
+                            (after + 1 == path.size() || path.at(after + 1) == '/');
+        if (dot || dotDot)
+            return QFile::encodeName(QDir::cleanPath(QFile::decodeName(path)));
+    }
+    return path;
+}
+
+FolderLook lookAtFolder(const QByteArray& folder) {
+    FolderLook look;
+#ifdef O_PATH
+    constexpr int Access = O_PATH; // a folder the user may search but not read is looked at too
+#else
+    constexpr int Access = O_RDONLY;
+#endif
+    const int fd = ::open(folder.constData(), Access | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return look;
+    bool looked = false;
+#ifdef STATX_BTIME
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) == 0) {
+        looked = true;
+        look.device = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+        look.inode = sx.stx_ino;
+        if ((sx.stx_mask & STATX_BTIME) != 0) {
+            look.bornSeconds = sx.stx_btime.tv_sec;
+            look.bornNanoseconds = sx.stx_btime.tv_nsec;
+        }
+    }
+#endif
+    if (struct stat st{}; !looked && ::fstat(fd, &st) == 0) {
+        look.device = st.st_dev;
+        look.inode = st.st_ino;
+    }
+    // Where the opened folder is, as the kernel names it; realpath where /proc is missing.
+    char real[PATH_MAX];
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+    const ssize_t size = ::readlink(link.constData(), real, sizeof real);
+    look.real = size > 0 && static_cast<size_t>(size) < sizeof real && real[0] == '/'
+                    ? QByteArray(real, size)
+                    : realPath(folder);
+    ::close(fd);
+    if (look.real == folder)
+        look.real.clear();
+    return look;
 }
 
 bool lookAt(int at, const char* name, bool follow, Look& look) {
@@ -250,7 +305,13 @@ bool Destinations::findTop(const Entry& entry, QByteArray realParent,
 }
 
 bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result) {
-    to.homeTrash = dataHome() + "/Trash";
+    // The home trash's path follows the environment; it is made again only when that changed.
+    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
+        m_xdgDataHome = xdg;
+        m_homeTrash = dataHome() + "/Trash";
+    }
+    to.homeTrash = m_homeTrash;
     QByteArray realParent;
     const MountTable::Mount* mount = nullptr;
     to.home = isHome(entry, to.homeTrash, realParent, mount);

@@ -89,9 +89,19 @@ private:
     Look m_homeLook;
     QByteArray m_homeFound; // the path looked at: files/ or its nearest existing ancestor
     bool m_homeKnown = false;
+    // XDG_DATA_HOME as last read, and the home trash's path made from it.
+    QByteArray m_xdgDataHome;
+    QByteArray m_homeTrash;
 };
 
 // The path's parent folder ("/" for a path in the root).
 QByteArray parentOf(const QByteArray& path);
+
+// An absolute path with "." and ".." taken out as written (a path without them as it is).
+QByteArray withoutDots(const QByteArray& path);
+
+// The folder's device, inode, birth time and resolved path (kept only when it differs), all of the
+// one folder the path leads to; zeros when it cannot be opened.
+FolderLook lookAtFolder(const QByteArray& folder);
 
 } // namespace TrashDestination

@@ -1,5 +1,7 @@
 #include "deletion/TrashEntry.h"
 
+#include "deletion/RunRecordText.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
@@ -26,21 +28,29 @@ QByteArray cutName(const QByteArray& name, qsizetype size) {
 } // namespace
 
 // time() reads the kernel's coarse clock, which can lag the real one by a tick and so name the
-// second before the move; the real-time clock does not.
+// second before the move; the real-time clock does not. The text is made once per second.
 QByteArray deletionDate() {
+    static thread_local std::time_t madeFor = -1;
+    static thread_local QByteArray made;
     timespec precise{};
     if (::clock_gettime(CLOCK_REALTIME, &precise) != 0)
         return {};
     const std::time_t now = precise.tv_sec;
+    if (now == madeFor)
+        return made;
     std::tm local{};
     char text[32] = {};
     if (::localtime_r(&now, &local) == nullptr ||
         std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local) == 0)
         return {};
-    return text;
+    made = text;
+    madeFor = now;
+    return made;
 }
 
 QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype nameMax) {
+    if (tag.isEmpty() && name.size() <= nameMax - InfoSuffix.size())
+        return name; // fits as it is
     QByteArray stem = name;
     QByteArray extension;
     const qsizetype dot = name.lastIndexOf('.');
@@ -53,8 +63,15 @@ QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype na
 }
 
 QByteArray infoText(const QByteArray& recordedPath) {
-    return QByteArrayLiteral("[Trash Info]\nPath=") + recordedPath.toPercentEncoding("/") +
-           QByteArrayLiteral("\nDeletionDate=") + deletionDate() + '\n';
+    const QByteArray date = deletionDate();
+    QByteArray text;
+    text.reserve(3 * recordedPath.size() + date.size() + 40);
+    text += "[Trash Info]\nPath=";
+    RunRecord::Text::appendEncoded(text, recordedPath);
+    text += "\nDeletionDate=";
+    text += date;
+    text += '\n';
+    return text;
 }
 
 bool writeAll(int fd, const QByteArray& data) {

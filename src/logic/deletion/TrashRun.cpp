@@ -3,6 +3,8 @@
 #include "deletion/ShellDelete.h"
 #include "deletion/Trash.h"
 
+#include <exception>
+
 namespace Delete1 {
 
 void TrashRun::run(const QStringList& paths, const Progress& progress) {
@@ -16,8 +18,25 @@ void TrashRun::run(const QStringList& paths, const Progress& progress) {
     }
 }
 
+TrashRun::TrashRun(Trash& trash) : m_trash(trash) {
+    m_trash.setWitness(&m_record);
+}
+
+TrashRun::~TrashRun() {
+    try {
+        finish();
+    } catch (...) { // NOLINT(bugprone-empty-catch): a run cut short reports nothing more
+    }
+    m_trash.setWitness(nullptr);
+}
+
 void TrashRun::trashOne(const QString& path) {
-    m_tally.count(path, ShellDelete(path, true, m_trash), m_record);
+    const ShellDeleteResult result = ShellDelete(path, true, m_trash);
+    // A trash that told the move ahead has it in the record already; a move told that did not
+    // happen is taken back.
+    if (!result.moved)
+        m_record.notMoved();
+    m_tally.count(path, result, m_record.takeTold() ? nullptr : &m_record);
     ++m_handled;
     followMovedFolders();
 }
@@ -32,11 +51,19 @@ void TrashRun::followMovedFolders() {
 void TrashRun::finish() {
     if (m_finished)
         return;
-    m_finished = true;
-    // The entries first, then the record that names them.
-    m_trash.flush();
+    // The entries made durable first, then the record that names them written; the run counts as
+    // finished only then. A flush that fails still leaves the record written, and is reported.
+    std::exception_ptr flushFailure;
+    try {
+        m_trash.flush();
+    } catch (...) {
+        flushFailure = std::current_exception();
+    }
     followMovedFolders();
     m_recordError = m_record.save();
+    m_finished = true;
+    if (flushFailure)
+        std::rethrow_exception(flushFailure);
 }
 
 QString TrashRun::closingMessage() const {

@@ -24,14 +24,15 @@ public:
     // call requestStop(), which then keeps that path and the rest in place.
     using Progress = std::function<void(qsizetype position, qsizetype count, const QString& path)>;
 
-    explicit TrashRun(Trash& trash) : m_trash(trash) {}
+    // The trash tells the run's record of each move before it happens, where it can.
+    explicit TrashRun(Trash& trash);
     TrashRun(const TrashRun&) = delete;
     TrashRun& operator=(const TrashRun&) = delete;
     TrashRun(TrashRun&&) = delete;
     TrashRun& operator=(TrashRun&&) = delete;
     // A run cut short (the window closed, a failure) is finished here: what moved is durable and
     // recorded.
-    ~TrashRun() { finish(); }
+    ~TrashRun();
 
     // Moves the paths in order until all are handled or a stop is requested.
     void run(const QStringList& paths, const Progress& progress = {});
@@ -41,8 +42,9 @@ public:
     void requestStop() { m_stop = true; }
     [[nodiscard]] bool stopRequested() const { return m_stop; }
 
-    // Ends the run: the trash made durable, then the record written. Called before the closing
-    // message is shown; a second call does nothing.
+    // Ends the run: the trash made durable, then the record written, then the run marked
+    // finished. Called before the closing message is shown; a second call does nothing. A failed
+    // flush is thrown on after the record is written.
     void finish();
 
     // "Done.", the files no longer there and those left in place (see closingMessage).

@@ -88,6 +88,15 @@ struct Trashes {
     // since the kept folders were last looked for at their paths.
     std::vector<std::pair<QString, QString>> moved;
     QElapsedTimer sinceCheck;
+    // The folders files left since the last flush, each looked at when its first file moved.
+    QHash<QByteArray, FolderLook> folders;
+
+    const FolderLook& folderLook(const QByteArray& folder) {
+        auto known = folders.find(folder);
+        if (known == folders.end())
+            known = folders.insert(folder, TrashDestination::lookAtFolder(folder));
+        return *known;
+    }
 
     // A kept trash whose folders are no longer at its path (renamed away, a link put in its place)
     // is said with where it is now and no longer used: the next file finds the trash at its path
@@ -147,10 +156,17 @@ struct Trashes {
 // One call's move of one entry into one trash: the info file first, then the rename.
 class Move {
 public:
+    // The hooks: the witness told before each rename, and the tests' hooks around it.
+    struct Hooks {
+        MoveWitness* witness = nullptr;
+        const std::function<void(const QString&)>& beforeMove;
+        const std::function<void(const QString&)>& afterMove;
+    };
+
     Move(Trashes& state, const Entry& entry, const Destination& to, MadeFolders& made,
-         TrashResult& result, const std::function<void(const QString&)>& beforeMove)
-        : m_state(state), m_entry(entry), m_to(to), m_made(made), m_result(result),
-          m_beforeMove(beforeMove) {}
+         TrashResult& result, const Hooks& hooks)
+        : m_state(state), m_entry(entry), m_to(to), m_made(made), m_result(result), m_hooks(hooks) {
+    }
 
     // True when the entry is in the trash; otherwise the result says why not and nothing moved.
     bool run() {
@@ -159,7 +175,9 @@ public:
             return false;
         const QByteArray info = TrashEntry::infoText(m_to.recordedPath);
         // A name already found taken in this run goes straight to its next number.
-        for (int attempt = m_state.nextNumber.contains(m_entry.name) ? 1 : 0;; ++attempt) {
+        const bool taken =
+            !m_state.nextNumber.isEmpty() && m_state.nextNumber.contains(m_entry.name);
+        for (int attempt = taken ? 1 : 0;; ++attempt) {
             if (attempt == NameAttempts) {
                 m_result.reason =
                     QStringLiteral("no free name for it in the trash %1").arg(shown(m_trash->path));
@@ -181,6 +199,8 @@ public:
 
     [[nodiscard]] const std::shared_ptr<OpenTrash>& trash() const { return m_trash; }
     [[nodiscard]] const QByteArray& trashed() const { return m_trashed; }
+    // The entry's full path in the trash.
+    [[nodiscard]] const QByteArray& trashedPath() const { return m_trashedPath; }
     [[nodiscard]] const QByteArray& infoName() const { return m_infoName; }
 
 private:
@@ -207,10 +227,9 @@ private:
             return Step::NameTaken;
         if (fd < 0 && errno == ENOENT && !m_foundAgain)
             return findTrashAgain(); // info/ went
-        const QByteArray infoPath = m_trash->path + "/info/" + m_infoName;
         if (fd < 0) {
             m_result.reason = QStringLiteral("cannot create the trash information file %1: %2")
-                                  .arg(shown(infoPath), errorText(errno));
+                                  .arg(shown(infoPathOf()), errorText(errno));
             fail();
             return Step::Failed;
         }
@@ -219,7 +238,7 @@ private:
             error = errno;
         if (error != 0) {
             m_result.reason = QStringLiteral("cannot write the trash information file %1: %2")
-                                  .arg(shown(infoPath), errorText(error)) +
+                                  .arg(shown(infoPathOf()), errorText(error)) +
                               removeInfo(*m_trash, m_infoName);
             fail();
             return Step::Failed;
@@ -227,13 +246,29 @@ private:
         return rename();
     }
 
+    [[nodiscard]] QByteArray infoPathOf() const { return m_trash->path + "/info/" + m_infoName; }
+
+    // The info file is complete; the witness is told, then the entry is renamed into files/.
     Step rename() {
-        if (m_beforeMove)
-            m_beforeMove(m_entry.path);
+        m_trashedPath = m_trash->path + "/files/" + m_trashed;
+        if (m_hooks.witness != nullptr) {
+            const QByteArray original = TrashDestination::withoutDots(m_entry.full);
+            m_hooks.witness->aboutToMove(
+                {original, m_trashedPath, static_cast<quint64>(m_entry.before.device),
+                 static_cast<quint64>(m_entry.before.inode),
+                 m_state.folderLook(TrashDestination::parentOf(original))});
+        }
+        if (m_hooks.beforeMove)
+            m_hooks.beforeMove(m_entry.path);
         if (NoReplace::rename(AT_FDCWD, m_entry.full.constData(), m_trash->files.get(),
-                              m_trashed.constData()) == 0)
+                              m_trashed.constData()) == 0) {
+            if (m_hooks.afterMove)
+                m_hooks.afterMove(m_entry.path);
             return Step::Moved;
+        }
         const int error = errno;
+        if (m_hooks.witness != nullptr)
+            m_hooks.witness->notMoved();
         const QString leftover = removeInfo(*m_trash, m_infoName);
         if (error == EEXIST && leftover.isEmpty())
             return Step::NameTaken; // an entry without an info file holds the name in files/
@@ -257,16 +292,17 @@ private:
     const Destination& m_to;
     MadeFolders& m_made;
     TrashResult& m_result;
-    const std::function<void(const QString&)>& m_beforeMove;
+    const Hooks& m_hooks;
     std::shared_ptr<OpenTrash> m_trash;
     QByteArray m_trashed;
+    QByteArray m_trashedPath;
     QByteArray m_infoName;
     bool m_foundAgain = false;
 };
 
 // After the rename: a folder that took the file's place between the look and the rename goes
-// back, so no folder stays in the trash.
-void checkMoved(const Entry& entry, const Move& move, TrashResult& result) {
+// back, so no folder stays in the trash; the witness hears that the file did not move.
+void checkMoved(const Entry& entry, const Move& move, TrashResult& result, MoveWitness* witness) {
     const OpenTrash& trash = *move.trash();
     struct stat moved {};
     if (::fstatat(trash.files.get(), move.trashed().constData(), &moved, AT_SYMLINK_NOFOLLOW) !=
@@ -276,6 +312,8 @@ void checkMoved(const Entry& entry, const Move& move, TrashResult& result) {
         return;
     }
     result.isFolder = true;
+    if (witness != nullptr)
+        witness->notMoved();
     if (NoReplace::rename(trash.files.get(), move.trashed().constData(), AT_FDCWD,
                           entry.full.constData()) == 0) {
         result.trashedPath.clear();
@@ -314,6 +352,7 @@ void DesktopTrash::flush() {
         synced.push_back(st.st_dev);
     }
     m_state->touched.clear();
+    m_state->folders.clear();
     for (const auto& trash : std::as_const(m_state->trashes))
         trash->checkedByPath = false;
     m_state->destinations.reset();
@@ -328,15 +367,16 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
     if (!m_state->destinations.find(entry, to, result))
         return result;
     MadeFolders made;
-    Move move(*m_state, entry, to, made, result, beforeMove);
+    const Move::Hooks hooks{witness(), beforeMove, afterMove};
+    Move move(*m_state, entry, to, made, result, hooks);
     if (!move.run())
         return result;
     made.keep();
     auto& touched = m_state->touched;
     if (std::find(touched.begin(), touched.end(), move.trash()) == touched.end())
         touched.push_back(move.trash());
-    result.trashedPath = shown(move.trash()->path + "/files/" + move.trashed());
-    checkMoved(entry, move, result);
+    result.trashedPath = shown(move.trashedPath());
+    checkMoved(entry, move, result, witness());
     if (!m_state->sinceCheck.isValid() || m_state->sinceCheck.hasExpired(RecheckIntervalMs))
         m_state->checkKept();
     return result;
