@@ -93,6 +93,9 @@ void makeHidden(const QString& path, bool system = false);
 bool canLink();
 // The path as the program shows it: native separators.
 QString native(const QString& path);
+// Whether the trash says where it put a file (the freedesktop trash does; the Recycle Bin does
+// not, so a run's record holds no place and put-back leaves such files to the Recycle Bin).
+bool trashSaysWhere();
 // Whether a file name can exist on this platform's file systems (Windows refuses "\", ":",
 // "*", "?", "\"", "<", ">", "|", control characters and a trailing blank or dot).
 bool canHoldName(const QString& name);

@@ -30,6 +30,10 @@ QByteArray readSettingsFile() {
     return file.readAll();
 }
 
+bool trashSaysWhere() {
+    return true;
+}
+
 bool canLink() {
     return true;
 }

@@ -69,6 +69,10 @@ QByteArray readSettingsFile() {
     return text;
 }
 
+bool trashSaysWhere() {
+    return false;
+}
+
 bool canLink() {
     return false;
 }
