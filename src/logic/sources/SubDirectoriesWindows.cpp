@@ -40,10 +40,12 @@ bool hasUnsupportedCharacter(QStringView name) {
     for (qsizetype i = 0; i < name.size(); ++i) {
         const int units = name[i].isHighSurrogate() && i + 1 < name.size() ? 2 : 1;
         char bytes[8];
+        // Without WC_NO_BEST_FIT_CHARS a character the code page lacks comes out as a look-alike
+        // ("\u0100" as "A") and would pass.
         BOOL usedDefault = FALSE;
         const int length = WideCharToMultiByte(
-            CP_ACP, 0, reinterpret_cast<const wchar_t*>(name.utf16() + i), units, bytes,
-            static_cast<int>(sizeof bytes), nullptr, &usedDefault);
+            CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<const wchar_t*>(name.utf16() + i), units,
+            bytes, static_cast<int>(sizeof bytes), nullptr, &usedDefault);
         i += units - 1;
         if (length != 1 || usedDefault)
             return true;
