@@ -79,6 +79,9 @@ void removeSettings();
 // Writes a settings file by hand, as a user or another program would.
 void writeSettingsFile(const QByteArray& contents);
 QByteArray readSettingsFile();
+// The settings file's text as the store keeps it: the bytes themselves on Unix; on Windows, whose
+// registry keeps no comments or layout, its sections and keys in the form readSettingsFile gives.
+QByteArray storedForm(const QByteArray& contents);
 
 // Makes a file (and its folders) with the given contents.
 void makeFile(const QString& path, const QByteArray& contents = "x");
