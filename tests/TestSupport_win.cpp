@@ -164,6 +164,9 @@ void preparePlatform(const QString& root) {
             HeapFree(GetProcessHeap(), 0, name);
         }
     }
+    // The run records and the sample copy go to the local application data: the test's own data
+    // folder, never the user's.
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(root + QStringLiteral("/data")).toUtf8());
     // Windows finds its temp folder through TMP and TEMP.
     const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
     qputenv("TMP", tmp);
