@@ -96,6 +96,10 @@ void makeHidden(const QString& path, bool system = false);
 bool canLink();
 // The path as the program shows it: native separators.
 QString native(const QString& path);
+// The original path a freedesktop trash entry's info file names, as the platform writes paths:
+// itself on Unix; under Wine, whose Recycle Bin is the host's trash, the host path as Windows
+// names it (native separators).
+QString pathFromTrashInfo(const QString& written);
 // Whether the trash says where it put a file (the freedesktop trash does; the Recycle Bin does
 // not, so a run's record holds no place and put-back leaves such files to the Recycle Bin).
 bool trashSaysWhere();

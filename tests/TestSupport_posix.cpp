@@ -34,6 +34,10 @@ QByteArray storedForm(const QByteArray& contents) {
     return contents;
 }
 
+QString pathFromTrashInfo(const QString& written) {
+    return written;
+}
+
 bool trashSaysWhere() {
     return true;
 }

@@ -98,6 +98,20 @@ QByteArray storedForm(const QByteArray& contents) {
     return textOf(sectionsOf(contents));
 }
 
+QString pathFromTrashInfo(const QString& written) {
+    using DosName = WCHAR*(CDECL*)(const char*);
+    const auto dosName = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (dosName == nullptr)
+        return written;
+    WCHAR* name = dosName(written.toUtf8().constData());
+    if (name == nullptr)
+        return written;
+    QString path = QString::fromWCharArray(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
 bool trashSaysWhere() {
     return false;
 }
