@@ -32,6 +32,20 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   endforeach()
 endif()
 
+# CPACK_STRIP_FILES strips only the targets the project builds: the DLLs taken along are
+# stripped where they land in the package (the Qt and runtime DLLs carry their symbols).
+if(CMAKE_STRIP)
+  install(CODE "
+    file(GLOB_RECURSE _thinwick_dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/*.dll\")
+    foreach(_dll \${_thinwick_dlls})
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${_dll}\"
+                      RESULT_VARIABLE _stripped)
+      if(NOT _stripped EQUAL 0)
+        message(FATAL_ERROR \"cannot strip \${_dll}\")
+      endif()
+    endforeach()")
+endif()
+
 set(CPACK_PACKAGE_NAME Thinwick)
 set(CPACK_PACKAGE_VENDOR "Brindlewood")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Move a random sample of files to the Recycle Bin")

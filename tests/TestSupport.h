@@ -79,6 +79,9 @@ void removeSettings();
 // Writes a settings file by hand, as a user or another program would.
 void writeSettingsFile(const QByteArray& contents);
 QByteArray readSettingsFile();
+// The settings file's text as the store keeps it: the bytes themselves on Unix; on Windows, whose
+// registry keeps no comments or layout, its sections and keys in the form readSettingsFile gives.
+QByteArray storedForm(const QByteArray& contents);
 
 // Makes a file (and its folders) with the given contents.
 void makeFile(const QString& path, const QByteArray& contents = "x");
@@ -93,6 +96,13 @@ void makeHidden(const QString& path, bool system = false);
 bool canLink();
 // The path as the program shows it: native separators.
 QString native(const QString& path);
+// The original path a freedesktop trash entry's info file names, as the platform writes paths:
+// itself on Unix; under Wine, whose Recycle Bin is the host's trash, the host path as Windows
+// names it (native separators).
+QString pathFromTrashInfo(const QString& written);
+// Whether the trash says where it put a file (the freedesktop trash does; the Recycle Bin does
+// not, so a run's record holds no place and put-back leaves such files to the Recycle Bin).
+bool trashSaysWhere();
 // Whether a file name can exist on this platform's file systems (Windows refuses "\", ":",
 // "*", "?", "\"", "<", ">", "|", control characters and a trailing blank or dot).
 bool canHoldName(const QString& name);

@@ -30,6 +30,18 @@ QByteArray readSettingsFile() {
     return file.readAll();
 }
 
+QByteArray storedForm(const QByteArray& contents) {
+    return contents;
+}
+
+QString pathFromTrashInfo(const QString& written) {
+    return written;
+}
+
+bool trashSaysWhere() {
+    return true;
+}
+
 bool canLink() {
     return true;
 }

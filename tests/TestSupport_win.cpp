@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QMap>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -38,9 +39,13 @@ void removeSettings() {
     store.clear();
 }
 
-void writeSettingsFile(const QByteArray& contents) {
-    removeSettings();
-    QSettings store(settingsFile(), QSettings::NativeFormat);
+namespace {
+
+// The sections and keys of INI text, as the registry holds them: no comments, no layout.
+using Sections = QMap<QString, QMap<QString, QString>>;
+
+Sections sectionsOf(const QByteArray& contents) {
+    Sections sections;
     QString section;
     for (QString line :
          QString::fromUtf8(contents).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
@@ -50,23 +55,65 @@ void writeSettingsFile(const QByteArray& contents) {
             section = line.mid(1, line.size() - 2);
         else if (const qsizetype equals = line.indexOf(QLatin1Char('='));
                  equals > 0 && !section.isEmpty() && !line.startsWith(QLatin1Char(';')))
-            store.setValue(section + QLatin1Char('/') + line.left(equals).trimmed(),
-                           line.mid(equals + 1));
+            sections[section][line.left(equals).trimmed()] = line.mid(equals + 1);
     }
+    return sections;
+}
+
+QByteArray textOf(const Sections& sections) {
+    QByteArray text;
+    for (auto section = sections.cbegin(); section != sections.cend(); ++section) {
+        text += "[" + section.key().toUtf8() + "]\n";
+        for (auto key = section->cbegin(); key != section->cend(); ++key)
+            text += key.key().toUtf8() + "=" + key.value().toUtf8() + "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+void writeSettingsFile(const QByteArray& contents) {
+    removeSettings();
+    QSettings store(settingsFile(), QSettings::NativeFormat);
+    const Sections sections = sectionsOf(contents);
+    for (auto section = sections.cbegin(); section != sections.cend(); ++section)
+        for (auto key = section->cbegin(); key != section->cend(); ++key)
+            store.setValue(section.key() + QLatin1Char('/') + key.key(), key.value());
     store.sync();
 }
 
 QByteArray readSettingsFile() {
     QSettings store(settingsFile(), QSettings::NativeFormat);
-    QByteArray text;
+    Sections sections;
     for (const QString& section : store.childGroups()) {
-        text += "[" + section.toUtf8() + "]\n";
         store.beginGroup(section);
         for (const QString& key : store.childKeys())
-            text += key.toUtf8() + "=" + store.value(key).toString().toUtf8() + "\n";
+            sections[section][key] = store.value(key).toString();
         store.endGroup();
     }
-    return text;
+    return textOf(sections);
+}
+
+QByteArray storedForm(const QByteArray& contents) {
+    return textOf(sectionsOf(contents));
+}
+
+QString pathFromTrashInfo(const QString& written) {
+    using DosName = WCHAR*(CDECL*)(const char*);
+    const auto dosName = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (dosName == nullptr)
+        return written;
+    WCHAR* name = dosName(written.toUtf8().constData());
+    if (name == nullptr)
+        return written;
+    QString path = QString::fromWCharArray(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
+bool trashSaysWhere() {
+    return false;
 }
 
 bool canLink() {
@@ -131,6 +178,9 @@ void preparePlatform(const QString& root) {
             HeapFree(GetProcessHeap(), 0, name);
         }
     }
+    // The run records and the sample copy go to the local application data: the test's own data
+    // folder, never the user's.
+    qputenv("LOCALAPPDATA", QDir::toNativeSeparators(root + QStringLiteral("/data")).toUtf8());
     // Windows finds its temp folder through TMP and TEMP.
     const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
     qputenv("TMP", tmp);

@@ -16,6 +16,11 @@
 
 namespace {
 
+// A path as rows and messages show it: with the platform's separator.
+QString n(const QString& path) {
+    return TestEnv::native(path);
+}
+
 QStringList sorted(QStringList list) {
     list.sort();
     return list;
@@ -30,23 +35,24 @@ struct Tree {
     Tree() {
         for (const char* file : {"/top.txt", "/a/one.txt", "/a/b/c/deep.txt", "/z/last.txt"}) {
             TestEnv::makeFile(pick + file);
-            files.append(pick + file);
+            files.append(n(pick + file));
         }
         files.sort();
     }
-    QString folder(const QString& relative) const { return pick + "/" + relative; }
+    // As a row shows it.
+    QString folder(const QString& relative) const { return n(pick + "/" + relative); }
 };
 
 // The walk's order, level by level: the folder, then the folders one level below it, then two
 // levels, ...; within a level each folder's subfolders stand together, in its parent's place, in
 // the order the file system lists them.
 QStringList levelOrder(const QString& folder) {
-    QStringList order{folder + "/"};
+    QStringList order{n(folder + "/")};
     for (qsizetype i = 0; i < order.size(); ++i) {
         const QString parent = order.at(i);
         for (const QString& name :
              QDir(parent).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted))
-            order.append(parent + name + "/");
+            order.append(parent + name + QDir::separator());
     }
     return order;
 }
@@ -75,7 +81,7 @@ private slots:
 
         const QStringList rows = FormControls(form).ListView1->rows();
         QCOMPARE(rows, levelOrder(tree.pick));
-        QCOMPARE(sorted(rows), sorted({tree.pick + "/", tree.folder("a/"), tree.folder("z/"),
+        QCOMPARE(sorted(rows), sorted({n(tree.pick + "/"), tree.folder("a/"), tree.folder("z/"),
                                        tree.folder("a/b/"), tree.folder("a/b/c/")}));
         QCOMPARE(dialogs.calls()[0].kind, ScriptedDialogs::Kind::PickFolder);
         QCOMPARE(dialogs.calls()[0].text, QString("Please select folder:"));
@@ -140,8 +146,8 @@ private slots:
         // A picker answer with its final separator is taken as it is.
         dialogs.expectFolder(tmp.path() + "//only/");
         form.PushButton6_Click();
-        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{tmp.path() + "/only/"});
-        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{tmp.path() + "/only/f.txt"});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{n(tmp.path() + "/only/")});
+        QCOMPARE(FormControls(form).ListView3->rows(), QStringList{n(tmp.path() + "/only/f.txt")});
     }
 
     void alreadyListedFolderAddsItsTreeAgain() {
@@ -198,9 +204,9 @@ private slots:
         });
         FormControls(form).PushButton6->click();
         QCOMPARE(pointerInWalk, Form1::PointerBusy);
-        QCOMPARE(rowsInWalk, QStringList{tree.pick + "/"});
+        QCOMPARE(rowsInWalk, QStringList{n(tree.pick + "/")});
         QStringList expected = levelOrder(tree.pick);
-        expected.insert(1, other.path() + "/");
+        expected.insert(1, n(other.path() + "/"));
         QCOMPARE(FormControls(form).ListView1->rows(), expected);
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(dialogs.unusedAnswers(), 0);
@@ -216,7 +222,7 @@ private slots:
         QTimer::singleShot(0, &form, [&] { form.close(); });
         form.PushButton6_Click();
         QVERIFY(form.isUnloaded());
-        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{tree.pick + "/"});
+        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{n(tree.pick + "/")});
         QCOMPARE(dialogs.calls().size(), size_t(1));
     }
 

@@ -27,25 +27,33 @@ namespace {
 
 const QString NoFiles = QStringLiteral("There are no files in folder ");
 
-// A folder with the given files directly in it; returns its path without a trailing separator.
+const QChar Sep = QDir::separator();
+
+// A folder with the given files directly in it (a name starting with "." hidden); returns its
+// path as rows show it, without a trailing separator.
 QString makeFolder(const QTemporaryDir& root, const QString& name, const QStringList& files) {
-    QString folder = root.path() + QLatin1Char('/') + name;
+    QString folder = TestEnv::native(root.path() + QLatin1Char('/') + name);
     QDir().mkpath(folder);
-    for (const QString& file : files)
-        TestEnv::makeFile(folder + QLatin1Char('/') + file);
+    for (const QString& file : files) {
+        TestEnv::makeFile(folder + Sep + file);
+        if (file.startsWith(QLatin1Char('.')))
+            TestEnv::makeHidden(folder + Sep + file);
+    }
     return folder;
 }
 
 // Every kind of entry the pool listing tells apart: four ordinary files ("a.txt", "b.jpg", "c",
 // "link-to-file"), a hidden file, a subfolder "sub", links to nowhere and to the subfolder, and
-// on POSIX systems a pipe and a name that is not UTF-8.
+// on POSIX systems a pipe and a name that is not UTF-8. The links only where links can be made.
 QString makeMixedFolder(const QTemporaryDir& root, const QString& name) {
     QString folder = makeFolder(root, name, {"a.txt", "b.jpg", ".hidden", "c"});
     QDir().mkpath(folder + "/sub");
     TestEnv::makeFile(folder + "/sub/inner.txt");
-    QFile::link(folder + "/a.txt", folder + "/link-to-file");
-    QFile::link(folder + "/missing", folder + "/broken-link");
-    QFile::link(folder + "/sub", folder + "/link-to-folder");
+    if (TestEnv::canLink()) {
+        QFile::link(folder + "/a.txt", folder + "/link-to-file");
+        QFile::link(folder + "/missing", folder + "/broken-link");
+        QFile::link(folder + "/sub", folder + "/link-to-folder");
+    }
 #ifdef Q_OS_UNIX
     mkfifo(QFile::encodeName(folder + "/pipe").constData(), 0600);
     // A name that is not valid UTF-8 could not be named again exactly: it is not offered.
@@ -59,7 +67,7 @@ QString makeMixedFolder(const QTemporaryDir& root, const QString& name) {
 
 QStringList listed(const QString& folder) {
     QStringList pool;
-    Delete1::appendOrdinaryFiles(folder + QLatin1Char('/'), pool);
+    Delete1::appendOrdinaryFiles(folder + Sep, pool);
     return pool;
 }
 
@@ -103,7 +111,9 @@ class DeleteListTest : public QObject {
     // Folders made once and left alone for longer than the racy window, so that their listings
     // may be kept.
     QTemporaryDir settled;
-    QString settledFolder(const QString& name) const { return settled.path() + "/" + name; }
+    QString settledFolder(const QString& name) const {
+        return TestEnv::native(settled.path() + "/" + name);
+    }
 
 private slots:
     void initTestCase() {
@@ -122,10 +132,11 @@ private slots:
         QTemporaryDir root;
         const QString folder = makeMixedFolder(root, "mixed");
         const QStringList pool = listed(folder);
-        QCOMPARE(QSet<QString>(pool.begin(), pool.end()),
-                 QSet<QString>({folder + "/a.txt", folder + "/b.jpg", folder + "/c",
-                                folder + "/link-to-file"}));
-        QCOMPARE(pool.size(), 4);
+        QSet<QString> expected{folder + Sep + "a.txt", folder + Sep + "b.jpg", folder + Sep + "c"};
+        if (TestEnv::canLink())
+            expected.insert(folder + Sep + "link-to-file");
+        QCOMPARE(QSet<QString>(pool.begin(), pool.end()), expected);
+        QCOMPARE(pool.size(), expected.size());
     }
 
     void poolingFollowsRowsAndAddsOneSeparator() {
@@ -134,12 +145,12 @@ private slots:
         const QString b = makeFolder(root, "b", named(2, "b"));
         Window w("1000");
         w.form.addSourceFolder(b); // without the trailing separator
-        w.form.addSourceFolder(a + "/");
-        w.form.addSourceFolder(b + "/"); // the same folder again contributes again
+        w.form.addSourceFolder(a + Sep);
+        w.form.addSourceFolder(b + Sep); // the same folder again contributes again
         const QStringList result = w.form.list.randomFileList().paths();
         // Fewer files than the count: the whole pool in pool order.
         QCOMPARE(result, listed(b) + listed(a) + listed(b));
-        QVERIFY(result.first().startsWith(b + "/b"));
+        QVERIFY(result.first().startsWith(b + Sep + "b"));
         QVERIFY(w.dialogs.calls().empty());
     }
 
@@ -179,17 +190,18 @@ private slots:
         const QString onlyHidden = makeFolder(root, "hidden", {".a", ".b"});
         const QString onlySub = makeFolder(root, "onlysub", {});
         QDir().mkpath(onlySub + "/child");
-        const QString missing = root.path() + "/missing";
+        const QString missing = TestEnv::native(root.path() + "/missing");
         Window w("100");
-        for (const QString& row : {empty, full, onlyHidden + "/", onlySub, missing, empty})
+        for (const QString& row : {empty, full, onlyHidden + Sep, onlySub, missing, empty})
             w.form.addSourceFolder(row);
         w.form.addSourceFolder(QString()); // an empty row names no folder: no files, no message
         w.dialogs.expectMessage(1);
         const QStringList result = w.form.list.randomFileList().paths();
         QCOMPARE(result, listed(full));
         QCOMPARE(w.dialogs.messageTexts(),
-                 QStringList(NoFiles + empty + "/\n" + NoFiles + onlyHidden + "/\n" + NoFiles +
-                             onlySub + "/\n" + NoFiles + missing + "/\n" + NoFiles + empty + "/"));
+                 QStringList(NoFiles + empty + Sep + "\n" + NoFiles + onlyHidden + Sep + "\n" +
+                             NoFiles + onlySub + Sep + "\n" + NoFiles + missing + Sep + "\n" +
+                             NoFiles + empty + Sep));
         for (const auto& call : w.dialogs.calls()) {
             QCOMPARE(call.title, w.form.appTitle());
             QCOMPARE(call.icon, MessageIcon::None);
@@ -220,7 +232,7 @@ private slots:
             const QString folder = makeFolder(root, "empty " + QString::number(i), {});
             w.form.addSourceFolder(folder);
             if (i < named)
-                lines.append("There are no files in folder " + folder + "/");
+                lines.append("There are no files in folder " + folder + Sep);
         }
         if (!last.isEmpty())
             lines.append(last);
@@ -237,6 +249,8 @@ private slots:
     }
 
     void aFolderThatCannotBeListedIsReportedThenCountsAsEmpty() {
+        if (!TestEnv::canLink())
+            QSKIP("a folder that cannot be listed is made from a symbolic link loop");
         QTemporaryDir root;
         const QString loop = root.path() + "/loop";
         QVERIFY(QFile::link(loop, loop)); // listing it fails with a symbolic link loop
@@ -259,11 +273,11 @@ private slots:
         const QStringList fresh = listed(folder);
         // An earlier listing whose second entry is another file, and one that is shorter.
         QStringList earlier = fresh;
-        earlier[1] = folder + "/gone.jpg";
+        earlier[1] = folder + Sep + "gone.jpg";
         const QList<QStringList> previous = {earlier, fresh.mid(0, 1), fresh, {}};
         for (const QStringList& before : previous) {
             QStringList pool;
-            Delete1::appendOrdinaryFiles(folder + "/", pool, &before);
+            Delete1::appendOrdinaryFiles(folder + Sep, pool, &before);
             QCOMPARE(pool, fresh);
             for (qsizetype i = 0; i < before.size(); ++i) {
                 // Equal entries share their text; others are made anew.
@@ -277,10 +291,10 @@ private slots:
         const QString folder = makeMixedFolder(root, "m");
         TestEnv::makeFile(folder + QString::fromUtf8("/\u00fcber.jpg"));
         TestEnv::makeFile(folder + "/with blank.txt");
-        Delete1::FolderFiles files(folder + "/");
+        Delete1::FolderFiles files(folder + Sep);
         Delete1::listOrdinaryFiles(files);
         QCOMPARE(files.paths(), listed(folder));
-        QCOMPARE(files.size(), 6);
+        QCOMPARE(files.size(), TestEnv::canLink() ? 6 : 5);
         // Names as bytes, paths made when asked, before and after a name that is not ASCII.
         Delete1::FolderFiles made(QStringLiteral("/d/"));
         made.append("a.jpg");
@@ -291,7 +305,7 @@ private slots:
         QCOMPARE(made.paths(),
                  QStringList({"/d/a.jpg", QString::fromUtf8("/d/\u00fc.jpg"), "/d/b"}));
         // A folder that is not there has none.
-        Delete1::FolderFiles missing(folder + "/gone/");
+        Delete1::FolderFiles missing(folder + Sep + "gone" + Sep);
         Delete1::listOrdinaryFiles(missing);
         QVERIFY(missing.isEmpty());
     }
@@ -299,15 +313,16 @@ private slots:
     void thePoolsPathsAreFoundByPositionAcrossTheRows() {
         // An empty row between two with files: positions run through the rows' files in order.
         QTemporaryDir root;
-        const QStringList rows{makeFolder(root, "a", named(3)) + "/",
-                               makeFolder(root, "e", {}) + "/",
-                               makeFolder(root, "b", named(2, "g")) + "/"};
+        const QStringList rows{makeFolder(root, "a", named(3)) + Sep,
+                               makeFolder(root, "e", {}) + Sep,
+                               makeFolder(root, "b", named(2, "g")) + Sep};
         Delete1::ListingCache cache;
         cache.beginBuild(rows);
         for (qsizetype i = 0; i < rows.size(); ++i)
             cache.list(i, rows.at(i));
         cache.endBuild();
-        const QStringList pool = listed(root.path() + "/a") + listed(root.path() + "/b");
+        const QStringList pool = listed(TestEnv::native(root.path() + "/a")) +
+                                 listed(TestEnv::native(root.path() + "/b"));
         QCOMPARE(cache.fileCount(), 5);
         QCOMPARE(cache.drawn({4, 0, 3, 2}).paths(),
                  QStringList({pool[4], pool[0], pool[3], pool[2]}));
@@ -504,11 +519,11 @@ private slots:
         // Every kind of entry the pool listing tells apart, in a folder old enough to be kept.
         const QString folder = settledFolder("mixed");
         QStringList names;
-        const std::vector<Delete1::FolderListing> listings = walked(folder + "/", &names);
+        const std::vector<Delete1::FolderListing> listings = walked(folder + Sep, &names);
         QCOMPARE(listings.size(), std::size_t(1));
-        QCOMPARE(listings[0].folder, folder + "/");
+        QCOMPARE(listings[0].folder, folder + Sep);
         QCOMPARE(listings[0].files.paths(), listed(folder));
-        QCOMPARE(listings[0].files.size(), 4);
+        QCOMPARE(listings[0].files.size(), TestEnv::canLink() ? 4 : 3);
         QCOMPARE(names, QStringList{"sub"});
         Delete1::FolderStamp stamp;
         QVERIFY(Delete1::readFolderStamp(folder, stamp));
@@ -517,7 +532,7 @@ private slots:
 
     void theWalksListingsServeWhoeverPoolsItsFolders() {
         // The command line pools the folders of --subfolders from what the walk read.
-        const QString folder = settledFolder("mixed") + "/";
+        const QString folder = settledFolder("mixed") + Sep;
         auto walkedInto = [&](Delete1::WalkListings& walk) {
             AddFolder::DiskFolderTree tree;
             tree.keepListings(walk.sink());
@@ -528,7 +543,7 @@ private slots:
         Delete1::WalkListings walk;
         walkedInto(walk);
         QStringList files;
-        QVERIFY(!walk.take(settledFolder("twice") + "/", files));
+        QVERIFY(!walk.take(settledFolder("twice") + Sep, files));
         QVERIFY(files.isEmpty());
         QVERIFY(walk.take(folder, files));
         QCOMPARE(files, listed(settledFolder("mixed")));
@@ -544,7 +559,7 @@ private slots:
         // The rebuild right after the walk takes the walk's listing as it is; later passes look
         // at the folder again and keep the listing only while the folder is settled and unchanged.
         const QString folder = settledFolder("primed");
-        const QString row = folder + "/";
+        const QString row = folder + Sep;
         Delete1::ListingCache cache;
         auto pass = [&] {
             cache.beginBuild({row});
@@ -588,8 +603,8 @@ private slots:
     }
 
     void aPrimedListingIsForgottenWhenTheNextPassDoesNotTakeIt() {
-        const QString row = settledFolder("primed") + "/";
-        const QString other = settledFolder("added") + "/";
+        const QString row = settledFolder("primed") + Sep;
+        const QString other = settledFolder("added") + Sep;
         Delete1::ListingCache cache;
         // Not among the rows of the next pass.
         {
@@ -621,7 +636,7 @@ private slots:
         const QString folder = settledFolder("twice");
         Window w("");
         w.form.addSourceFolder(folder);
-        w.form.addSourceFolder(folder + "/");
+        w.form.addSourceFolder(folder + Sep);
         const QStringList twice = sorted(listed(folder) + listed(folder));
         w.form.Text1->setText("100");
         QCOMPARE(sorted(w.form.ListView3->rows()), twice);
@@ -660,12 +675,12 @@ private slots:
         const QString folder =
             makeFolder(root, "four", {"a b.txt", "c%d.jpg", QString::fromUtf8("ünï.png"), "e"});
         Window w("100");
-        w.form.addSourceFolder(folder + "/");
+        w.form.addSourceFolder(folder + Sep);
         w.form.ListView3->setRows({"stale"});
         w.form.Text4->setText("stale");
         w.form.list.CorrelateListviewsWrapper();
         // 100 is more than the folder holds: every file, in the order the folder lists them.
-        const QString p = folder + "/";
+        const QString p = folder + Sep;
         QCOMPARE(
             sorted(w.form.ListView3->rows()),
             QStringList({p + "a b.txt", p + "c%d.jpg", p + "e", p + QString::fromUtf8("ünï.png")}));
@@ -714,7 +729,7 @@ private slots:
         QCOMPARE(Main::getSetting("Brindlewood", "Thinwick", "Text1", "none"),
                  QStringLiteral("30"));
         QCOMPARE(w.dialogs.messageTexts(),
-                 QStringList({NoFiles + empty + "/", NoFiles + empty + "/"}));
+                 QStringList({NoFiles + empty + Sep, NoFiles + empty + Sep}));
     }
 
     void aNegativeCountIsNeitherSavedNorDrawn() {

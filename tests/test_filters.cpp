@@ -173,15 +173,15 @@ private slots:
         QTemporaryDir root;
         QStringList rows;
         for (const char* name : {"keep1.jpg", "drop1.jpg", "keep2.jpg", "drop2.jpg"}) {
-            rows << root.path() + "/" + name;
+            rows << TestEnv::native(root.path() + "/" + name);
             TestEnv::makeFile(rows.last());
         }
         const QStringList filtered = {rows[0], rows[2]};
         Window w(rows);
         FormControls(w.form).Text1->setText("100");
-        w.form.addSourceFolder(root.path());
+        w.form.addSourceFolder(TestEnv::native(root.path()));
         // Texts that cannot occur in the random part of a temporary folder's name.
-        w.dialogs.expectInput(QStringLiteral("/drop"));
+        w.dialogs.expectInput(TestEnv::native(QStringLiteral("/drop")));
         int pointerMeanwhile = -1;
         QTimer::singleShot(0, &w.form, [&] {
             pointerMeanwhile = w.form.mousePointer();
@@ -196,7 +196,7 @@ private slots:
                 // Only files of this test's own folder may go to the trash.
                 const QStringList listed = FormControls(w.form).ListView3->rows();
                 if (std::all_of(listed.begin(), listed.end(), [&](const QString& row) {
-                        return row.startsWith(root.path() + "/");
+                        return row.startsWith(TestEnv::native(root.path() + "/"));
                     })) {
                     w.dialogs.expectMessage();
                     FormControls(w.form).PushButton2->click();

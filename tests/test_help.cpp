@@ -125,7 +125,7 @@ private slots:
         QCOMPARE(listing.size(), 40);
         QStringList second;
         for (const int entry : {32, 13, 18, 28, 39, 4, 16, 7, 17, 10, 20, 36, 3, 14, 38})
-            second.append(folder + listing.at(entry));
+            second.append(TestEnv::native(folder + listing.at(entry)));
         Main::Random::seed(42);
 
         State atQuestion;
@@ -228,7 +228,8 @@ private slots:
 
         dialogs.expectQuestion(false);
         form.PushButton16_Click();
-        QCOMPARE(FormControls(form).ListView1->rows(), QStringList{copy + QLatin1Char('/')});
+        QCOMPARE(FormControls(form).ListView1->rows(),
+                 QStringList{TestEnv::native(copy + QLatin1Char('/'))});
         QCOMPARE(filesIn(copy), installed);
         QCOMPARE(FormControls(form).ListView3->count(), 15);
 
@@ -270,7 +271,7 @@ private slots:
         QCOMPARE(texts.size(), 3);
         QVERIFY(texts[0].contains(QLatin1String(Location::PushButton16_Click)));
         QVERIFY(texts[0].contains(QStringLiteral("at line 100")));
-        const QString row = ProgramFolder::userSampleFolder() + QLatin1Char('/');
+        const QString row = TestEnv::native(ProgramFolder::userSampleFolder() + QLatin1Char('/'));
         QCOMPARE(texts[1], NoFiles + row);
         QCOMPARE(FormControls(form).ListView1->rows(), QStringList{row});
     }

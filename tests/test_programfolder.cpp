@@ -1,5 +1,6 @@
 // Finding the program's files (beside the executable or in ../share/thinwick) and refreshing the
 // per-user sample copy, on real folders.
+#include "TestSupport.h"
 #include "common/ErrorReport.h"
 #include "common/ProgramFolder.h"
 
@@ -56,10 +57,15 @@ private slots:
         QCOMPARE(found.folder, root.filePath(folder));
         QCOMPARE(found.shared, shared);
         QCOMPARE(ProgramFolder::sampleFolder(found),
-                 shared ? ProgramFolder::userSampleFolder() : found.folder + "/Samples");
+                 TestEnv::native(shared ? ProgramFolder::userSampleFolder()
+                                        : found.folder + "/Samples"));
     }
 
     void userSampleFolderFollowsDataHome() {
+#ifdef Q_OS_WIN
+        QSKIP("XDG_DATA_HOME is a freedesktop setting; Windows keeps the copy in its own "
+              "per-user data folder");
+#endif
         QTemporaryDir data;
         qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
         QCOMPARE(ProgramFolder::userSampleFolder(), data.path() + "/Thinwick/Samples");
@@ -85,12 +91,19 @@ private slots:
         makeFile(copy + "/b c.png", "edited");
         makeFile(copy + "/mine.txt", "mine");
         QFile::remove(copy + "/Straße.txt");
-        QVERIFY(QFile::link(root.filePath("nowhere"), copy + "/Straße.txt"));
+        // Without symbolic links (Windows, unprivileged) the sample's name stays free instead.
+        const bool linked = TestEnv::canLink();
+        if (linked)
+            QVERIFY(QFile::link(root.filePath("nowhere"), copy + "/Straße.txt"));
 
-        QCOMPARE(ProgramFolder::refreshSampleCopy(installed, copy), 1);
+        QCOMPARE(ProgramFolder::refreshSampleCopy(installed, copy), linked ? 1 : 2);
         QCOMPARE(contentsOf(copy + "/a.txt"), QByteArray("a.txt"));
         QCOMPARE(contentsOf(copy + "/b c.png"), QByteArray("edited"));
         QCOMPARE(contentsOf(copy + "/mine.txt"), QByteArray("mine"));
+        if (!linked) {
+            QCOMPARE(contentsOf(copy + "/Straße.txt"), QByteArray("Straße.txt"));
+            return;
+        }
         // A dangling link under a sample's name is the user's; it is not written through.
         QVERIFY(QFileInfo(copy + "/Straße.txt").isSymLink());
         QVERIFY(!QFileInfo::exists(root.filePath("nowhere")));

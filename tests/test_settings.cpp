@@ -58,7 +58,7 @@ private slots:
         QFETCH(QByteArray, after);
         TestEnv::writeSettingsFile(before);
         Main::saveSetting(App, Section, QStringLiteral("Text1"), QStringLiteral("250"));
-        QCOMPARE(TestEnv::readSettingsFile(), after);
+        QCOMPARE(TestEnv::readSettingsFile(), TestEnv::storedForm(after));
     }
 
     void handWrittenValuesReadAsWritten_data() {
@@ -110,6 +110,9 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << "absent";
     }
     void lineEndsAndLayouts() {
+#ifdef Q_OS_WIN
+        QSKIP("how the lines of a settings file read; the registry store has no file");
+#endif
         QFETCH(QByteArray, file);
         QFETCH(QString, value);
         TestEnv::writeSettingsFile(file);
@@ -129,6 +132,7 @@ private slots:
                                     "back\\slash",
                                     "\"quoted\"",
                                     QString(QChar(0xFEFF)) + "x",
+                                    "@at",
                                     "[x]"};
         for (const QString& value : values) {
             Main::saveSetting(App, Section, QStringLiteral("Text1"), value);
@@ -147,12 +151,22 @@ private slots:
 
     void lineBreakInAValueIsRefused() {
         TestEnv::writeSettingsFile(HandWritten);
+#ifdef Q_OS_WIN
+        // The registry holds a line break in a value: nothing to refuse there.
+        Main::saveSetting(App, Section, QStringLiteral("Text1"), QStringLiteral("4\n2"));
+        QCOMPARE(Main::getSetting(App, Section, QStringLiteral("Text1"), QString()),
+                 QStringLiteral("4\n2"));
+        return;
+#endif
         QVERIFY_THROWS_EXCEPTION(Failure, Main::saveSetting(App, Section, QStringLiteral("Text1"),
                                                             QStringLiteral("4\n2")));
         QCOMPARE(TestEnv::readSettingsFile(), HandWritten);
     }
 
     void linkedStoreStaysALink() {
+#ifdef Q_OS_WIN
+        QSKIP("a property of the settings file; the registry store has no file");
+#endif
         // Settings kept elsewhere and linked into place, as dotfile managers do.
         const QString target = TestEnv::root() + QStringLiteral("/dotfiles/Brindlewood.ini");
         TestEnv::makeFile(target, "[Thinwick]\nText1=1\n");
@@ -166,6 +180,9 @@ private slots:
     }
 
     void unreadableStoreFailsAndIsLeftAlone() {
+#ifdef Q_OS_WIN
+        QSKIP("a property of the settings file; the registry store has no file");
+#endif
         QVERIFY(QDir().mkpath(TestEnv::settingsFile())); // a folder where the file should be
         auto cleanup = qScopeGuard([] { QDir(TestEnv::settingsFile()).removeRecursively(); });
         QVERIFY_THROWS_EXCEPTION(
@@ -176,6 +193,9 @@ private slots:
     }
 
     void unwritableStoreFails() {
+#ifdef Q_OS_WIN
+        QSKIP("a property of the settings file; the registry store has no file");
+#endif
         // A store whose folder would sit under a file cannot be written, even by root.
         const QString blocker = TestEnv::root() + QStringLiteral("/blocker");
         TestEnv::makeFile(blocker);

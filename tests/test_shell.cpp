@@ -73,8 +73,14 @@ Result runWith(const Call& call) {
     }
     if (!process.waitForFinished(120000))
         return {};
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
+    Result result{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                  process.readAllStandardOutput(), process.readAllStandardError()};
+#ifdef Q_OS_WIN
+    // Standard output and error are text streams there: each line ends in CR LF.
+    result.out.replace("\r\n", "\n");
+    result.err.replace("\r\n", "\n");
+#endif
+    return result;
 }
 
 // Runs the program with stdin closed (no terminal), in the test's private environment.
@@ -139,11 +145,16 @@ QStringList lines(const QByteArray& out, char end = '\n') {
     return result;
 }
 
-// The last line of a run that moved files.
-const QRegularExpression
-    ClosingLine(QStringLiteral("Moved (1 file|\\d+ files) to the trash \\(run "
-                               "\\d{8}-\\d{9}-\\d{2}\\); thinwick --put-back puts "
-                               "them back\\.\n$"));
+// The last line of a run that moved files: how they come back (on Windows the Recycle Bin's
+// Restore, as it does not say where it put a file).
+#ifdef Q_OS_WIN
+const QString PutBackHint = QStringLiteral("the Recycle Bin's Restore puts them back");
+#else
+const QString PutBackHint = QStringLiteral("thinwick --put-back puts them back");
+#endif
+const QRegularExpression ClosingLine(QStringLiteral("Moved (1 file|\\d+ files) to the trash \\(run "
+                                                    "\\d{8}-\\d{9}-\\d{2}\\); ") +
+                                     PutBackHint + QStringLiteral("\\.\n$"));
 
 QString trashFiles() {
     return TestEnv::dataHome() + QStringLiteral("/Trash/files");
@@ -351,6 +362,18 @@ private slots:
                  trashed.err.constData());
         QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 8 files")));
         QVERIFY(QDir(folder + QStringLiteral("/deep")).isEmpty());
+#ifdef Q_OS_WIN
+        // The Recycle Bin does not say where it put a file: each one is named and left to the
+        // Recycle Bin's own Restore.
+        const Result recycled = thinwick({QStringLiteral("--put-back")});
+        QCOMPARE(recycled.status, 1);
+        QVERIFY2(recycled.err.startsWith("0 files were put back."), recycled.err.constData());
+        QCOMPARE(recycled.err.count("restore it with the Recycle Bin's Restore"), 8);
+        for (const QString& path : contents.keys())
+            QVERIFY2(QString::fromLocal8Bit(recycled.err).contains(TestEnv::native(path)),
+                     qPrintable(path));
+        return;
+#endif
         // One file's place is taken meanwhile.
         const QString taken = contents.firstKey();
         TestEnv::makeFile(taken, "newcomer");
@@ -424,16 +447,21 @@ private slots:
         const QString hiddenOnly = m_dir.path() + QStringLiteral("/hidden only");
         QDir().mkpath(empty);
         TestEnv::makeFile(hiddenOnly + QStringLiteral("/.dot"));
+        TestEnv::makeHidden(hiddenOnly + QStringLiteral("/.dot"));
         QTest::newRow("count 0")
             << QStringList{QStringLiteral("--count"), QStringLiteral("0"), m_top} << 0 << 0
             << QStringLiteral("thinwick: nothing to draw: --count 0 draws no files\n");
         QTest::newRow("empty pool, trash")
             << QStringList{QStringLiteral("--count"), QStringLiteral("2"),
                            QStringLiteral("--trash"), QStringLiteral("--yes"), empty}
-            << 0 << 0 << QStringLiteral("thinwick: no files to draw from in %1/\n").arg(empty);
+            << 0 << 0
+            << QStringLiteral("thinwick: no files to draw from in %1\n")
+                   .arg(TestEnv::native(empty + QLatin1Char('/')));
         QTest::newRow("a folder without files")
             << QStringList{QStringLiteral("--count"), QStringLiteral("2"), hiddenOnly, m_top} << 0
-            << 2 << QStringLiteral("thinwick: no files in folder %1/\n").arg(hiddenOnly);
+            << 2
+            << QStringLiteral("thinwick: no files in folder %1\n")
+                   .arg(TestEnv::native(hiddenOnly + QLatin1Char('/')));
     }
     void saysWhyNothingIsDrawn() {
         QFETCH(QStringList, arguments);
@@ -468,6 +496,20 @@ private slots:
         QCOMPARE(trash({QStringLiteral("newer one.txt"), QStringLiteral("newer two.txt")}), 0);
         const QStringList ids = RunRecord::ids();
         QCOMPARE(ids.size(), 2);
+#ifdef Q_OS_WIN
+        // The Recycle Bin does not say where it put each file: the runs say what is known.
+        const QString shown = QString::fromUtf8(thinwick({QStringLiteral("--runs")}).out);
+        for (const QString& files : {QStringLiteral("2 files"), QStringLiteral("1 file")})
+            QVERIFY2(shown.contains(QStringLiteral("  %1, sent to the Recycle Bin  %2\n")
+                                        .arg(files, TestEnv::native(folder))),
+                     qPrintable(shown));
+        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("1")}).out),
+                 QStringLiteral("sent to the Recycle Bin    %1\n"
+                                "sent to the Recycle Bin    %2\n")
+                     .arg(TestEnv::native(folder + QStringLiteral("/newer one.txt")),
+                          TestEnv::native(folder + QStringLiteral("/newer two.txt"))));
+        return;
+#endif
         // Fixed times in the records, in the past: 20:17:12 UTC on the 7th, and 21:30:00 UTC.
         auto setTime = [](const QString& id, const QByteArray& time) {
             QFile file(RunRecord::runsFolder() + QLatin1Char('/') + id + QStringLiteral(".json"));
@@ -692,7 +734,8 @@ private slots:
                      {},
                      {{QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data")},
                       {QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/state")},
-                      {QStringLiteral("HOME"), home}},
+                      { QStringLiteral("HOME"),
+                        home }},
                      true});
         const bool trashMade = QFileInfo::exists(volume + QStringLiteral("/.Trash-65534"));
         const bool stayed = QFileInfo::exists(volume + QStringLiteral("/pool/far.txt"));

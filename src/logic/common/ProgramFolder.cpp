@@ -33,6 +33,11 @@ Found locate(const QString& executableFolder) {
 }
 
 QString userSampleFolder() {
+#ifdef Q_OS_WIN
+    // Beside the run records: the local application data the environment names.
+    if (const QString local = qEnvironmentVariable("LOCALAPPDATA"); !local.isEmpty())
+        return QDir::cleanPath(local + QStringLiteral("/Thinwick/Samples"));
+#endif
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/Thinwick/Samples");
 }

@@ -4,6 +4,8 @@
 #include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
 
+#include <utility>
+
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -11,8 +13,8 @@
 
 namespace Delete1 {
 
-void appendOrdinaryFiles(const QString& folder, QStringList& pool,
-                         const QStringList* /*previous*/) {
+void appendOrdinaryFiles(const QString& folder, QStringList& pool, const QStringList* previous) {
+    const qsizetype first = pool.size();
     const std::wstring pattern = (folder + QLatin1Char('*')).toStdWString();
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
@@ -27,8 +29,23 @@ void appendOrdinaryFiles(const QString& folder, QStringList& pool,
     constexpr DWORD skipped =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
-        if ((data.dwFileAttributes & skipped) == 0)
-            pool.append(folder + QString::fromWCharArray(data.cFileName));
+        if ((data.dwFileAttributes & skipped) != 0)
+            continue;
+        // The same file at the same place as in the previous listing keeps its text.
+        const qsizetype index = pool.size() - first;
+        const auto name = QStringView(reinterpret_cast<const QChar*>(data.cFileName),
+                                      static_cast<qsizetype>(wcslen(data.cFileName)));
+        if (previous != nullptr && index < previous->size() &&
+            QStringView(previous->at(index)).mid(folder.size()) == name &&
+            previous->at(index).startsWith(folder)) {
+            pool.append(previous->at(index));
+        } else {
+            QString path;
+            path.reserve(folder.size() + name.size());
+            path.append(folder);
+            path.append(name);
+            pool.append(std::move(path));
+        }
     } while (FindNextFileW(find, &data));
     const DWORD error = GetLastError();
     FindClose(find);

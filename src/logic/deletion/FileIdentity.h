@@ -2,6 +2,7 @@
 
 #include "deletion/RunRecord.h"
 
+#include <QFile>
 #include <QString>
 
 // What the run records need to know of files and folders beyond Qt: identity and ownership.
@@ -17,5 +18,9 @@ QString ownershipFault(const QString& path, bool stickyAllowed = false);
 
 // Takes group and others' access away from a folder of the user's own.
 void closeToOthers(const QString& folder);
+
+// Opens `other` read-write on the very file `file` has open, as a second file object that sees
+// the file's current size (a mapping made through it may reach past the size `file` first saw).
+bool openAgain(QFile& file, QFile& other);
 
 } // namespace RunRecord

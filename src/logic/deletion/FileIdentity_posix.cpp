@@ -34,4 +34,9 @@ void closeToOthers(const QString& folder) {
         ::chmod(name.constData(), 0700);
 }
 
+// The same descriptor: no second look-up of the path.
+bool openAgain(QFile& file, QFile& other) {
+    return other.open(file.handle(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle);
+}
+
 } // namespace RunRecord

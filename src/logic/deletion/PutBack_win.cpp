@@ -1,5 +1,6 @@
-// Putting a file back from the Recycle Bin, where Qt's trash put it: renamed to its original path
-// when nothing is there, its folder made again when missing.
+// Putting a file back on Windows. A file the Recycle Bin took is recorded without the place it
+// went to, so it is left to the Recycle Bin's own Restore; a file with a recorded place is renamed
+// to its original path when nothing is there, its folder made again when missing.
 #include "deletion/PutBack.h"
 
 #include <QDir>
@@ -10,6 +11,12 @@ namespace Delete1 {
 
 PutBackResult putBack(const RunRecord::Entry& entry) {
     PutBackResult result;
+    // The Recycle Bin does not say where it put a file: only its own Restore finds it again.
+    if (entry.trashed.isEmpty()) {
+        result.reason = QStringLiteral("the Recycle Bin does not say where it keeps it; restore "
+                                       "it with the Recycle Bin's Restore");
+        return result;
+    }
     if (!QDir::isAbsolutePath(entry.original) || !QDir::isAbsolutePath(entry.trashed) ||
         QDir::cleanPath(entry.original) != QDir::fromNativeSeparators(entry.original)) {
         result.reason = QStringLiteral("refused: the record names %1 and %2; both must be "

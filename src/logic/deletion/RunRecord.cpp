@@ -298,8 +298,7 @@ struct Recorder::Journal {
         // A fresh file object on the same descriptor maps it: the journal's own keeps the size it
         // saw first.
         mapper = std::make_unique<QFile>();
-        if (!file.resize(newSize) ||
-            !mapper->open(file.handle(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle) ||
+        if (!file.resize(newSize) || !openAgain(file, *mapper) ||
             (map = mapper->map(0, newSize)) == nullptr) {
             error = file.errorString();
             return false;
@@ -354,8 +353,8 @@ QDateTime Recorder::time() const {
 }
 
 void Recorder::add(const QString& original, const QString& trashed) {
-    if (trashed.isEmpty())
-        return; // a trash that does not say where the file went: nothing to put back from
+    // A trash that does not say where the file went (the Recycle Bin) records it without that:
+    // the run counts it, and putting it back says where to restore it from.
     Entry entry;
     entry.original = QDir::cleanPath(QDir::isAbsolutePath(original)
                                          ? original

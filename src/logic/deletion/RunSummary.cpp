@@ -1,5 +1,7 @@
 #include "deletion/RunSummary.h"
 
+#include <QDir>
+
 namespace Delete1 {
 
 void RunTally::count(const QString& path, const ShellDeleteResult& result,
@@ -16,15 +18,16 @@ void RunTally::count(const QString& path, const ShellDeleteResult& result,
 void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
     if (result.neverMoved)
         return;
+    // Records keep "/"; the message shows the platform's separator.
+    const QString original = QDir::toNativeSeparators(entry.original);
     if (result.restored) {
         ++restored;
         if (!result.reason.isEmpty())
-            leftovers.append(entry.original + QStringLiteral(" (") + result.reason +
-                             QLatin1Char(')'));
+            leftovers.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
     } else if (result.missing) {
-        missing.append(entry.original);
+        missing.append(original);
     } else {
-        stayed.append(entry.original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+        stayed.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
         kept.push_back(entry);
     }
 }

@@ -308,6 +308,16 @@ bool confirmed(const QStringList& going, const Options& options) {
                options.filesFrom == QStringLiteral("-"));
 }
 
+// How the files of a run come back. The Recycle Bin does not say where it put a file: its own
+// Restore brings them back there.
+QString putBackHint() {
+#ifdef Q_OS_WIN
+    return QStringLiteral("the Recycle Bin's Restore puts them back.");
+#else
+    return QStringLiteral("thinwick --put-back puts them back.");
+#endif
+}
+
 int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
     qsizetype staying = 0;
     const QStringList going = withUsableTrash(drawn, staying);
@@ -349,8 +359,8 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
                            "(%2), so --put-back cannot undo it.")
                 .arg(filesCount(run.moved()), recordError));
     else
-        add(QStringLiteral("Moved %1 to the trash (run %2); thinwick --put-back puts them back.")
-                .arg(filesCount(run.moved()), run.runId()));
+        add(QStringLiteral("Moved %1 to the trash (run %2); %3")
+                .arg(filesCount(run.moved()), run.runId(), putBackHint()));
     const bool told = writeErr(summary + QLatin1Char('\n'));
     return run.tally().leftInPlace.isEmpty() && staying == 0 && !failed && !run.stopRequested() &&
                    recordError.isEmpty() && told

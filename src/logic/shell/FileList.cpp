@@ -8,9 +8,15 @@
 #include <QHash>
 #include <QSet>
 #include <QUtf8StringView>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace Shell {
 
@@ -81,10 +87,25 @@ ListedFiles takeListedFiles(const QByteArray& list) {
 }
 
 bool readList(const QString& source, QByteArray& list, QString& reason) {
+    if (source == QStringLiteral("-")) {
+#ifdef Q_OS_WIN
+        // The list is bytes: a text-mode standard input would drop CRs and stop at a Ctrl-Z.
+        _setmode(_fileno(stdin), _O_BINARY);
+#endif
+        // Read with the C library: Qt's file object over a Windows pipe fails ("Unknown error").
+        QByteArray buffer(qsizetype{1} << 16, Qt::Uninitialized);
+        std::size_t got = 0;
+        while ((got = std::fread(buffer.data(), 1, static_cast<std::size_t>(buffer.size()),
+                                 stdin)) > 0)
+            list.append(buffer.constData(), static_cast<qsizetype>(got));
+        if (std::ferror(stdin) != 0) {
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        return true;
+    }
     QFile file(source);
-    const bool opened = source == QStringLiteral("-") ? file.open(stdin, QIODevice::ReadOnly)
-                                                      : file.open(QIODevice::ReadOnly);
-    if (!opened) {
+    if (!file.open(QIODevice::ReadOnly)) {
         reason = file.errorString();
         return false;
     }

@@ -4,6 +4,7 @@
 #include "deletion/ShellDelete.h"
 #include "shell/ShellText.h"
 
+#include <QDir>
 #include <QLocale>
 #include <filesystem>
 #include <system_error>
@@ -39,25 +40,32 @@ QString folderOf(const QString& path) {
 
 QString runLine(int number, const RunRecord::Run& run) {
     qsizetype inTrash = 0;
+    qsizetype recycled = 0;
     std::uintmax_t bytes = 0;
     QStringList folders;
     for (const RunRecord::Entry& entry : run.entries) {
-        if (const auto size = sizeInTrash(entry.trashed)) {
+        if (entry.trashed.isEmpty()) {
+            ++recycled;
+        } else if (const auto size = sizeInTrash(entry.trashed)) {
             ++inTrash;
             bytes += *size;
         }
-        const QString folder = folderOf(entry.original);
+        // Records keep "/"; the folder is shown with the platform's separator.
+        const QString folder = folderOf(QDir::toNativeSeparators(entry.original));
         if (!folders.contains(folder))
             folders.append(folder);
     }
     QString from = escaped(folders.mid(0, ShownFolders).join(QStringLiteral(", ")));
     if (folders.size() > ShownFolders)
         from += QStringLiteral(" and %1 more folders").arg(folders.size() - ShownFolders);
-    const QString trash =
-        inTrash == 0 ? QStringLiteral("none in the trash")
-                     : QStringLiteral("%1 in the trash (%2)")
-                           .arg(inTrash)
-                           .arg(QLocale::c().formattedDataSize(static_cast<qint64>(bytes), 1));
+    QString trash = QStringLiteral("none in the trash");
+    if (inTrash > 0)
+        trash = QStringLiteral("%1 in the trash (%2)")
+                    .arg(inTrash)
+                    .arg(QLocale::c().formattedDataSize(static_cast<qint64>(bytes), 1));
+    else if (recycled > 0)
+        // The Recycle Bin does not say where it put a file: what is known is that it took it.
+        trash = QStringLiteral("sent to the Recycle Bin");
     return QStringLiteral("%1  %2  %3  %4, %5  %6")
         .arg(number, 2)
         .arg(run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
@@ -68,14 +76,16 @@ QString runFilesText(const RunRecord::Run& run) {
     QString text;
     for (const RunRecord::Entry& entry : run.entries) {
         QString state;
-        if (!sizeInTrash(entry.trashed))
+        if (entry.trashed.isEmpty())
+            state = QStringLiteral("sent to the Recycle Bin    ");
+        else if (!sizeInTrash(entry.trashed))
             state = QStringLiteral("not in the trash           ");
         else if (Main::FileExists(entry.original) ||
                  fs::is_symlink(Delete1::nativePath(entry.original)))
             state = QStringLiteral("in the trash, place taken  ");
         else
             state = QStringLiteral("in the trash               ");
-        text += state + escaped(entry.original) + QLatin1Char('\n');
+        text += state + escaped(QDir::toNativeSeparators(entry.original)) + QLatin1Char('\n');
     }
     return text;
 }

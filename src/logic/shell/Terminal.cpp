@@ -6,7 +6,19 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
-#define THINWICK_ISATTY _isatty
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+namespace {
+// _isatty says yes to every character device, the NUL device too: only a console counts.
+int isConsole(int descriptor) {
+    DWORD mode = 0;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? 1 : 0;
+}
+} // namespace
+#define THINWICK_ISATTY isConsole
 #define THINWICK_FILENO _fileno
 // The console, where an answer can be read while standard input carries a list.
 #define THINWICK_TERMINAL "CONIN$"
