@@ -17,9 +17,11 @@
 #include <stdexcept>
 
 #include <csignal>
-#include <sys/wait.h>
 #include <tuple>
+#ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 #include <vector>
 
 namespace {
@@ -181,6 +183,9 @@ private slots:
         QTest::newRow("before the rename") << false << 1;
     }
     void killedAroundTheRenameLosesNothing() {
+#ifdef _WIN32
+        QSKIP("a run killed mid-way needs fork()");
+#else
         QFETCH(bool, afterRename);
         QFETCH(int, restored);
         const QStringList paths{file(QStringLiteral("1.txt")), file(QStringLiteral("2.txt")),
@@ -214,6 +219,7 @@ private slots:
         for (const QString& path : paths)
             QVERIFY2(QFileInfo::exists(path), qPrintable(path));
         QCOMPARE(trashInfoNames(), QStringList());
+#endif
     }
 
     // While a run is moving files its record cannot be put back; once it has ended it can.
