@@ -149,6 +149,19 @@ QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+void resetTrash() {
+    const QString trash = dataHome() + QStringLiteral("/Trash");
+    const QFileInfo info(trash);
+    if (info.isDir() && !info.isSymLink())
+        QDir(trash).removeRecursively();
+    else
+        QFile::remove(trash);
+    // Wine's Recycle Bin (the host's trash) looks for its folders once per process and does not
+    // make them again, so they are made here.
+    QDir().mkpath(trash + QStringLiteral("/files"));
+    QDir().mkpath(trash + QStringLiteral("/info"));
+}
+
 void makeFile(const QString& path, const QByteArray& contents) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);

@@ -83,6 +83,10 @@ QByteArray readSettingsFile();
 // registry keeps no comments or layout, its sections and keys in the form readSettingsFile gives.
 QByteArray storedForm(const QByteArray& contents);
 
+// Leaves an empty trash folder (with its files and info folders) under dataHome(), whatever was at
+// its place before.
+void resetTrash();
+
 // Makes a file (and its folders) with the given contents.
 void makeFile(const QString& path, const QByteArray& contents = "x");
 

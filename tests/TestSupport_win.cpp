@@ -185,6 +185,17 @@ void preparePlatform(const QString& root) {
     const QByteArray tmp = QDir::toNativeSeparators(root + QStringLiteral("/tmp")).toUtf8();
     qputenv("TMP", tmp);
     qputenv("TEMP", tmp);
+    // The offscreen platform reads its fonts from one folder, by default one beside Qt that holds
+    // none: the system's fonts instead (Wine passes no QT_ variable through from the host).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {
+        wchar_t windows[MAX_PATH] = {};
+        const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            qputenv("QT_QPA_FONTDIR",
+                    (QString::fromWCharArray(windows, static_cast<qsizetype>(length)) +
+                     QStringLiteral("\\Fonts"))
+                        .toUtf8());
+    }
 }
 
 } // namespace TestEnv

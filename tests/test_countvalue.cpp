@@ -16,6 +16,15 @@ namespace {
 // Switches LC_NUMERIC to de_DE.UTF-8, made beside the test when the machine lacks it. Gives
 // the reason when it cannot.
 QString switchToCommaLocale(const QTemporaryDir& localeDir) {
+#ifdef _WIN32
+    // Windows names its locales by language and country; each has its decimal comma.
+    Q_UNUSED(localeDir);
+    for (const char* name : {"de-DE", "German_Germany.1252", "German"}) {
+        if (std::setlocale(LC_NUMERIC, name))
+            return {};
+    }
+    return QStringLiteral("no German locale here");
+#else
     if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
         return {};
     if (!localeDir.isValid())
@@ -32,6 +41,7 @@ QString switchToCommaLocale(const QTemporaryDir& localeDir) {
         return QStringLiteral("de_DE.UTF-8 is not installed and localedef cannot make it "
                               "(Debian package locales)");
     return {};
+#endif
 }
 
 } // namespace

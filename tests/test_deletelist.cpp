@@ -362,7 +362,7 @@ private slots:
         Window w("10");
         w.form.addSourceFolder(folder);
         w.form.list.CorrelateListviewsWrapper();
-        const QString p = folder + "/";
+        const QString p = folder + Sep;
         QCOMPARE(sorted(w.form.ListView3->rows()),
                  QStringList({p + "f0.jpg", p + "f1.jpg", p + "f2.jpg", p + "f3.jpg"}));
         QStringList rows = w.form.ListView3->rows();

@@ -26,22 +26,6 @@ QString trashDir() {
     return TestEnv::dataHome() + QStringLiteral("/Trash");
 }
 
-// Leaves an empty trash folder, whatever was at its place before.
-void resetTrash() {
-    const QFileInfo info(trashDir());
-    if (info.isDir() && !info.isSymLink())
-        QDir(trashDir()).removeRecursively();
-    else
-        QFile::remove(trashDir());
-    QDir().mkpath(trashDir());
-#ifdef Q_OS_WIN
-    // Wine's Recycle Bin (the host's trash) looks for its folders once and does not make them
-    // again.
-    QDir().mkpath(trashDir() + QStringLiteral("/files"));
-    QDir().mkpath(trashDir() + QStringLiteral("/info"));
-#endif
-}
-
 QStringList trashedNames() {
     return QDir(trashDir() + QStringLiteral("/files"))
         .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -131,8 +115,8 @@ class DeletionTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
-    void init() { resetTrash(); }
-    void cleanup() { resetTrash(); }
+    void init() { TestEnv::resetTrash(); }
+    void cleanup() { TestEnv::resetTrash(); }
 
     void emptyListOnlySaysNoFilesAdded() {
         ScriptedDialogs dialogs;

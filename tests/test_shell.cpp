@@ -257,7 +257,7 @@ private slots:
         QStringList pool;
         for (const QString& folder : {a, b}) {
             for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Unsorted))
-                pool.append(folder + QLatin1Char('/') + name);
+                pool.append(TestEnv::native(folder + QLatin1Char('/') + name));
         }
         const QStringList named =
             subfolders ? QStringList{QStringLiteral("--subfolders"), a} : QStringList{a, b};

@@ -84,7 +84,7 @@ private slots:
         QVERIFY(m_dir->isValid());
         m_root = m_dir->path();
         QDir(RunRecord::runsFolder()).removeRecursively();
-        QDir(TestEnv::dataHome() + QStringLiteral("/Trash")).removeRecursively();
+        TestEnv::resetTrash();
     }
     void cleanup() { m_dir.reset(); }
 
