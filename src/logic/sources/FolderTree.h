@@ -80,8 +80,7 @@ public:
     // From now on each folder searched also hands its ordinary files to sink as soon as it is
     // read, from the same entries as its subfolders, with its stamp read before them: the
     // listings the pool after the walk would otherwise read again. Every listing read to its
-    // end is handed over, settled or not: the receiver decides how long it may be trusted
-    // (POSIX systems; none elsewhere).
+    // end is handed over, settled or not: the receiver decides how long it may be trusted.
     using ListingSink = std::function<void(Delete1::FolderListing&&)>;
     void keepListings(ListingSink sink) { m_listingSink = std::move(sink); }
 
