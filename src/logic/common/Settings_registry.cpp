@@ -30,24 +30,30 @@ QString branchOf(const QString& appName) {
     return branch + QLatin1Char('\\') + appName;
 }
 
+// The section's key below HKEY_CURRENT_USER; nothing when the branch is not the user's.
+std::optional<std::wstring> userKeyOf(const QString& appName, const QString& section) {
+    const QString branch = branchOf(appName);
+    if (!branch.startsWith(CurrentUser, Qt::CaseInsensitive))
+        return std::nullopt;
+    return (branch.mid(CurrentUser.size()) + QLatin1Char('\\') + section).toStdWString();
+}
+
 // The string value as the registry holds it. Qt reads strings through QString::fromUtf16, which
 // takes a leading U+FEFF for a byte-order mark and drops it; nothing when it is no string of the
 // user's branch.
 std::optional<QString> rawString(const QString& appName, const QString& section,
                                  const QString& key) {
-    const QString branch = branchOf(appName);
-    if (!branch.startsWith(CurrentUser, Qt::CaseInsensitive))
+    const std::optional<std::wstring> folder = userKeyOf(appName, section);
+    if (!folder)
         return std::nullopt;
-    const std::wstring folder =
-        (branch.mid(CurrentUser.size()) + QLatin1Char('\\') + section).toStdWString();
     const std::wstring name = key.toStdWString();
     DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, folder.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+    if (RegGetValueW(HKEY_CURRENT_USER, folder->c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
                      nullptr, &size) != ERROR_SUCCESS)
         return std::nullopt;
     std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
     size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, folder.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
+    if (RegGetValueW(HKEY_CURRENT_USER, folder->c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr,
                      text.data(), &size) != ERROR_SUCCESS)
         return std::nullopt;
     text.resize(wcsnlen(text.c_str(), text.size()));
@@ -61,15 +67,13 @@ std::optional<QString> rawString(const QString& appName, const QString& section,
 // user's, else an error text, empty on success.
 std::optional<QString> writeRawString(const QString& appName, const QString& section,
                                       const QString& key, const QString& value) {
-    const QString branch = branchOf(appName);
-    if (!branch.startsWith(CurrentUser, Qt::CaseInsensitive))
+    const std::optional<std::wstring> folder = userKeyOf(appName, section);
+    if (!folder)
         return std::nullopt;
-    const std::wstring folder =
-        (branch.mid(CurrentUser.size()) + QLatin1Char('\\') + section).toStdWString();
     const std::wstring name = key.toStdWString();
     const std::wstring text = value.toStdWString();
     HKEY handle = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, folder.c_str(), 0, nullptr, 0,
+    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, folder->c_str(), 0, nullptr, 0,
                                      KEY_SET_VALUE, nullptr, &handle, nullptr);
     if (status == ERROR_SUCCESS) {
         status = RegSetValueExW(handle, name.c_str(), 0, REG_SZ,
@@ -80,7 +84,7 @@ std::optional<QString> writeRawString(const QString& appName, const QString& sec
     if (status == ERROR_SUCCESS)
         return QString();
     return QStringLiteral("Cannot write the setting %1 under %2 (error %3)")
-        .arg(key, branch + QLatin1Char('\\') + section)
+        .arg(key, branchOf(appName) + QLatin1Char('\\') + section)
         .arg(status);
 }
 
