@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace AddFolder {
@@ -54,6 +55,12 @@ public:
     // folder; this default asks attributes(), isRoot() and subFolders().
     virtual bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
                               QStringList& names);
+    // The walk is about to search these folders with searchFolder(), one after another in this
+    // order. A tree may read them ahead (say, on another thread); what searchFolder() then gives
+    // must be what it would give without. This default does nothing.
+    virtual void searchAhead(const QStringList& folders) { Q_UNUSED(folders) }
+    // The same before attributes() is asked of these folders in this order.
+    virtual void lookAhead(const QStringList& folders) { Q_UNUSED(folders) }
 };
 
 // True for the attribute values whose folders the walk neither searches nor returns, unless they
@@ -67,7 +74,7 @@ inline bool isSkippedValue(int attributes) {
 // Symbolic links to folders are neither followed nor listed.
 class DiskFolderTree : public FolderTree {
 public:
-    DiskFolderTree() = default;
+    DiskFolderTree();
     ~DiskFolderTree() override;
     std::optional<int> attributes(const QString& folder) override;
     bool isRoot(const QString& folder) override;
@@ -77,6 +84,11 @@ public:
     // look is needed.
     bool searchFolder(const QString& folder, const std::function<bool()>& goOn,
                       QStringList& names) override;
+    // On POSIX systems a second thread reads the folders (or looks at them) ahead of the walk,
+    // each the next one the walk has not asked for yet; answers are given in the walk's order.
+    // A folder the walk asks for out of that order is read as without them.
+    void searchAhead(const QStringList& folders) override;
+    void lookAhead(const QStringList& folders) override;
     // From now on each folder searched also hands its ordinary files to sink as soon as it is
     // read, from the same entries as its subfolders, with its stamp read before them: the
     // listings the pool after the walk would otherwise read again. Every listing read to its
@@ -90,6 +102,8 @@ private:
     QString m_anchor;
     int m_anchorHandle = -1;
     ListingSink m_listingSink;
+    struct Ahead;
+    std::unique_ptr<Ahead> m_ahead;
 };
 
 } // namespace AddFolder

@@ -62,6 +62,7 @@ public:
     // Searches each folder of the level and gathers the subfolders it takes into next.
     void searchLevel(Level& level, Level& next) {
         QStringList names;
+        m_tree.searchAhead(level.paths);
         for (qsizetype i = 0; i < level.paths.size() && !m_stopped; ++i)
             searchFolder(level, level.paths.at(i), next, names);
     }
@@ -76,6 +77,7 @@ public:
                 folders.append(given.paths.at(i));
         for (std::size_t k = 1; k < levels.size() && !m_stopped; ++k) {
             const Level& level = levels[k];
+            m_tree.lookAhead(level.paths);
             for (qsizetype i = 0; i < level.paths.size(); ++i) {
                 if (level.isRemoved(i))
                     continue;

@@ -3,6 +3,7 @@
 #include "deletelist/FolderFiles.h"
 #include "deletelist/OrdinaryFiles.h"
 #include "sources/FolderTree.h"
+#include "sources/ReadAhead.h"
 #include "sources/SubDirectories.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace AddFolder {
 
@@ -52,11 +54,6 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
-DiskFolderTree::~DiskFolderTree() {
-    if (m_anchorHandle >= 0)
-        ::close(m_anchorHandle);
-}
-
 namespace {
 
 // Where a folder is found: from the anchor by the rest of its path when it lies below it,
@@ -72,10 +69,9 @@ Place placeOf(const QString& folder, const QString& anchor, int anchorHandle) {
     return {AT_FDCWD, QFile::encodeName(folder)};
 }
 
-} // namespace
-
-std::optional<int> DiskFolderTree::attributes(const QString& folder) {
-    const Place place = placeOf(folder, m_anchor, m_anchorHandle);
+// The attribute value of the folder, reached as placeOf() reaches it.
+std::optional<int> attributesAt(const QString& folder, const QString& anchor, int anchorHandle) {
+    const Place place = placeOf(folder, anchor, anchorHandle);
     struct stat status {};
     // The path itself may be a link the user chose; it counts as the folder it leads to.
     if (fstatat(place.at, place.name.constData(), &status, 0) != 0 || !S_ISDIR(status.st_mode))
@@ -91,6 +87,8 @@ std::optional<int> DiskFolderTree::attributes(const QString& folder) {
         value |= Attribute::Hidden;
     return value;
 }
+
+} // namespace
 
 bool DiskFolderTree::isRoot(const QString& folder) {
     return QDir(folder).isRoot();
@@ -140,16 +138,16 @@ void takeEntry(int handle, const char* name, unsigned char type, QStringList& na
 
 #ifdef Q_OS_LINUX
 // Reads the entries straight from the kernel: readdir over fdopendir would first look at the
-// handle again (fstat, two fcntl) for every folder of the tree.
-void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
-                    Delete1::FolderFiles* files) {
+// handle again (fstat, two fcntl) for every folder of the tree. Returns the error that broke the
+// listing off, or 0; the entries read before it stay.
+int readSubFolders(Handle& handle, QStringList& names, Delete1::FolderFiles* files) {
     alignas(dirent64) static thread_local char buffer[32768];
     for (;;) {
         const ssize_t size = getdents64(handle.get(), buffer, sizeof buffer);
         if (size == 0)
-            return;
+            return 0;
         if (size < 0)
-            throw folderFailure(errno, folder);
+            return errno;
         for (ssize_t at = 0; at < size;) {
             const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
             takeEntry(handle.get(), entry->d_name, entry->d_type, names, files);
@@ -158,11 +156,10 @@ void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
     }
 }
 #else
-void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
-                    Delete1::FolderFiles* files) {
+int readSubFolders(Handle& handle, QStringList& names, Delete1::FolderFiles* files) {
     DIR* dir = fdopendir(handle.get());
     if (dir == nullptr)
-        throw folderFailure(errno, folder);
+        return errno;
     const int fd = handle.release();
     errno = 0;
     while (const dirent* entry = readdir(dir)) {
@@ -171,56 +168,184 @@ void readSubFolders(Handle& handle, const QString& folder, QStringList& names,
     }
     const int error = errno;
     closedir(dir);
-    if (error != 0)
-        throw folderFailure(error, folder);
+    return error;
 }
 #endif
 
+// One folder read: its subfolders' names, and with a listing wanted its ordinary files with the
+// stamp read before them.
+struct FolderRead {
+    // The error of a failed opening, or 0.
+    int openError = 0;
+    // The error that broke the listing off, or 0.
+    int readError = 0;
+    // True when the listing below was read to its end.
+    bool kept = false;
+    QStringList names;
+    Delete1::FolderListing listing;
+};
+
+void readOpened(Handle& handle, const QString& folder, bool withListing, FolderRead& read) {
+    // The stamp is read before the entries, as the rebuild's own listing reads it; without one
+    // the listing is not gathered.
+    const bool kept = withListing && Delete1::readFolderStamp(handle.get(), read.listing.stamp);
+    if (!kept) {
+        read.readError = readSubFolders(handle, read.names, nullptr);
+        return;
+    }
+    read.listing.listedAtNsec = Delete1::stampClockNsec();
+    read.listing.folder = folder;
+    read.listing.files = Delete1::FolderFiles(folder);
+    read.readError = readSubFolders(handle, read.names, &read.listing.files);
+    // Only a listing read to its end is handed over.
+    read.kept = read.readError == 0;
+    if (read.kept)
+        read.listing.files.squeeze();
+}
+
+// Hands the folder's read to the walk: its subfolders' names, then the failure that broke the
+// listing off, or else its listing to the sink.
+bool deliver(const QString& folder, FolderRead& read, QStringList& names,
+             const DiskFolderTree::ListingSink& sink) {
+    names.append(std::move(read.names));
+    if (read.readError != 0)
+        throw folderFailure(read.readError, folder);
+    if (read.kept && sink)
+        sink(std::move(read.listing));
+    return true;
+}
+
 } // namespace
+
+// The folders of one level as the walk will ask for them, read or looked at by a second thread.
+struct DiskFolderTree::Ahead {
+    enum class Mode { Search, Look };
+    Mode mode = Mode::Search;
+    QStringList folders;
+    // The next folder the walk is expected to ask for.
+    qsizetype next = 0;
+    std::vector<FolderRead> reads;
+    std::vector<std::optional<int>> attributes;
+    ReadAhead work;
+
+    // The place of the walk's next folder when it is this one; -1 otherwise (the walk then asks
+    // the disk itself).
+    qsizetype take(Mode wanted, const QString& folder) {
+        if (mode != wanted || next >= folders.size() || folders.at(next) != folder)
+            return -1;
+        work.finish(next);
+        return next++;
+    }
+};
+
+DiskFolderTree::DiskFolderTree() = default;
+
+DiskFolderTree::~DiskFolderTree() {
+    // The helper may still be reading from the anchor.
+    m_ahead.reset();
+    if (m_anchorHandle >= 0)
+        ::close(m_anchorHandle);
+}
+
+void DiskFolderTree::searchAhead(const QStringList& folders) {
+    // The first folder searched opens the anchor the others are reached from.
+    if (m_anchorHandle < 0 || folders.size() < 2)
+        return;
+    if (!m_ahead)
+        m_ahead = std::make_unique<Ahead>();
+    Ahead& ahead = *m_ahead;
+    ahead.work.stop();
+    ahead.mode = Ahead::Mode::Search;
+    ahead.folders = folders;
+    ahead.next = 0;
+    ahead.attributes.clear();
+    ahead.reads.clear();
+    ahead.reads.resize(static_cast<std::size_t>(folders.size()));
+    const bool withListing = static_cast<bool>(m_listingSink);
+    ahead.work.start(folders.size(), [&ahead, withListing, anchor = m_anchor,
+                                      anchorHandle = m_anchorHandle](qsizetype i) {
+        const QString& folder = ahead.folders.at(i);
+        FolderRead& read = ahead.reads[static_cast<std::size_t>(i)];
+        Handle handle(placeOf(folder, anchor, anchorHandle));
+        if (handle.get() < 0)
+            read.openError = errno;
+        else
+            readOpened(handle, folder, withListing, read);
+    });
+}
+
+void DiskFolderTree::lookAhead(const QStringList& folders) {
+    if (folders.size() < 2)
+        return;
+    if (!m_ahead)
+        m_ahead = std::make_unique<Ahead>();
+    Ahead& ahead = *m_ahead;
+    ahead.work.stop();
+    ahead.mode = Ahead::Mode::Look;
+    ahead.folders = folders;
+    ahead.next = 0;
+    ahead.reads.clear();
+    ahead.attributes.assign(static_cast<std::size_t>(folders.size()), std::nullopt);
+    ahead.work.start(folders.size(),
+                     [&ahead, anchor = m_anchor, anchorHandle = m_anchorHandle](qsizetype i) {
+                         ahead.attributes[static_cast<std::size_t>(i)] =
+                             attributesAt(ahead.folders.at(i), anchor, anchorHandle);
+                     });
+}
+
+std::optional<int> DiskFolderTree::attributes(const QString& folder) {
+    if (m_ahead) {
+        const qsizetype at = m_ahead->take(Ahead::Mode::Look, folder);
+        if (at >= 0)
+            return m_ahead->attributes[static_cast<std::size_t>(at)];
+    }
+    return attributesAt(folder, m_anchor, m_anchorHandle);
+}
 
 void DiskFolderTree::subFolders(const QString& folder, QStringList& names) {
     Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
     if (handle.get() < 0)
         throw folderFailure(errno, folder);
-    readSubFolders(handle, folder, names, nullptr);
+    const int error = readSubFolders(handle, names, nullptr);
+    if (error != 0)
+        throw folderFailure(error, folder);
 }
 
 bool DiskFolderTree::searchFolder(const QString& folder, const std::function<bool()>& goOn,
                                   QStringList& names) {
-    Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
-    if (handle.get() < 0) {
+    FolderRead read;
+    const qsizetype at = m_ahead ? m_ahead->take(Ahead::Mode::Search, folder) : -1;
+    if (at >= 0) {
+        read = std::move(m_ahead->reads[static_cast<std::size_t>(at)]);
+    } else {
+        Handle handle(placeOf(folder, m_anchor, m_anchorHandle));
+        if (handle.get() < 0) {
+            read.openError = errno;
+        } else {
+            if (m_anchorHandle < 0 && folder.endsWith(Main::nativeSeparator())) {
+                // Kept open for the folders below it; reading its entries does not disturb that.
+                m_anchorHandle = ::dup(handle.get());
+                if (m_anchorHandle >= 0)
+                    m_anchor = folder;
+            }
+            if (!goOn())
+                return true;
+            readOpened(handle, folder, static_cast<bool>(m_listingSink), read);
+            return deliver(folder, read, names, m_listingSink);
+        }
+    }
+    if (read.openError != 0) {
         // No folder, or one that may not be read: a look at the path itself tells which.
-        const int error = errno;
         if (!attributes(folder))
             return false;
         if (goOn())
-            throw folderFailure(error, folder);
+            throw folderFailure(read.openError, folder);
         return true;
     }
-    if (m_anchorHandle < 0 && folder.endsWith(Main::nativeSeparator())) {
-        // Kept open for the folders below it; reading its entries does not disturb that.
-        m_anchorHandle = ::dup(handle.get());
-        if (m_anchorHandle >= 0)
-            m_anchor = folder;
-    }
+    // Read ahead: what the walk does not search is dropped.
     if (!goOn())
         return true;
-    Delete1::FolderListing listing;
-    // The stamp is read before the entries, as the rebuild's own listing reads it; without one
-    // the listing is not gathered.
-    const bool kept = m_listingSink && Delete1::readFolderStamp(handle.get(), listing.stamp);
-    if (!kept) {
-        readSubFolders(handle, folder, names, nullptr);
-        return true;
-    }
-    listing.listedAtNsec = Delete1::stampClockNsec();
-    listing.folder = folder;
-    listing.files = Delete1::FolderFiles(folder);
-    readSubFolders(handle, folder, names, &listing.files);
-    listing.files.squeeze();
-    // Only a listing read to its end is handed over.
-    m_listingSink(std::move(listing));
-    return true;
+    return deliver(folder, read, names, m_listingSink);
 }
 
 } // namespace AddFolder

@@ -56,7 +56,16 @@ bool hasUnsupportedCharacter(QStringView name) {
     return false;
 }
 
+// Folders are read in the walk's own thread here.
+struct DiskFolderTree::Ahead {};
+
+DiskFolderTree::DiskFolderTree() = default;
+
 DiskFolderTree::~DiskFolderTree() = default;
+
+void DiskFolderTree::searchAhead(const QStringList&) {}
+
+void DiskFolderTree::lookAhead(const QStringList&) {}
 
 std::optional<int> DiskFolderTree::attributes(const QString& folder) {
     const DWORD value = GetFileAttributesW(reinterpret_cast<const wchar_t*>(folder.utf16()));
