@@ -30,6 +30,17 @@ public:
 
     bool isRemoved(qsizetype i) const { return !m_removed.empty() && m_removed[i] != 0; }
 
+    // The paths less the removed ones, in order.
+    QStringList livePaths() const {
+        if (m_removed.empty())
+            return paths;
+        QStringList live;
+        for (qsizetype i = 0; i < paths.size(); ++i)
+            if (!isRemoved(i))
+                live.append(paths.at(i));
+        return live;
+    }
+
     void removeFirstEqual(const QString& text) {
         if (m_removed.empty()) {
             // Built at the first removal only: most levels never need it.
@@ -77,7 +88,7 @@ public:
                 folders.append(given.paths.at(i));
         for (std::size_t k = 1; k < levels.size() && !m_stopped; ++k) {
             const Level& level = levels[k];
-            m_tree.lookAhead(level.paths);
+            m_tree.lookAhead(level.livePaths());
             for (qsizetype i = 0; i < level.paths.size(); ++i) {
                 if (level.isRemoved(i))
                     continue;
