@@ -80,7 +80,8 @@ build="$top/build-windows"
 mingw_runtime="$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")"
 mingw_lib="/usr/x86_64-w64-mingw32/lib"
 export WINEPATH="$(winepath_of() { echo "Z:${1//\//\\}"; }; echo "$(winepath_of "$qt/bin");$(winepath_of "$mingw_runtime");$(winepath_of "$mingw_lib")")"
-export QT_PLUGIN_PATH="Z:${qt//\//\\}\\plugins"
+# No QT_ variable reaches a Windows program under Wine (Wine keeps the host's Qt settings out):
+# Qt finds its plugins beside its DLLs, and the tests choose their platform themselves.
 export WINEPREFIX="$build/wine"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=" # no Mono or Gecko installer prompts
@@ -188,7 +189,7 @@ fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
   cd "$fresh"
   unzip -q "$zip"
   # Nothing of the build's: no Qt or MinGW on the path, no plugin folder, a prefix of its own.
-  unset WINEPATH QT_PLUGIN_PATH
+  unset WINEPATH
   export WINEPREFIX="$fresh/prefix"
   # The tests' temp folder is gone; Wine keeps its server's socket under TMPDIR.
   export TMPDIR="$host_tmp" XDG_DATA_HOME="$fresh/data"

@@ -107,6 +107,9 @@ QString pathFromTrashInfo(const QString& written);
 // Whether the trash says where it put a file (the freedesktop trash does; the Recycle Bin does
 // not, so a run's record holds no place and put-back leaves such files to the Recycle Bin).
 bool trashSaysWhere();
+// Whether the test can look into the trash as a freedesktop trash under dataHome(): always on
+// Unix; on Windows only under Wine, whose Recycle Bin is the host's trash.
+bool seesTrash();
 // Whether a file name can exist on this platform's file systems (Windows refuses "\", ":",
 // "*", "?", "\"", "<", ">", "|", control characters and a trailing blank or dot).
 bool canHoldName(const QString& name);

@@ -42,6 +42,10 @@ bool trashSaysWhere() {
     return true;
 }
 
+bool seesTrash() {
+    return true;
+}
+
 bool canLink() {
     return true;
 }

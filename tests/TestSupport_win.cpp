@@ -116,6 +116,10 @@ bool trashSaysWhere() {
     return false;
 }
 
+bool seesTrash() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 bool canLink() {
     return false;
 }

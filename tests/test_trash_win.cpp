@@ -22,7 +22,7 @@ namespace {
 // Wine's Recycle Bin: the host's trash under XDG_DATA_HOME, which the test support points at the
 // test's own data folder. Empty on Windows, whose Recycle Bin the test cannot look into.
 QString wineTrashFiles() {
-    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") == nullptr)
+    if (!TestEnv::seesTrash())
         return {};
     return TestEnv::dataHome() + QStringLiteral("/Trash/files");
 }

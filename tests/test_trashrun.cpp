@@ -222,6 +222,34 @@ private slots:
 #endif
     }
 
+    // Files leave only from the folder the run found: a link put in that folder's place during
+    // the run is not followed, and the next file is taken from the folder itself, where it went.
+    void aFolderReplacedByALinkIsNotFollowed() {
+#ifdef _WIN32
+        QSKIP("symbolic links need a privilege here");
+#else
+        const QString a = file(QStringLiteral("album/a.txt"));
+        const QString b = file(QStringLiteral("album/b.txt"));
+        TestEnv::makeFile(m_root + QStringLiteral("/other/b.txt"), "not listed");
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(a);
+        QVERIFY(QDir(m_root).rename(QStringLiteral("album"), QStringLiteral("moved")));
+        QVERIFY(QFile::link(m_root + QStringLiteral("/other"), m_root + QStringLiteral("/album")));
+        run.trashOne(b);
+        run.finish();
+        QFile notListed(m_root + QStringLiteral("/other/b.txt"));
+        QVERIFY(notListed.open(QIODevice::ReadOnly));
+        QCOMPARE(notListed.readAll(), QByteArray("not listed"));
+        QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/moved/b.txt")));
+        QCOMPARE(run.tally().gone, 0);
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t{2});
+        QCOMPARE(record->entries.at(1).original, b);
+#endif
+    }
+
     // While a run is moving files its record cannot be put back; once it has ended it can.
     void runningRunIsNotPutBack() {
         const QString a = file(QStringLiteral("a.txt"));

@@ -392,7 +392,13 @@ void ProgressBar::setValueF(double value) {
 }
 
 void ProgressBar::setBarText(const QString& text) {
-    m_text = text;
+    // Copied into the bar's own buffer, kept from text to text: a run sets one per file.
+    if (m_text.isDetached()) {
+        m_text.resize(0);
+        m_text.append(text);
+    } else {
+        m_text = text;
+    }
     showSoon(false);
     emit textSet(text);
 }

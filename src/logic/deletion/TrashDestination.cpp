@@ -79,19 +79,25 @@ QByteArray parentOf(const QByteArray& path) {
     return slash <= 0 ? QByteArrayLiteral("/") : path.left(slash);
 }
 
-QByteArray withoutDots(const QByteArray& path) {
+bool hasDotParts(const QByteArray& path) {
     for (qsizetype at = path.indexOf("/."); at >= 0; at = path.indexOf("/.", at + 1)) {
         const qsizetype after = at + 2;
         const bool dot = after == path.size() || path.at(after) == '/';
         const bool dotDot = after < path.size() && path.at(after) == '.' &&
                             (after + 1 == path.size() || path.at(after + 1) == '/');
         if (dot || dotDot)
-            return QFile::encodeName(QDir::cleanPath(QFile::decodeName(path)));
+            return true;
     }
-    return path;
+    return false;
 }
 
-FolderLook lookAtFolder(const QByteArray& folder) {
+QByteArray withoutDots(const QByteArray& path) {
+    return hasDotParts(path) ? QFile::encodeName(QDir::cleanPath(QFile::decodeName(path))) : path;
+}
+
+FolderLook lookAtFolder(const QByteArray& folder, int* keep) {
+    if (keep != nullptr)
+        *keep = -1;
     FolderLook look;
 #ifdef O_PATH
     constexpr int Access = O_PATH; // a folder the user may search but not read is looked at too
@@ -125,7 +131,10 @@ FolderLook lookAtFolder(const QByteArray& folder) {
     look.real = size > 0 && static_cast<size_t>(size) < sizeof real && real[0] == '/'
                     ? QByteArray(real, size)
                     : realPath(folder);
-    ::close(fd);
+    if (keep != nullptr)
+        *keep = fd;
+    else
+        ::close(fd);
     if (look.real == folder)
         look.real.clear();
     return look;
@@ -158,9 +167,7 @@ bool lookAt(int at, const char* name, bool follow, Look& look) {
     return true;
 }
 
-// Looks at the path once; false (with the result filled) when nothing is to be moved: the path
-// names no file, nothing is there, it cannot be looked at, or it is a folder.
-bool lookBefore(const QString& path, Entry& entry, TrashResult& result) {
+bool nameEntry(const QString& path, Entry& entry, TrashResult& result) {
     entry.path = path;
     entry.full = cleanAbsolute(QFile::encodeName(path));
     entry.parent = parentOf(entry.full);
@@ -169,9 +176,13 @@ bool lookBefore(const QString& path, Entry& entry, TrashResult& result) {
         result.reason = QStringLiteral("the path does not name a file");
         return false;
     }
-    // The path is looked at and moved by its full name: what a swap in between could bring is
+    return true;
+}
+
+bool lookBefore(Entry& entry, TrashResult& result) {
+    // The entry is looked at and moved by the same name: what a swap in between could bring is
     // caught after the move (a folder goes back) or refused by the rename (another mount).
-    if (!lookAt(AT_FDCWD, entry.full.constData(), false, entry.before)) {
+    if (!lookAt(entry.folder, entry.at(), false, entry.before)) {
         if (errno == ENOENT || errno == ENOTDIR)
             result.gone = true;
         else
@@ -184,6 +195,10 @@ bool lookBefore(const QString& path, Entry& entry, TrashResult& result) {
         return false;
     }
     return true;
+}
+
+bool lookBefore(const QString& path, Entry& entry, TrashResult& result) {
+    return nameEntry(path, entry, result) && lookBefore(entry, result);
 }
 
 bool Destinations::readMounts() {

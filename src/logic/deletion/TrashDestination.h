@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <fcntl.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -47,10 +48,21 @@ struct Entry {
     QByteArray parent;
     QByteArray name;
     Look before;
+    // An open descriptor of the entry's folder, when the caller keeps one: the entry is then
+    // looked at and moved by its name in that very folder. AT_FDCWD: by its full path.
+    int folder = AT_FDCWD;
+    // The entry as the *at calls take it, relative to `folder`.
+    [[nodiscard]] const char* at() const {
+        return folder == AT_FDCWD ? full.constData() : name.constData();
+    }
 };
 
-// Looks at the path once; false (with the result filled) when nothing is to be moved: the path
-// names no file, nothing is there, it cannot be looked at, or it is a folder.
+// Fills the entry's path and its parts; false (with the reason) when the path names no file.
+bool nameEntry(const QString& path, Entry& entry, TrashResult& result);
+// Looks at the named entry once (in entry.folder when that is open); false (with the result
+// filled) when nothing is to be moved: nothing is there, it cannot be looked at, or it is a folder.
+bool lookBefore(Entry& entry, TrashResult& result);
+// Both in one, by the full path.
 bool lookBefore(const QString& path, Entry& entry, TrashResult& result);
 
 // The home trash and the volumes' tops, found once and kept until reset() (after each flush).
@@ -97,11 +109,15 @@ private:
 // The path's parent folder ("/" for a path in the root).
 QByteArray parentOf(const QByteArray& path);
 
+// Whether the path has a "." or ".." part.
+bool hasDotParts(const QByteArray& path);
 // An absolute path with "." and ".." taken out as written (a path without them as it is).
 QByteArray withoutDots(const QByteArray& path);
 
 // The folder's device, inode, birth time and resolved path (kept only when it differs), all of the
-// one folder the path leads to; zeros when it cannot be opened.
-FolderLook lookAtFolder(const QByteArray& folder);
+// one folder the path leads to; zeros when it cannot be opened. With `keep` the folder's
+// descriptor (opened for looking and for the *at calls only) is handed over instead of closed;
+// -1 when it could not be opened.
+FolderLook lookAtFolder(const QByteArray& folder, int* keep = nullptr);
 
 } // namespace TrashDestination

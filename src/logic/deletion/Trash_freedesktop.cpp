@@ -88,14 +88,57 @@ struct Trashes {
     // since the kept folders were last looked for at their paths.
     std::vector<std::pair<QString, QString>> moved;
     QElapsedTimer sinceCheck;
-    // The folders files left since the last flush, each looked at when its first file moved.
-    QHash<QByteArray, FolderLook> folders;
+    // The folders files came from since the last flush, each looked at when its first file came;
+    // the first KeptFolders of them also kept open, so that their files are looked at and moved
+    // by name in that very folder: no lookup of the whole path per file, and no link put in a
+    // folder's place during the run is followed.
+    static constexpr std::size_t KeptFolders = 128;
+    struct KnownFolder {
+        FolderLook look;
+        int fd = -1;
+    };
+    QHash<QByteArray, KnownFolder> folders;
+    std::vector<TrashFolders::Fd> folderFds; // those of `folders`, closed at each flush
+    // The folder asked for last, as files of one folder mostly come one after another.
+    QByteArray lastFolder;
+    KnownFolder lastKnown;
 
-    const FolderLook& folderLook(const QByteArray& folder) {
+    const KnownFolder& knownFolder(const QByteArray& folder, bool keepOpen) {
+        if (!lastFolder.isNull() && folder == lastFolder && (lastKnown.fd >= 0 || !keepOpen))
+            return lastKnown;
         auto known = folders.find(folder);
-        if (known == folders.end())
-            known = folders.insert(folder, TrashDestination::lookAtFolder(folder));
-        return *known;
+        if (known == folders.end()) {
+            KnownFolder made;
+            made.look = TrashDestination::lookAtFolder(
+                folder, keepOpen && folderFds.size() < KeptFolders ? &made.fd : nullptr);
+            if (made.fd >= 0)
+                folderFds.emplace_back(made.fd);
+            known = folders.insert(folder, made);
+        }
+        lastFolder = folder;
+        lastKnown = *known;
+        return lastKnown;
+    }
+    void forgetFolders() {
+        folders.clear();
+        folderFds.clear();
+        lastFolder = QByteArray();
+        lastKnown = {};
+    }
+    const FolderLook& folderLook(const QByteArray& folder) {
+        return knownFolder(folder, false).look;
+    }
+    // The folder's kept descriptor, or AT_FDCWD. A folder that cannot be opened (its file is
+    // gone) is not remembered: it is looked for again with its next file.
+    int folderFd(const QByteArray& folder) {
+        const KnownFolder& known = knownFolder(folder, true);
+        if (known.fd >= 0)
+            return known.fd;
+        if (known.look.device == 0 && known.look.inode == 0) {
+            folders.remove(folder);
+            lastFolder = QByteArray();
+        }
+        return AT_FDCWD;
     }
 
     // A kept trash whose folders are no longer at its path (renamed away, a link put in its place)
@@ -252,15 +295,17 @@ private:
     Step rename() {
         m_trashedPath = m_trash->path + "/files/" + m_trashed;
         if (m_hooks.witness != nullptr) {
-            const QByteArray original = TrashDestination::withoutDots(m_entry.full);
+            const bool dots = TrashDestination::hasDotParts(m_entry.full);
+            const QByteArray original =
+                dots ? TrashDestination::withoutDots(m_entry.full) : m_entry.full;
             m_hooks.witness->aboutToMove(
                 {original, m_trashedPath, static_cast<quint64>(m_entry.before.device),
                  static_cast<quint64>(m_entry.before.inode),
-                 m_state.folderLook(TrashDestination::parentOf(original))});
+                 m_state.folderLook(dots ? TrashDestination::parentOf(original) : m_entry.parent)});
         }
         if (m_hooks.beforeMove)
             m_hooks.beforeMove(m_entry.path);
-        if (NoReplace::rename(AT_FDCWD, m_entry.full.constData(), m_trash->files.get(),
+        if (NoReplace::rename(m_entry.folder, m_entry.at(), m_trash->files.get(),
                               m_trashed.constData()) == 0) {
             if (m_hooks.afterMove)
                 m_hooks.afterMove(m_entry.path);
@@ -274,7 +319,7 @@ private:
             return Step::NameTaken; // an entry without an info file holds the name in files/
         if (error == ENOENT && leftover.isEmpty()) {
             Look now;
-            if (!lookAt(AT_FDCWD, m_entry.full.constData(), false, now)) {
+            if (!lookAt(m_entry.folder, m_entry.at(), false, now)) {
                 m_result.gone = true;
                 fail();
                 return Step::Failed;
@@ -314,8 +359,8 @@ void checkMoved(const Entry& entry, const Move& move, TrashResult& result, MoveW
     result.isFolder = true;
     if (witness != nullptr)
         witness->notMoved();
-    if (NoReplace::rename(trash.files.get(), move.trashed().constData(), AT_FDCWD,
-                          entry.full.constData()) == 0) {
+    if (NoReplace::rename(trash.files.get(), move.trashed().constData(), entry.folder,
+                          entry.at()) == 0) {
         result.trashedPath.clear();
         result.reason = QStringLiteral("it is a folder; folders are never deleted") +
                         removeInfo(trash, move.infoName());
@@ -352,7 +397,7 @@ void DesktopTrash::flush() {
         synced.push_back(st.st_dev);
     }
     m_state->touched.clear();
-    m_state->folders.clear();
+    m_state->forgetFolders();
     for (const auto& trash : std::as_const(m_state->trashes))
         trash->checkedByPath = false;
     m_state->destinations.reset();
@@ -361,7 +406,11 @@ void DesktopTrash::flush() {
 TrashResult DesktopTrash::moveToTrash(const QString& path) {
     TrashResult result;
     Entry entry;
-    if (!TrashDestination::lookBefore(path, entry, result))
+    if (!TrashDestination::nameEntry(path, entry, result))
+        return result;
+    if (!TrashDestination::hasDotParts(entry.full))
+        entry.folder = m_state->folderFd(entry.parent);
+    if (!TrashDestination::lookBefore(entry, result))
         return result;
     Destination to;
     if (!m_state->destinations.find(entry, to, result))

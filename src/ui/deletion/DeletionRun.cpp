@@ -39,6 +39,7 @@ void DeletionController::run() {
     }
     const auto n = paths.size();
     QElapsedTimer sinceYield;
+    QString text; // the bar's text, its room kept from file to file
     // What went to the trash is durable and recorded even when the run ends early, so it can be
     // put back.
     Delete1::TrashRun run(m_trash);
@@ -51,8 +52,7 @@ void DeletionController::run() {
             // "Processing: " and the path's file name part (FileNameOf), made in one piece.
             const QStringView name =
                 QStringView(path).mid(path.lastIndexOf(Main::nativeSeparator()) + 1);
-            QString text;
-            text.reserve(Processing.size() + name.size());
+            text.resize(0);
             text.append(Processing).append(name);
             m_bar.setBarText(text);
         });
