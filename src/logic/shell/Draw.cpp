@@ -93,6 +93,8 @@ public:
                       QStringList& names) override {
         return reported(folder, [&] { return m_disk.searchFolder(folder, goOn, names); });
     }
+    void searchAhead(const QStringList& folders) override { m_disk.searchAhead(folders); }
+    void lookAhead(const QStringList& folders) override { m_disk.lookAhead(folders); }
 
 private:
     AddFolder::FolderTree& m_disk;
