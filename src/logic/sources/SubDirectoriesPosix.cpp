@@ -236,6 +236,20 @@ struct DiskFolderTree::Ahead {
         work.finish(next);
         return next++;
     }
+    // Ends the work on the last level and sets up this one's: room for one result per folder.
+    void restart(Mode newMode, const QStringList& newFolders) {
+        work.stop();
+        mode = newMode;
+        folders = newFolders;
+        next = 0;
+        const auto count = static_cast<std::size_t>(folders.size());
+        reads.clear();
+        attributes.clear();
+        if (mode == Mode::Search)
+            reads.resize(count);
+        else
+            attributes.assign(count, std::nullopt);
+    }
 };
 
 DiskFolderTree::DiskFolderTree() = default;
@@ -254,13 +268,7 @@ void DiskFolderTree::searchAhead(const QStringList& folders) {
     if (!m_ahead)
         m_ahead = std::make_unique<Ahead>();
     Ahead& ahead = *m_ahead;
-    ahead.work.stop();
-    ahead.mode = Ahead::Mode::Search;
-    ahead.folders = folders;
-    ahead.next = 0;
-    ahead.attributes.clear();
-    ahead.reads.clear();
-    ahead.reads.resize(static_cast<std::size_t>(folders.size()));
+    ahead.restart(Ahead::Mode::Search, folders);
     const bool withListing = static_cast<bool>(m_listingSink);
     ahead.work.start(folders.size(), [&ahead, withListing, anchor = m_anchor,
                                       anchorHandle = m_anchorHandle](qsizetype i) {
@@ -280,12 +288,7 @@ void DiskFolderTree::lookAhead(const QStringList& folders) {
     if (!m_ahead)
         m_ahead = std::make_unique<Ahead>();
     Ahead& ahead = *m_ahead;
-    ahead.work.stop();
-    ahead.mode = Ahead::Mode::Look;
-    ahead.folders = folders;
-    ahead.next = 0;
-    ahead.reads.clear();
-    ahead.attributes.assign(static_cast<std::size_t>(folders.size()), std::nullopt);
+    ahead.restart(Ahead::Mode::Look, folders);
     ahead.work.start(folders.size(),
                      [&ahead, anchor = m_anchor, anchorHandle = m_anchorHandle](qsizetype i) {
                          ahead.attributes[static_cast<std::size_t>(i)] =
