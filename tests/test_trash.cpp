@@ -706,6 +706,54 @@ private slots:
         }
     }
 
+    // One trash taking files of the home volume and of another volume in turn sends each file to
+    // its own volume's trash, whichever trash took the file before.
+    void filesInTurnGoToTheirOwnTrash() {
+        const QString vol = m_root + QStringLiteral("/vol");
+        if (!mountTmpfs(vol, "size=1m,mode=0755"))
+            SKIP_CASE(m_noNamespace);
+        const QString top = QFileInfo(vol).canonicalFilePath() +
+                            QStringLiteral("/.Trash-%1/files/").arg(::geteuid());
+        const QString home = homeTrash() + QStringLiteral("/files/");
+        const QList<std::pair<QString, QString>> files = {
+            {m_root + QStringLiteral("/docs/a.txt"), home + QStringLiteral("a.txt")},
+            {vol + QStringLiteral("/b.txt"), top + QStringLiteral("b.txt")},
+            {vol + QStringLiteral("/sub/c.txt"), top + QStringLiteral("c.txt")},
+            {m_root + QStringLiteral("/docs/d.txt"), home + QStringLiteral("d.txt")},
+        };
+        for (const auto& [path, trashed] : files)
+            writeFile(path, QFileInfo(path).fileName().toUtf8());
+        DesktopTrash desktopTrash;
+        for (const auto& [path, trashed] : files) {
+            const TrashResult result = move(desktopTrash, path);
+            QVERIFY2(result.moved, qPrintable(path + QStringLiteral(": ") + result.reason));
+            QCOMPARE(result.trashedPath, trashed);
+            QCOMPARE(readAll(trashed), QFileInfo(path).fileName().toUtf8());
+        }
+    }
+
+    // A file's own mount decides, also after another file of its folder went: a file mounted over
+    // at its path is refused, not sent where its neighbour went.
+    void mountedFileBesideAMovedOneIsRefused() {
+        const QString vol = m_root + QStringLiteral("/vol");
+        const QString path = vol + QStringLiteral("/dir/a.txt");
+        const QString neighbour = vol + QStringLiteral("/dir/b.txt");
+        bool mounted = mountTmpfs(vol, "size=1m,mode=0755");
+        writeFile(path, "under");
+        writeFile(neighbour, "b");
+        writeFile(m_root + QStringLiteral("/other.txt"), "content");
+        mounted = mounted && bindMount(m_root + QStringLiteral("/other.txt"), path);
+        if (!mounted)
+            SKIP_CASE(m_noNamespace);
+        DesktopTrash desktopTrash;
+        QVERIFY(move(desktopTrash, neighbour).moved);
+        const TrashResult result = move(desktopTrash, path);
+        QVERIFY(!result.moved);
+        QVERIFY2(result.reason.contains(QStringLiteral("mount point of its own")),
+                 qPrintable(result.reason));
+        QCOMPARE(readAll(path), QByteArray("content"));
+    }
+
     // When the move fails and the info file cannot be removed either, the reason names the
     // leftover and the run lists the file as left in place. Run unprivileged: root writes anywhere.
     void leftoverInfoFileIsSaid() {

@@ -250,6 +250,44 @@ private slots:
 #endif
     }
 
+    // The record says where a file's folder really is when the file's path leads there through a
+    // link, and nothing more when the path is the folder's own.
+    void theRecordSaysWhereTheFolderReallyIs_data() {
+        QTest::addColumn<QString>("through"); // the folder as the file's path names it
+        QTest::addColumn<QString>("real");    // where it is; empty when the path says so itself
+        QTest::newRow("the folder's own path") << "boxes/album"
+                                               << "";
+        QTest::newRow("a link to the folder") << "current"
+                                              << "boxes/album";
+        QTest::newRow("a link above the folder") << "shelf/album"
+                                                 << "boxes/album";
+    }
+    void theRecordSaysWhereTheFolderReallyIs() {
+#ifdef _WIN32
+        QSKIP("symbolic links need a privilege here");
+#else
+        QFETCH(QString, through);
+        QFETCH(QString, real);
+        const QString root = QFileInfo(m_root).canonicalFilePath();
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/boxes/album")));
+        QVERIFY(
+            QFile::link(root + QStringLiteral("/boxes/album"), root + QStringLiteral("/current")));
+        QVERIFY(QFile::link(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        const QString path = root + QLatin1Char('/') + through + QStringLiteral("/a.txt");
+        TestEnv::makeFile(path, "a");
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(path);
+        run.finish();
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t{1});
+        QCOMPARE(record->entries.front().original, path);
+        QCOMPARE(record->entries.front().realFolder,
+                 real.isEmpty() ? QString() : root + QLatin1Char('/') + real);
+#endif
+    }
+
     // While a run is moving files its record cannot be put back; once it has ended it can.
     void runningRunIsNotPutBack() {
         const QString a = file(QStringLiteral("a.txt"));

@@ -5,13 +5,18 @@
 #include <QDir>
 #include <QFile>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#if __has_include(<linux/openat2.h>)
+#include <linux/openat2.h>
+#endif
 
 namespace TrashDestination {
 
@@ -72,6 +77,27 @@ QByteArray walkUpToMountPoint(QByteArray folder, dev_t device) {
     return folder;
 }
 
+// The folder opened only when no part of its path is a symbolic link; -1 when one is, and where
+// the kernel cannot tell (before Linux 5.6, or where openat2 is filtered out).
+int openWithoutLinks(const QByteArray& path, int flags) {
+#if defined(SYS_openat2) && defined(RESOLVE_NO_SYMLINKS)
+    static std::atomic<bool> unavailable{false};
+    if (unavailable.load(std::memory_order_relaxed))
+        return -1;
+    open_how how{};
+    how.flags = static_cast<quint64>(flags);
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.constData(), &how, sizeof how);
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM || errno == E2BIG))
+        unavailable.store(true, std::memory_order_relaxed);
+    return static_cast<int>(fd);
+#else
+    Q_UNUSED(path)
+    Q_UNUSED(flags)
+    return -1;
+#endif
+}
+
 } // namespace
 
 QByteArray parentOf(const QByteArray& path) {
@@ -104,7 +130,14 @@ FolderLook lookAtFolder(const QByteArray& folder, int* keep) {
 #else
     constexpr int Access = O_RDONLY;
 #endif
-    const int fd = ::open(folder.constData(), Access | O_DIRECTORY | O_CLOEXEC);
+    // A path without any link leads where it says: opened so, its resolved path is the path
+    // itself and need not be asked of the kernel (a readlink of /proc costs more than the open).
+    bool plain = false;
+    int fd = openWithoutLinks(folder, Access | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        plain = true;
+    else
+        fd = ::open(folder.constData(), Access | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return look;
     bool looked = false;
@@ -123,6 +156,13 @@ FolderLook lookAtFolder(const QByteArray& folder, int* keep) {
     if (struct stat st{}; !looked && ::fstat(fd, &st) == 0) {
         look.device = st.st_dev;
         look.inode = st.st_ino;
+    }
+    if (plain) {
+        if (keep != nullptr)
+            *keep = fd;
+        else
+            ::close(fd);
+        return look;
     }
     // Where the opened folder is, as the kernel names it; realpath where /proc is missing.
     char real[PATH_MAX];
@@ -167,11 +207,18 @@ bool lookAt(int at, const char* name, bool follow, Look& look) {
     return true;
 }
 
-bool nameEntry(const QString& path, Entry& entry, TrashResult& result) {
+bool nameEntry(const QString& path, Entry& entry, TrashResult& result,
+               const QByteArray& knownFolder) {
     entry.path = path;
     entry.full = cleanAbsolute(QFile::encodeName(path));
-    entry.parent = parentOf(entry.full);
-    entry.name = entry.full.mid(entry.full.lastIndexOf('/') + 1);
+    entry.dots = hasDotParts(entry.full);
+    // The folder of the entry before, when it is this one's too, is shared rather than copied.
+    const qsizetype slash = entry.full.lastIndexOf('/');
+    if (slash > 0 && slash == knownFolder.size() && entry.full.startsWith(knownFolder))
+        entry.parent = knownFolder;
+    else
+        entry.parent = parentOf(entry.full);
+    entry.name = entry.full.mid(slash + 1);
     if (entry.name.isEmpty() || entry.name == "." || entry.name == "..") {
         result.reason = QStringLiteral("the path does not name a file");
         return false;
@@ -321,20 +368,43 @@ bool Destinations::findTop(const Entry& entry, QByteArray realParent,
 
 bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result) {
     // The home trash's path follows the environment; it is made again only when that changed.
-    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+    // (Read in place: a run asks for every file.)
+    const char* xdgNow = std::getenv("XDG_DATA_HOME");
+    const QByteArrayView xdg = xdgNow != nullptr ? QByteArrayView(xdgNow) : QByteArrayView();
     if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
-        m_xdgDataHome = xdg;
-        m_homeTrash = dataHome() + "/Trash";
+        m_xdgDataHome = xdg.toByteArray();
+        QByteArray homeTrash = dataHome() + "/Trash";
+        if (homeTrash != m_homeTrash)
+            m_last.known = false;
+        m_homeTrash = std::move(homeTrash);
     }
     to.homeTrash = m_homeTrash;
+    // A file from the folder and mount of the one before goes where that one went.
+    if (m_last.known && entry.before.hasMountId && entry.before.mountId == m_last.mountId &&
+        entry.parent == m_last.parent) {
+        to.home = m_last.home;
+        to.top = m_last.top;
+        to.refusal = m_last.refusal;
+        to.recordedPath = to.home ? entry.full : m_last.prefix + entry.name;
+        return true;
+    }
     QByteArray realParent;
     const MountTable::Mount* mount = nullptr;
     to.home = isHome(entry, to.homeTrash, realParent, mount);
-    if (to.home) {
+    if (to.home)
         to.recordedPath = entry.full;
-        return true;
+    else if (!findTop(entry, realParent, mount, to, result))
+        return false;
+    if (entry.before.hasMountId) {
+        m_last.known = true;
+        m_last.parent = entry.parent;
+        m_last.mountId = entry.before.mountId;
+        m_last.home = to.home;
+        m_last.top = to.top;
+        m_last.refusal = to.refusal;
+        m_last.prefix = to.recordedPath.left(to.recordedPath.size() - entry.name.size());
     }
-    return findTop(entry, realParent, mount, to, result);
+    return true;
 }
 
 } // namespace TrashDestination

@@ -47,6 +47,7 @@ struct Entry {
     QByteArray full;
     QByteArray parent;
     QByteArray name;
+    bool dots = false; // the path has a "." or ".." part
     Look before;
     // An open descriptor of the entry's folder, when the caller keeps one: the entry is then
     // looked at and moved by its name in that very folder. AT_FDCWD: by its full path.
@@ -58,7 +59,9 @@ struct Entry {
 };
 
 // Fills the entry's path and its parts; false (with the reason) when the path names no file.
-bool nameEntry(const QString& path, Entry& entry, TrashResult& result);
+// knownFolder, a folder already at hand, is taken as the entry's when it is.
+bool nameEntry(const QString& path, Entry& entry, TrashResult& result,
+               const QByteArray& knownFolder = {});
 // Looks at the named entry once (in entry.folder when that is open); false (with the result
 // filled) when nothing is to be moved: nothing is there, it cannot be looked at, or it is a folder.
 bool lookBefore(Entry& entry, TrashResult& result);
@@ -74,6 +77,7 @@ public:
     void reset() {
         m_mountsRead = false;
         m_homeKnown = false;
+        m_last.known = false;
     }
 
 private:
@@ -101,6 +105,16 @@ private:
     Look m_homeLook;
     QByteArray m_homeFound; // the path looked at: files/ or its nearest existing ancestor
     bool m_homeKnown = false;
+    // Where the last file went, for the next one from its folder and mount.
+    struct Last {
+        bool known = false;
+        QByteArray parent;
+        std::uint64_t mountId = 0;
+        bool home = false;
+        QByteArray top;
+        QString refusal;
+        QByteArray prefix; // the recorded path without the file's name
+    } m_last;
     // XDG_DATA_HOME as last read, and the home trash's path made from it.
     QByteArray m_xdgDataHome;
     QByteArray m_homeTrash;

@@ -62,16 +62,15 @@ QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype na
     return cutName(stem, std::max<qsizetype>(room, 1)) + tag + extension;
 }
 
-QByteArray infoText(const QByteArray& recordedPath) {
+void infoText(const QByteArray& recordedPath, QByteArray& text) {
     const QByteArray date = deletionDate();
-    QByteArray text;
+    text.resize(0);
     text.reserve(3 * recordedPath.size() + date.size() + 40);
     text += "[Trash Info]\nPath=";
     RunRecord::Text::appendEncoded(text, recordedPath);
     text += "\nDeletionDate=";
     text += date;
     text += '\n';
-    return text;
 }
 
 bool writeAll(int fd, const QByteArray& data) {

@@ -16,8 +16,8 @@ QByteArray deletionDate();
 QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype nameMax);
 
 // The information file's text for an entry whose original path (absolute, or relative to the top
-// of its volume) is recordedPath.
-QByteArray infoText(const QByteArray& recordedPath);
+// of its volume) is recordedPath, written into `text` (whose room is kept for the next file).
+void infoText(const QByteArray& recordedPath, QByteArray& text);
 
 // Writes all of data to fd; false with errno set when it cannot.
 bool writeAll(int fd, const QByteArray& data);

@@ -80,8 +80,13 @@ struct Trashes {
     // Per original name, the next number to try when the name is taken: one attempt per file
     // however many files of that name go in one run.
     QHash<QByteArray, unsigned> nextNumber;
-    // Every trash opened so far, by Destination::key().
+    // Every trash opened so far, by Destination::key(), and the one the last file went to.
     QHash<QByteArray, std::shared_ptr<OpenTrash>> trashes;
+    std::shared_ptr<OpenTrash> lastTrash;
+    // Buffers kept from file to file: the info file's text and the entry's names in the trash.
+    QByteArray infoBuffer;
+    QByteArray trashedPath;
+    QByteArray infoName;
     // Those that took a file since the last flush.
     std::vector<std::shared_ptr<OpenTrash>> touched;
     // Kept trash folders found renamed or replaced, not yet taken by the caller, and the time
@@ -155,6 +160,7 @@ struct Trashes {
                 moved.emplace_back(said, shown(TrashFolders::currentPath(*trash)));
             for (auto it = trashes.begin(); it != trashes.end();)
                 it = it.value() == trash ? trashes.erase(it) : std::next(it);
+            lastTrash.reset();
         }
     }
 
@@ -162,6 +168,12 @@ struct Trashes {
     // anew after its kept folders were found gone.
     std::shared_ptr<OpenTrash> openTrash(const Destination& to, bool again, MadeFolders& made,
                                          TrashResult& result) {
+        // Files mostly go where the one before went.
+        if (!again && lastTrash && lastTrash->checkedByPath &&
+            (to.home ? lastTrash->top.isEmpty() && lastTrash->path == to.homeTrash
+                     : !lastTrash->top.isEmpty() && lastTrash->top == to.top))
+            return lastTrash;
+        lastTrash.reset();
         std::shared_ptr<OpenTrash>& slot = trashes[to.key()];
         if (slot && (again || !stillUsable(*slot)))
             slot.reset();
@@ -173,13 +185,16 @@ struct Trashes {
             trashes.remove(to.key());
             result.reason = to.refusal + result.reason;
         }
+        lastTrash = opened;
         return opened;
     }
 
     // Trash folders made by a call stay only once the entry is in; then the trash is kept.
     void forget(const Destination& to, const MadeFolders& made) {
-        if (made.any())
+        if (made.any()) {
             trashes.remove(to.key());
+            lastTrash.reset();
+        }
     }
 
     // The tag of a name for an attempt: none first, then the next number for the name, then
@@ -208,15 +223,16 @@ public:
 
     Move(Trashes& state, const Entry& entry, const Destination& to, MadeFolders& made,
          TrashResult& result, const Hooks& hooks)
-        : m_state(state), m_entry(entry), m_to(to), m_made(made), m_result(result), m_hooks(hooks) {
-    }
+        : m_state(state), m_entry(entry), m_to(to), m_made(made), m_result(result), m_hooks(hooks),
+          m_trashedPath(state.trashedPath), m_infoName(state.infoName) {}
 
     // True when the entry is in the trash; otherwise the result says why not and nothing moved.
     bool run() {
         m_trash = m_state.openTrash(m_to, false, m_made, m_result);
         if (!m_trash)
             return false;
-        const QByteArray info = TrashEntry::infoText(m_to.recordedPath);
+        QByteArray& info = m_state.infoBuffer;
+        TrashEntry::infoText(m_to.recordedPath, info);
         // A name already found taken in this run goes straight to its next number.
         const bool taken =
             !m_state.nextNumber.isEmpty() && m_state.nextNumber.contains(m_entry.name);
@@ -263,7 +279,8 @@ private:
 
     Step tryName(const QByteArray& tag, const QByteArray& info) {
         m_trashed = TrashEntry::trashName(m_entry.name, tag, m_trash->nameMax);
-        m_infoName = m_trashed + TrashEntry::InfoSuffix;
+        m_infoName.resize(0);
+        m_infoName.append(m_trashed).append(TrashEntry::InfoSuffix);
         const int fd = ::openat(m_trash->info.get(), m_infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
@@ -293,9 +310,10 @@ private:
 
     // The info file is complete; the witness is told, then the entry is renamed into files/.
     Step rename() {
-        m_trashedPath = m_trash->path + "/files/" + m_trashed;
+        m_trashedPath.resize(0);
+        m_trashedPath.append(m_trash->path).append("/files/").append(m_trashed);
         if (m_hooks.witness != nullptr) {
-            const bool dots = TrashDestination::hasDotParts(m_entry.full);
+            const bool dots = m_entry.dots;
             const QByteArray original =
                 dots ? TrashDestination::withoutDots(m_entry.full) : m_entry.full;
             m_hooks.witness->aboutToMove(
@@ -340,8 +358,8 @@ private:
     const Hooks& m_hooks;
     std::shared_ptr<OpenTrash> m_trash;
     QByteArray m_trashed;
-    QByteArray m_trashedPath;
-    QByteArray m_infoName;
+    QByteArray& m_trashedPath; // the state's buffers, their room kept from file to file
+    QByteArray& m_infoName;
     bool m_foundAgain = false;
 };
 
@@ -406,9 +424,9 @@ void DesktopTrash::flush() {
 TrashResult DesktopTrash::moveToTrash(const QString& path) {
     TrashResult result;
     Entry entry;
-    if (!TrashDestination::nameEntry(path, entry, result))
+    if (!TrashDestination::nameEntry(path, entry, result, m_state->lastFolder))
         return result;
-    if (!TrashDestination::hasDotParts(entry.full))
+    if (!entry.dots)
         entry.folder = m_state->folderFd(entry.parent);
     if (!TrashDestination::lookBefore(entry, result))
         return result;
