@@ -404,6 +404,8 @@ void ProgressBar::setBarText(const QString& text) {
 }
 
 void ProgressBar::showSoon(bool now) {
+    if (!now && m_pending)
+        return; // what was set is shown when the pending frame comes
     if (now || !m_sinceShown.isValid() || m_sinceShown.elapsed() >= FrameMs) {
         showNow();
     } else if (!m_pending) {

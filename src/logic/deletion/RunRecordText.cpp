@@ -7,6 +7,8 @@
 
 #include <array>
 #include <charconv>
+#include <cstring>
+#include <string_view>
 
 namespace RunRecord::Text {
 
@@ -19,32 +21,51 @@ QString decoded(const QJsonValue& value) {
     return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
 }
 
-// A number in decimal, without a string of its own.
-template <typename Number> void appendNumber(QByteArray& text, Number number) {
-    std::array<char, 24> digits{};
-    const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
-    text.append(digits.data(), end - digits.data());
-}
+// Writes a line through a pointer into room the caller made: a run writes one per file, and
+// each QByteArray::append checks its room and ends the text anew.
+class Writer {
+public:
+    explicit Writer(char* at) : m_at(at) {}
+    [[nodiscard]] char* at() const { return m_at; }
+    void put(char c) { *m_at++ = c; }
+    void put(std::string_view text) {
+        std::memcpy(m_at, text.data(), text.size());
+        m_at += text.size();
+    }
+    // A number in decimal; at most 20 characters.
+    template <typename Number> void number(Number value) {
+        m_at = std::to_chars(m_at, m_at + 24, value).ptr;
+    }
+    // The bytes percent-encoded ("/" kept); at most three characters per byte.
+    void encoded(const QByteArray& bytes) {
+        // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX.
+        static constexpr auto Kept = [] {
+            std::array<bool, 256> kept{};
+            for (int c = 0; c < 256; ++c)
+                kept.at(static_cast<std::size_t>(c)) =
+                    (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+            return kept;
+        }();
+        static constexpr char Hex[] = "0123456789ABCDEF";
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (Kept[byte]) {
+                *m_at++ = c;
+            } else {
+                *m_at++ = '%';
+                *m_at++ = Hex[byte >> 4U];
+                *m_at++ = Hex[byte & 0xFU];
+            }
+        }
+    }
 
-void appendId(QByteArray& text, const char* key, const FileId& id) {
-    if (!id.known())
-        return;
-    text += key;
-    appendNumber(text, id.device);
-    text += ',';
-    appendNumber(text, id.inode);
-    text += ']';
-}
+private:
+    char* m_at;
+};
 
-void appendBirth(QByteArray& text, const Birth& born) {
-    if (!born.known())
-        return;
-    text += ",\"born\":[";
-    appendNumber(text, born.seconds);
-    text += ',';
-    appendNumber(text, born.nanoseconds);
-    text += ']';
-}
+// The room a line needs besides its encoded paths: its keys and six numbers.
+constexpr qsizetype LineRoom = 256;
 
 Birth birthOf(const QJsonValue& value) {
     const QJsonArray pair = value.toArray();
@@ -94,51 +115,49 @@ QByteArray quoted(const QByteArray& text) {
 }
 
 void appendEncoded(QByteArray& out, const QByteArray& bytes) {
-    // The characters QByteArray::toPercentEncoding keeps, and "/"; everything else as %XX. Written
-    // through a pointer: a run encodes two paths per file.
-    static constexpr auto Kept = [] {
-        std::array<bool, 256> kept{};
-        for (int c = 0; c < 256; ++c)
-            kept.at(static_cast<std::size_t>(c)) =
-                (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-        return kept;
-    }();
-    static constexpr char Hex[] = "0123456789ABCDEF";
     const qsizetype start = out.size();
     out.resize(start + 3 * bytes.size());
-    char* to = out.data() + start;
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (Kept[byte]) {
-            *to++ = c;
-        } else {
-            *to++ = '%';
-            *to++ = Hex[byte >> 4U];
-            *to++ = Hex[byte & 0xFU];
-        }
-    }
-    out.resize(to - out.constData());
+    Writer writer(out.data() + start);
+    writer.encoded(bytes);
+    out.resize(writer.at() - out.constData());
 }
 
 // One entry as a line of JSON, appended to one buffer: a run writes one per file.
 void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArray& trashed,
                      const Entry& ids, const QByteArray& realFolder) {
-    out.reserve(out.size() + 3 * (original.size() + trashed.size() + realFolder.size()) + 128);
-    out += "{\"from\":\"";
-    appendEncoded(out, original);
-    out += "\",\"to\":\"";
-    appendEncoded(out, trashed);
-    out += '"';
-    appendId(out, ",\"folder\":[", ids.folder);
-    appendId(out, ",\"file\":[", ids.file);
+    const qsizetype start = out.size();
+    out.resize(start + 3 * (original.size() + trashed.size() + realFolder.size()) + LineRoom);
+    Writer writer(out.data() + start);
+    writer.put("{\"from\":\"");
+    writer.encoded(original);
+    writer.put("\",\"to\":\"");
+    writer.encoded(trashed);
+    writer.put('"');
+    const auto id = [&writer](std::string_view key, const FileId& fileId) {
+        if (!fileId.known())
+            return;
+        writer.put(key);
+        writer.number(fileId.device);
+        writer.put(',');
+        writer.number(fileId.inode);
+        writer.put(']');
+    };
+    id(",\"folder\":[", ids.folder);
+    id(",\"file\":[", ids.file);
     if (!realFolder.isEmpty()) {
-        out += ",\"real\":\"";
-        appendEncoded(out, realFolder);
-        out += '"';
+        writer.put(",\"real\":\"");
+        writer.encoded(realFolder);
+        writer.put('"');
     }
-    appendBirth(out, ids.folderBorn);
-    out += "}\n";
+    if (ids.folderBorn.known()) {
+        writer.put(",\"born\":[");
+        writer.number(ids.folderBorn.seconds);
+        writer.put(',');
+        writer.number(ids.folderBorn.nanoseconds);
+        writer.put(']');
+    }
+    writer.put("}\n");
+    out.resize(writer.at() - out.constData());
 }
 
 QByteArray entryText(const Entry& entry) {
