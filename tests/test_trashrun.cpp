@@ -288,6 +288,34 @@ private slots:
 #endif
     }
 
+    // The record names a file by its path without "." or ".." parts and doubled "/"; a name that
+    // only starts with dots is a name like any other.
+    void theRecordNamesThePathCleaned_data() {
+        QTest::addColumn<QString>("given");    // under the test folder, as the list has it
+        QTest::addColumn<QString>("recorded"); // under the test folder, as the record says
+        QTest::newRow("a . part") << "sub/./a.txt" << "sub/a.txt";
+        QTest::newRow("a .. part") << "sub/../sub/a.txt" << "sub/a.txt";
+        QTest::newRow("a doubled /") << "sub//a.txt" << "sub/a.txt";
+        QTest::newRow("a folder ..d") << "..d/a.txt" << "..d/a.txt";
+        QTest::newRow("a folder ...") << ".../a.txt" << ".../a.txt";
+        QTest::newRow("a folder .d") << ".d/a.txt" << ".d/a.txt";
+    }
+    void theRecordNamesThePathCleaned() {
+        QFETCH(QString, given);
+        QFETCH(QString, recorded);
+        const QString expected = m_root + QLatin1Char('/') + recorded;
+        TestEnv::makeFile(expected, "a");
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        run.trashOne(m_root + QLatin1Char('/') + given);
+        run.finish();
+        QVERIFY(!QFileInfo::exists(expected));
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t{1});
+        QCOMPARE(record->entries.front().original, TestEnv::native(expected));
+    }
+
     // While a run is moving files its record cannot be put back; once it has ended it can.
     void runningRunIsNotPutBack() {
         const QString a = file(QStringLiteral("a.txt"));

@@ -48,16 +48,18 @@ public:
             return kept;
         }();
         static constexpr char Hex[] = "0123456789ABCDEF";
+        char* to = m_at; // a local pointer: one through `this` would be reloaded per byte
         for (const char c : bytes) {
             const auto byte = static_cast<unsigned char>(c);
             if (Kept[byte]) {
-                *m_at++ = c;
+                *to++ = c;
             } else {
-                *m_at++ = '%';
-                *m_at++ = Hex[byte >> 4U];
-                *m_at++ = Hex[byte & 0xFU];
+                *to++ = '%';
+                *to++ = Hex[byte >> 4U];
+                *to++ = Hex[byte & 0xFU];
             }
         }
+        m_at = to;
     }
 
 private:

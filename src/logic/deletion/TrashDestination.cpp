@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -28,8 +29,28 @@ namespace {
 
 // The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
 // are kept as written.
+// Calls `part` with the offset after each "/" of the path until it returns true; whether one did.
+// (Slashes are found with memchr: a run looks at every file's path.)
+template <typename Part> bool anyAfterSlash(const QByteArray& path, Part part) {
+    const char* const begin = path.constData();
+    const char* const end = begin + path.size();
+    for (const char* slash = begin; slash < end;) {
+        slash = static_cast<const char*>(std::memchr(slash, '/', static_cast<size_t>(end - slash)));
+        if (slash == nullptr)
+            return false;
+        ++slash;
+        if (part(slash - begin))
+            return true;
+    }
+    return false;
+}
+
 QByteArray cleanAbsolute(const QByteArray& path) {
-    if (path.startsWith('/') && !path.contains("//") && (path.size() == 1 || !path.endsWith('/')))
+    const auto doubled = [&path](qsizetype after) {
+        return after < path.size() && path.at(after) == '/';
+    };
+    if (path.startsWith('/') && !anyAfterSlash(path, doubled) &&
+        (path.size() == 1 || !path.endsWith('/')))
         return path; // clean already, as the paths of a list are
     QByteArray full = path;
     if (!full.startsWith('/')) {
@@ -106,15 +127,15 @@ QByteArray parentOf(const QByteArray& path) {
 }
 
 bool hasDotParts(const QByteArray& path) {
-    for (qsizetype at = path.indexOf("/."); at >= 0; at = path.indexOf("/.", at + 1)) {
-        const qsizetype after = at + 2;
-        const bool dot = after == path.size() || path.at(after) == '/';
-        const bool dotDot = after < path.size() && path.at(after) == '.' &&
-                            (after + 1 == path.size() || path.at(after + 1) == '/');
-        if (dot || dotDot)
-            return true;
-    }
-    return false;
+    const qsizetype size = path.size();
+    // Whether the part starting at `at` is "." or "..".
+    const auto dots = [&path, size](qsizetype at) {
+        qsizetype end = at;
+        while (end < size && end - at < 3 && path.at(end) == '.')
+            ++end;
+        return end > at && end - at < 3 && (end == size || path.at(end) == '/');
+    };
+    return anyAfterSlash(path, dots);
 }
 
 QByteArray withoutDots(const QByteArray& path) {
@@ -367,16 +388,18 @@ bool Destinations::findTop(const Entry& entry, QByteArray realParent,
 }
 
 bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result) {
-    // The home trash's path follows the environment; it is made again only when that changed.
-    // (Read in place: a run asks for every file.)
-    const char* xdgNow = std::getenv("XDG_DATA_HOME");
-    const QByteArrayView xdg = xdgNow != nullptr ? QByteArrayView(xdgNow) : QByteArrayView();
-    if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
-        m_xdgDataHome = xdg.toByteArray();
-        QByteArray homeTrash = dataHome() + "/Trash";
-        if (homeTrash != m_homeTrash)
-            m_last.known = false;
-        m_homeTrash = std::move(homeTrash);
+    // The home trash's path follows the environment, read once between two resets (a run's
+    // files all go to one home trash); it is made again only when that changed.
+    if (!m_environmentRead) {
+        m_environmentRead = true;
+        const QByteArray xdg = qgetenv("XDG_DATA_HOME");
+        if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
+            m_xdgDataHome = xdg;
+            QByteArray homeTrash = dataHome() + "/Trash";
+            if (homeTrash != m_homeTrash)
+                m_last.known = false;
+            m_homeTrash = std::move(homeTrash);
+        }
     }
     to.homeTrash = m_homeTrash;
     // A file from the folder and mount of the one before goes where that one went.

@@ -73,11 +73,13 @@ class Destinations {
 public:
     // Where the entry goes; false with the reason in the result when no trash can take it.
     bool find(const Entry& entry, Destination& to, TrashResult& result);
-    // Forgets the mount table and where the home trash is, so that the next call reads them anew.
+    // Forgets the mount table, the environment and where the home trash is, so that the next call
+    // reads them anew.
     void reset() {
         m_mountsRead = false;
         m_homeKnown = false;
         m_last.known = false;
+        m_environmentRead = false;
     }
 
 private:
@@ -115,7 +117,9 @@ private:
         QString refusal;
         QByteArray prefix; // the recorded path without the file's name
     } m_last;
-    // XDG_DATA_HOME as last read, and the home trash's path made from it.
+    // XDG_DATA_HOME as last read (since the last reset, when m_environmentRead), and the home
+    // trash's path made from it.
+    bool m_environmentRead = false;
     QByteArray m_xdgDataHome;
     QByteArray m_homeTrash;
 };

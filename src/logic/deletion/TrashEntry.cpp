@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <unistd.h>
 
 namespace TrashEntry {
@@ -63,14 +65,20 @@ QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype na
 }
 
 void infoText(const QByteArray& recordedPath, QByteArray& text) {
+    static constexpr std::string_view Head = "[Trash Info]\nPath=";
+    static constexpr std::string_view Date = "\nDeletionDate=";
     const QByteArray date = deletionDate();
+    // Written in place, as each file of a run has one.
     text.resize(0);
-    text.reserve(3 * recordedPath.size() + date.size() + 40);
-    text += "[Trash Info]\nPath=";
+    text.append(Head.data(), static_cast<qsizetype>(Head.size()));
     RunRecord::Text::appendEncoded(text, recordedPath);
-    text += "\nDeletionDate=";
-    text += date;
-    text += '\n';
+    const qsizetype at = text.size();
+    text.resize(at + static_cast<qsizetype>(Date.size()) + date.size() + 1);
+    char* to = text.data() + at;
+    std::memcpy(to, Date.data(), Date.size());
+    to += Date.size();
+    std::memcpy(to, date.constData(), static_cast<std::size_t>(date.size()));
+    to[date.size()] = '\n';
 }
 
 bool writeAll(int fd, const QByteArray& data) {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -27,7 +28,12 @@ QString errorText(int error) {
 }
 
 QString shown(const QByteArray& path) {
-    return QFile::decodeName(path);
+    // Names are UTF-8 on POSIX; one of ASCII only reads the same as Latin-1, which Qt converts
+    // several times faster (a run shows where each file went).
+    const bool ascii = std::all_of(path.cbegin(), path.cend(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0x80U) == 0;
+    });
+    return ascii ? QString::fromLatin1(path) : QFile::decodeName(path);
 }
 
 QByteArray withSlash(const QByteArray& folder) {
