@@ -224,15 +224,24 @@ private slots:
 
     // Files leave only from the folder the run found: a link put in that folder's place during
     // the run is not followed, and the next file is taken from the folder itself, where it went.
+    // So also for a folder that comes after more folders than are held open at once.
+    void aFolderReplacedByALinkIsNotFollowed_data() {
+        QTest::addColumn<int>("before"); // folders the run took a file from first
+        QTest::newRow("the run's first folder") << 0;
+        QTest::newRow("after as many folders as are held open") << 128;
+    }
     void aFolderReplacedByALinkIsNotFollowed() {
 #ifdef _WIN32
         QSKIP("symbolic links need a privilege here");
 #else
+        QFETCH(int, before);
         const QString a = file(QStringLiteral("album/a.txt"));
         const QString b = file(QStringLiteral("album/b.txt"));
         TestEnv::makeFile(m_root + QStringLiteral("/other/b.txt"), "not listed");
         DesktopTrash trash;
         Delete1::TrashRun run(trash);
+        for (int folder = 0; folder < before; ++folder)
+            run.trashOne(file(QStringLiteral("earlier/%1/x.txt").arg(folder)));
         run.trashOne(a);
         QVERIFY(QDir(m_root).rename(QStringLiteral("album"), QStringLiteral("moved")));
         QVERIFY(QFile::link(m_root + QStringLiteral("/other"), m_root + QStringLiteral("/album")));
@@ -245,8 +254,51 @@ private slots:
         QCOMPARE(run.tally().gone, 0);
         const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
         QVERIFY(record.has_value());
-        QCOMPARE(record->entries.size(), std::size_t{2});
-        QCOMPARE(record->entries.at(1).original, b);
+        QCOMPARE(record->entries.size(), std::size_t(before + 2));
+        QCOMPARE(record->entries.back().original, b);
+#endif
+    }
+
+    // Folders side by side are each recorded with where they really are: reached through a link
+    // above them, through a link of their own, or by their own paths.
+    void foldersSideBySideRecordWhereTheyReallyAre() {
+#ifdef _WIN32
+        QSKIP("symbolic links need a privilege here");
+#else
+        const QString root = QFileInfo(m_root).canonicalFilePath();
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/boxes")));
+        QVERIFY(QFile::link(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere")));
+        QVERIFY(
+            QFile::link(root + QStringLiteral("/elsewhere"), root + QStringLiteral("/boxes/a3")));
+        // Each file's path as listed, and its folder's resolved path as the record should have it
+        // (empty when that is the path's own folder).
+        const QList<std::pair<QString, QString>> files = {
+            {QStringLiteral("shelf/a1/x.txt"), QStringLiteral("boxes/a1")},
+            {QStringLiteral("shelf/a2/y.txt"), QStringLiteral("boxes/a2")},
+            {QStringLiteral("shelf/a3/z.txt"), QStringLiteral("elsewhere")},
+            {QStringLiteral("shelf/a4/w.txt"), QStringLiteral("boxes/a4")},
+            {QStringLiteral("boxes/b1/p.txt"), QString()},
+            {QStringLiteral("boxes/b2/q.txt"), QString()},
+            {QStringLiteral("boxes/b3/r.txt"), QString()},
+        };
+        DesktopTrash trash;
+        Delete1::TrashRun run(trash);
+        for (const auto& [path, real] : files) {
+            const QString full = root + QLatin1Char('/') + path;
+            TestEnv::makeFile(full, "x");
+            run.trashOne(full);
+            QVERIFY2(!QFileInfo::exists(full), qPrintable(full));
+        }
+        run.finish();
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t(files.size()));
+        for (std::size_t at = 0; at < record->entries.size(); ++at) {
+            const QString& real = files.at(static_cast<qsizetype>(at)).second;
+            QCOMPARE(record->entries.at(at).realFolder,
+                     real.isEmpty() ? QString() : root + QLatin1Char('/') + real);
+        }
 #endif
     }
 
@@ -293,12 +345,18 @@ private slots:
     void theRecordNamesThePathCleaned_data() {
         QTest::addColumn<QString>("given");    // under the test folder, as the list has it
         QTest::addColumn<QString>("recorded"); // under the test folder, as the record says
-        QTest::newRow("a . part") << "sub/./a.txt" << "sub/a.txt";
-        QTest::newRow("a .. part") << "sub/../sub/a.txt" << "sub/a.txt";
-        QTest::newRow("a doubled /") << "sub//a.txt" << "sub/a.txt";
-        QTest::newRow("a folder ..d") << "..d/a.txt" << "..d/a.txt";
-        QTest::newRow("a folder ...") << ".../a.txt" << ".../a.txt";
-        QTest::newRow("a folder .d") << ".d/a.txt" << ".d/a.txt";
+        QTest::newRow("a . part") << "sub/./a.txt"
+                                  << "sub/a.txt";
+        QTest::newRow("a .. part") << "sub/../sub/a.txt"
+                                   << "sub/a.txt";
+        QTest::newRow("a doubled /") << "sub//a.txt"
+                                     << "sub/a.txt";
+        QTest::newRow("a folder ..d") << "..d/a.txt"
+                                      << "..d/a.txt";
+        QTest::newRow("a folder ...") << ".../a.txt"
+                                      << ".../a.txt";
+        QTest::newRow("a folder .d") << ".d/a.txt"
+                                     << ".d/a.txt";
     }
     void theRecordNamesThePathCleaned() {
         QFETCH(QString, given);

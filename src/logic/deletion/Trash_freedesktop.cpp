@@ -20,6 +20,7 @@
 // a run first uses it, so a run of many files costs little more than the info file and the
 // rename. flush() makes the records durable with one syncfs per volume trashed on.
 #include "deletion/RenameNoReplace.h"
+#include "deletion/SourceFolders.h"
 #include "deletion/Trash.h"
 #include "deletion/TrashDestination.h"
 #include "deletion/TrashEntry.h"
@@ -76,15 +77,6 @@ QString renameFailure(int error, const OpenTrash& trash) {
                                 .arg(shown(trash.path), errorText(error));
 }
 
-// Byte strings hashed by the standard library: Qt's QHash measured about four times slower on a
-// run's folder paths, and a run asks for a folder per file.
-struct BytesHash {
-    std::size_t operator()(const QByteArray& bytes) const noexcept {
-        return std::hash<std::string_view>{}(
-            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    }
-};
-
 // What a DesktopTrash keeps between calls: where files go, the trashes it opened and the next
 // number per name.
 struct Trashes {
@@ -106,60 +98,8 @@ struct Trashes {
     std::vector<std::pair<QString, QString>> moved;
     QElapsedTimer sinceCheck;
     unsigned sinceClock = 0; // files moved; the clock is read with every ClockEvery-th
-    // The folders files came from since the last flush, each looked at when its first file came;
-    // the first KeptFolders of them also kept open, so that their files are looked at and moved
-    // by name in that very folder: no lookup of the whole path per file, and no link put in a
-    // folder's place during the run is followed.
-    static constexpr std::size_t KeptFolders = 128;
-    struct KnownFolder {
-        FolderLook look;
-        int fd = -1;
-    };
-    std::unordered_map<QByteArray, KnownFolder, BytesHash> folders;
-    std::vector<TrashFolders::Fd> folderFds; // those of `folders`, closed at each flush
-    // The folder asked for last (its entry in `folders`), as files of one folder mostly come one
-    // after another.
-    QByteArray lastFolder;
-    const KnownFolder* lastKnown = nullptr;
-
-    const KnownFolder& knownFolder(const QByteArray& folder, bool keepOpen) {
-        if (lastKnown != nullptr && folder == lastFolder && (lastKnown->fd >= 0 || !keepOpen))
-            return *lastKnown;
-        auto known = folders.find(folder);
-        if (known == folders.end()) {
-            KnownFolder made;
-            made.look = TrashDestination::lookAtFolder(
-                folder, keepOpen && folderFds.size() < KeptFolders ? &made.fd : nullptr);
-            if (made.fd >= 0)
-                folderFds.emplace_back(made.fd);
-            known = folders.emplace(folder, std::move(made)).first;
-        }
-        lastFolder = folder;
-        lastKnown = &known->second;
-        return *lastKnown;
-    }
-    void forgetFolders() {
-        folders.clear();
-        folderFds.clear();
-        lastFolder = QByteArray();
-        lastKnown = nullptr;
-    }
-    const FolderLook& folderLook(const QByteArray& folder) {
-        return knownFolder(folder, false).look;
-    }
-    // The folder's kept descriptor, or AT_FDCWD. A folder that cannot be opened (its file is
-    // gone) is not remembered: it is looked for again with its next file.
-    int folderFd(const QByteArray& folder) {
-        const KnownFolder& known = knownFolder(folder, true);
-        if (known.fd >= 0)
-            return known.fd;
-        if (known.look.device == 0 && known.look.inode == 0) {
-            lastFolder = QByteArray();
-            lastKnown = nullptr;
-            folders.erase(folder);
-        }
-        return AT_FDCWD;
-    }
+    // The folders files came from since the last flush.
+    SourceFolders folders;
 
     // A kept trash whose folders are no longer at its path (renamed away, a link put in its place)
     // is said with where it is now and no longer used: the next file finds the trash at its path
@@ -334,7 +274,8 @@ private:
             m_hooks.witness->aboutToMove(
                 {original, m_trashedPath, static_cast<quint64>(m_entry.before.device),
                  static_cast<quint64>(m_entry.before.inode),
-                 m_state.folderLook(dots ? TrashDestination::parentOf(original) : m_entry.parent)});
+                 m_state.folders.look(dots ? TrashDestination::parentOf(original)
+                                           : m_entry.parent)});
         }
         if (m_hooks.beforeMove)
             m_hooks.beforeMove(m_entry.path);
@@ -430,7 +371,7 @@ void DesktopTrash::flush() {
         synced.push_back(st.st_dev);
     }
     m_state->touched.clear();
-    m_state->forgetFolders();
+    m_state->folders.clear();
     for (const auto& trash : std::as_const(m_state->trashes))
         trash->checkedByPath = false;
     m_state->destinations.reset();
@@ -439,10 +380,10 @@ void DesktopTrash::flush() {
 TrashResult DesktopTrash::moveToTrash(const QString& path) {
     TrashResult result;
     Entry entry;
-    if (!TrashDestination::nameEntry(path, entry, result, m_state->lastFolder))
+    if (!TrashDestination::nameEntry(path, entry, result, m_state->folders.last()))
         return result;
     if (!entry.dots)
-        entry.folder = m_state->folderFd(entry.parent);
+        entry.folder = m_state->folders.fd(entry.parent);
     if (!TrashDestination::lookBefore(entry, result))
         return result;
     Destination to;

@@ -1,0 +1,76 @@
+#include "deletion/SourceFolders.h"
+
+#include <fcntl.h>
+#include <utility>
+
+const SourceFolders::Known& SourceFolders::known(const QByteArray& folder, bool keepOpen) {
+    if (m_lastKnown != nullptr && folder == m_lastFolder && (m_lastKnown->fd >= 0 || !keepOpen))
+        return *m_lastKnown;
+    auto found = m_folders.find(folder);
+    if (found == m_folders.end()) {
+        Known made;
+        made.look =
+            TrashDestination::lookAtFolder(folder, keepOpen ? &made.fd : nullptr, above(folder));
+        found = m_folders.emplace(folder, std::move(made)).first;
+        if (found->second.fd >= 0)
+            keep(found->second);
+    }
+    m_lastFolder = folder;
+    m_lastKnown = &found->second;
+    return *m_lastKnown;
+}
+
+void SourceFolders::keep(Known& folder) {
+    if (m_kept.size() < KeptFolders) {
+        m_kept.push_back({TrashFolders::Fd(folder.fd), &folder});
+        return;
+    }
+    Kept& slot = m_kept[m_next];
+    m_next = (m_next + 1) % KeptFolders;
+    slot.folder->fd = -1; // its files go by their full paths from now on
+    slot.fd = TrashFolders::Fd(folder.fd);
+    slot.folder = &folder;
+}
+
+const TrashDestination::OpenFolder* SourceFolders::above(const QByteArray& folder) {
+    const qsizetype slash = folder.lastIndexOf('/');
+    if (slash <= 0)
+        return nullptr;
+    const QByteArrayView parent(folder.constData(), slash);
+    if (m_aboveFd.valid() && parent == m_above.path)
+        return &m_above;
+    if (parent != m_lastAbove) {
+        m_lastAbove = parent.toByteArray();
+        return nullptr;
+    }
+    int fd = -1;
+    const FolderLook look = TrashDestination::lookAtFolder(m_lastAbove, &fd);
+    m_aboveFd = TrashFolders::Fd(fd);
+    if (fd < 0)
+        return nullptr;
+    m_above = {fd, m_lastAbove, look.real};
+    return &m_above;
+}
+
+int SourceFolders::fd(const QByteArray& folder) {
+    const Known& found = known(folder, true);
+    if (found.fd >= 0)
+        return found.fd;
+    if (found.look.device == 0 && found.look.inode == 0) {
+        m_lastFolder = QByteArray();
+        m_lastKnown = nullptr;
+        m_folders.erase(folder);
+    }
+    return AT_FDCWD;
+}
+
+void SourceFolders::clear() {
+    m_kept.clear();
+    m_next = 0;
+    m_folders.clear();
+    m_lastFolder = QByteArray();
+    m_lastKnown = nullptr;
+    m_lastAbove = QByteArray();
+    m_above = {};
+    m_aboveFd = TrashFolders::Fd();
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+// The folders a trash run takes files from, between two flushes: each looked at when its first
+// file comes (for the run's record), and the most recently used ones held open, so that their
+// files are looked at and moved by name in that very folder: no lookup of the whole path per
+// file, and no link put in a folder's place during the run is followed. POSIX only.
+#include "deletion/Trash.h"
+#include "deletion/TrashDestination.h"
+#include "deletion/TrashFolders.h"
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+// Byte strings hashed by the standard library: Qt's QHash measured about four times slower on a
+// run's folder paths, and a run asks for a folder per file.
+struct BytesHash {
+    std::size_t operator()(const QByteArray& bytes) const noexcept {
+        return std::hash<std::string_view>{}(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+};
+
+class SourceFolders {
+public:
+    // How many folders are held open at most: a run over more folders closes the one used least
+    // recently, and files of that folder that still come go by their full paths.
+    static constexpr std::size_t KeptFolders = 128;
+
+    // The folder's look, taken when it was first asked for.
+    const FolderLook& look(const QByteArray& folder) { return known(folder, false).look; }
+    // The folder's descriptor held open, or AT_FDCWD when it is not (it could not be opened: its
+    // file is gone, and it is looked for again with its next file; or it was closed for others).
+    int fd(const QByteArray& folder);
+    // The folder asked for last: an entry's folder is mostly the one before's.
+    [[nodiscard]] const QByteArray& last() const { return m_lastFolder; }
+    // Closes and forgets them all.
+    void clear();
+
+private:
+    struct Known {
+        FolderLook look;
+        int fd = -1;
+    };
+    const Known& known(const QByteArray& folder, bool keepOpen);
+    void keep(Known& folder);
+    // The folder above `folder`, held open once a second new folder comes from it.
+    const TrashDestination::OpenFolder* above(const QByteArray& folder);
+
+    std::unordered_map<QByteArray, Known, BytesHash> m_folders;
+    // The descriptors held open, each with its folder's entry; when all are taken, the one taken
+    // longest ago (m_next) gives way.
+    struct Kept {
+        TrashFolders::Fd fd;
+        Known* folder = nullptr;
+    };
+    std::vector<Kept> m_kept;
+    std::size_t m_next = 0;
+    QByteArray m_lastFolder;
+    const Known* m_lastKnown = nullptr;
+    // The folder above the last new folder, and the one held open for opening folders in it.
+    QByteArray m_lastAbove;
+    TrashDestination::OpenFolder m_above;
+    TrashFolders::Fd m_aboveFd;
+};
