@@ -7,7 +7,9 @@ const SourceFolders::Known& SourceFolders::known(const QByteArray& folder, bool 
     if (m_lastKnown != nullptr && folder == m_lastFolder && (m_lastKnown->fd >= 0 || !keepOpen))
         return *m_lastKnown;
     auto found = m_folders.find(folder);
-    if (found == m_folders.end()) {
+    if (found != m_folders.end()) {
+        found->second.used = true; // asked for again: it keeps its descriptor a round longer
+    } else {
         Known made;
         made.look =
             TrashDestination::lookAtFolder(folder, keepOpen ? &made.fd : nullptr, above(folder));
@@ -24,6 +26,12 @@ void SourceFolders::keep(Known& folder) {
     if (m_kept.size() < KeptFolders) {
         m_kept.push_back({TrashFolders::Fd(folder.fd), &folder});
         return;
+    }
+    // The next folder not used since the hand last passed it gives way; the hand clears the marks
+    // it passes, so it stops within one round.
+    while (m_kept[m_next].folder->used) {
+        m_kept[m_next].folder->used = false;
+        m_next = (m_next + 1) % KeptFolders;
     }
     Kept& slot = m_kept[m_next];
     m_next = (m_next + 1) % KeptFolders;

@@ -1,9 +1,9 @@
 #pragma once
 
 // The folders a trash run takes files from, between two flushes: each looked at when its first
-// file comes (for the run's record), and the most recently used ones held open, so that their
-// files are looked at and moved by name in that very folder: no lookup of the whole path per
-// file, and no link put in a folder's place during the run is followed. POSIX only.
+// file comes (for the run's record), and those in use held open, so that their files are looked
+// at and moved by name in that very folder: no lookup of the whole path per file, and no link put
+// in a folder's place during the run is followed. POSIX only.
 #include "deletion/Trash.h"
 #include "deletion/TrashDestination.h"
 #include "deletion/TrashFolders.h"
@@ -26,8 +26,8 @@ struct BytesHash {
 
 class SourceFolders {
 public:
-    // How many folders are held open at most: a run over more folders closes the one used least
-    // recently, and files of that folder that still come go by their full paths.
+    // How many folders are held open at most: a run over more folders closes one not used lately
+    // (second chance), and files of that folder that still come go by their full paths.
     static constexpr std::size_t KeptFolders = 128;
 
     // The folder's look, taken when it was first asked for.
@@ -44,6 +44,7 @@ private:
     struct Known {
         FolderLook look;
         int fd = -1;
+        bool used = false; // asked for again since it was kept or the hand last passed it
     };
     const Known& known(const QByteArray& folder, bool keepOpen);
     void keep(Known& folder);
@@ -51,8 +52,8 @@ private:
     const TrashDestination::OpenFolder* above(const QByteArray& folder);
 
     std::unordered_map<QByteArray, Known, BytesHash> m_folders;
-    // The descriptors held open, each with its folder's entry; when all are taken, the one taken
-    // longest ago (m_next) gives way.
+    // The descriptors held open, each with its folder's entry, and the hand that goes round them
+    // when all are taken.
     struct Kept {
         TrashFolders::Fd fd;
         Known* folder = nullptr;
@@ -60,7 +61,7 @@ private:
     std::vector<Kept> m_kept;
     std::size_t m_next = 0;
     QByteArray m_lastFolder;
-    const Known* m_lastKnown = nullptr;
+    Known* m_lastKnown = nullptr;
     // The folder above the last new folder, and the one held open for opening folders in it.
     QByteArray m_lastAbove;
     TrashDestination::OpenFolder m_above;

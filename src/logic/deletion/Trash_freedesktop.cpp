@@ -37,7 +37,6 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <memory>
-#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
