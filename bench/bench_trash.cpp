@@ -3,9 +3,10 @@
 // FILES (default 2000) small files are made in ROOT/files (with --same-name, one file cover.jpg in
 // each of FILES folders ROOT/files/album_N, as in a music collection), and the home folder and the
 // trash are ROOT/home and ROOT/home/.local/share, so the user's own trash is never touched and the
-// files sit on the same file system as the trash. ROOT must be an empty or missing folder and is
-// kept; without it a temporary folder is used and removed at the end. Prints "thinwick trash
-// M=<FILES>: <ms> ms"; exits non-zero when any file was left in place.
+// files sit on the same file system as the trash, which is there and empty when the timing starts.
+// ROOT must be an empty or missing folder and is kept; without it a temporary folder is used and
+// removed at the end. Prints "thinwick trash M=<FILES>: <ms> ms"; exits non-zero when any file was
+// left in place.
 // With --floor no window runs: each file gets only what no trash can do without, an info file
 // created and written in the already open info/ folder and one rename into the already open
 // files/ folder, and it prints "floor trash M=<FILES>: <ms> ms". That is the bare floor the
@@ -165,6 +166,10 @@ int main(int argc, char* argv[]) {
         ms = floorMs(paths, dataHome + "/Trash");
         dialogs.asked = QStringList{QStringLiteral("Done.")};
     } else {
+        // The trash is there and empty, as the floor's is when its timing starts.
+        makeFolder(dataHome + "/Trash");
+        makeFolder(dataHome + "/Trash/files");
+        makeFolder(dataHome + "/Trash/info");
         const auto window = Bench::startWindow(dialogs);
         Form1& form = *window;
         FormControls(form).ListView3->setRows(paths);

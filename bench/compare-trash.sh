@@ -10,7 +10,8 @@
 # the file system of that home trash, so all tools use it.
 # gio and trash-put get all the files in one call through xargs (from inside the files' folder, so
 # the names are short); only a list too long for one command line is split, noted on stderr.
-# bench_trash times the click on "Start Deleting Files" inside the program; the commands are timed
+# bench_trash times the click on "Start Deleting Files" inside the program, the trash already there
+# and empty as for the floor below; the commands are timed
 # whole, start-up included, by hyperfine, which makes their fresh files before each run.
 # bench_trash --floor times the bare floor in the same way: per file only an info file written in
 # the open info/ folder and one rename into the open files/ folder, nothing looked at, nothing

@@ -49,15 +49,22 @@ public:
         }();
         static constexpr char Hex[] = "0123456789ABCDEF";
         char* to = m_at; // a local pointer: one through `this` would be reloaded per byte
-        for (const char c : bytes) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (Kept[byte]) {
-                *to++ = c;
-            } else {
-                *to++ = '%';
-                *to++ = Hex[byte >> 4U];
-                *to++ = Hex[byte & 0xFU];
-            }
+        const char* from = bytes.constData();
+        const char* const end = from + bytes.size();
+        while (from < end) {
+            // A run of bytes kept as they are (mostly the whole path) is copied in one piece.
+            const char* run = from;
+            while (run < end && Kept[static_cast<unsigned char>(*run)])
+                ++run;
+            std::memcpy(to, from, static_cast<std::size_t>(run - from));
+            to += run - from;
+            if (run == end)
+                break;
+            const auto byte = static_cast<unsigned char>(*run);
+            *to++ = '%';
+            *to++ = Hex[byte >> 4U];
+            *to++ = Hex[byte & 0xFU];
+            from = run + 1;
         }
         m_at = to;
     }
