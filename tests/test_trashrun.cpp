@@ -384,6 +384,9 @@ private slots:
                                      << ".d/a.txt";
     }
     void theRecordNamesThePathCleaned() {
+#ifdef _WIN32
+        QSKIP("the Recycle Bin's runs record each path as it was given");
+#else
         QFETCH(QString, given);
         QFETCH(QString, recorded);
         const QString expected = m_root + QLatin1Char('/') + recorded;
@@ -396,7 +399,8 @@ private slots:
         const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
         QVERIFY(record.has_value());
         QCOMPARE(record->entries.size(), std::size_t{1});
-        QCOMPARE(record->entries.front().original, TestEnv::native(expected));
+        QCOMPARE(record->entries.front().original, expected);
+#endif
     }
 
     // While a run is moving files its record cannot be put back; once it has ended it can.
