@@ -6,20 +6,19 @@
 const SourceFolders::Known& SourceFolders::known(const QByteArray& folder, bool keepOpen) {
     if (m_lastKnown != nullptr && folder == m_lastFolder && (m_lastKnown->fd >= 0 || !keepOpen))
         return *m_lastKnown;
-    auto found = m_folders.find(folder);
-    if (found != m_folders.end()) {
-        found->second.used = true; // asked for again: it keeps its descriptor a round longer
+    auto [found, made] = m_folders.try_emplace(folder);
+    Known& entry = found->second;
+    if (!made) {
+        entry.used = true; // asked for again: it keeps its descriptor a round longer
     } else {
-        Known made;
-        made.look =
-            TrashDestination::lookAtFolder(folder, keepOpen ? &made.fd : nullptr, above(folder));
-        found = m_folders.emplace(folder, std::move(made)).first;
-        if (found->second.fd >= 0)
-            keep(found->second);
+        entry.look =
+            TrashDestination::lookAtFolder(folder, keepOpen ? &entry.fd : nullptr, above(folder));
+        if (entry.fd >= 0)
+            keep(entry);
     }
     m_lastFolder = folder;
-    m_lastKnown = &found->second;
-    return *m_lastKnown;
+    m_lastKnown = &entry;
+    return entry;
 }
 
 void SourceFolders::keep(Known& folder) {

@@ -440,7 +440,8 @@ bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result
         m_last.home = to.home;
         m_last.top = to.top;
         m_last.refusal = to.refusal;
-        m_last.prefix = to.recordedPath.left(to.recordedPath.size() - entry.name.size());
+        m_last.prefix = to.home ? QByteArray()
+                                : to.recordedPath.left(to.recordedPath.size() - entry.name.size());
     }
     return true;
 }

@@ -17,14 +17,15 @@ namespace {
 // names keep at their end.
 constexpr qsizetype LongestExtension = 16;
 
-// Cuts a name to at most `size` bytes without splitting a UTF-8 sequence.
-QByteArray cutName(const QByteArray& name, qsizetype size) {
+// How many bytes of a name to keep so that it has at most `size` bytes, without splitting a UTF-8
+// sequence.
+qsizetype cutSize(QByteArrayView name, qsizetype size) {
     if (name.size() <= size)
-        return name;
+        return name.size();
     qsizetype end = size;
     while (end > 0 && (static_cast<unsigned char>(name.at(end)) & 0xC0U) == 0x80U)
         --end;
-    return name.left(end);
+    return end;
 }
 
 } // namespace
@@ -53,15 +54,19 @@ QByteArray deletionDate() {
 QByteArray trashName(const QByteArray& name, const QByteArray& tag, qsizetype nameMax) {
     if (tag.isEmpty() && name.size() <= nameMax - InfoSuffix.size())
         return name; // fits as it is
-    QByteArray stem = name;
-    QByteArray extension;
+    qsizetype stemSize = name.size();
     const qsizetype dot = name.lastIndexOf('.');
-    if (dot > 0 && name.size() - dot <= LongestExtension) {
-        stem = name.left(dot);
-        extension = name.mid(dot);
-    }
+    if (dot > 0 && name.size() - dot <= LongestExtension)
+        stemSize = dot;
+    const QByteArrayView stem(name.constData(), stemSize);
+    const QByteArrayView extension(name.constData() + stemSize, name.size() - stemSize);
     const qsizetype room = nameMax - InfoSuffix.size() - tag.size() - extension.size();
-    return cutName(stem, std::max<qsizetype>(room, 1)) + tag + extension;
+    const qsizetype kept = cutSize(stem, std::max<qsizetype>(room, 1));
+    // Made in one piece: a run of many files of one name makes one per file.
+    QByteArray made;
+    made.reserve(kept + tag.size() + extension.size());
+    made.append(stem.first(kept)).append(tag).append(extension);
+    return made;
 }
 
 void infoText(const QByteArray& recordedPath, QByteArray& text) {
