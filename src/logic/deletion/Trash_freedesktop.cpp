@@ -234,9 +234,7 @@ private:
     Step tryName(const QByteArray& tag, const QByteArray& info) {
         m_trashed = TrashEntry::trashName(m_entry.name, tag, m_trash->nameMax);
         m_infoName.resize(0);
-        // Appended as views: appending a QByteArray to an empty one shares it instead, and the
-        // next append would then copy it anew.
-        m_infoName.append(QByteArrayView(m_trashed)).append(QByteArrayView(TrashEntry::InfoSuffix));
+        m_infoName.append(m_trashed).append(TrashEntry::InfoSuffix);
         const int fd = ::openat(m_trash->info.get(), m_infoName.constData(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0 && errno == EEXIST)
@@ -267,9 +265,7 @@ private:
     // The info file is complete; the witness is told, then the entry is renamed into files/.
     Step rename() {
         m_trashedPath.resize(0);
-        m_trashedPath.append(QByteArrayView(m_trash->path))
-            .append("/files/")
-            .append(QByteArrayView(m_trashed));
+        m_trashedPath.append(m_trash->path).append("/files/").append(m_trashed);
         if (m_hooks.witness != nullptr) {
             const bool dots = m_entry.dots;
             const QByteArray original =
