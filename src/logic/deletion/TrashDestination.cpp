@@ -27,8 +27,6 @@ using TrashFolders::withSlash;
 
 namespace {
 
-// The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
-// are kept as written.
 // Calls `part` with the offset after each "/" of the path until it returns true; whether one did.
 // (Slashes are found with memchr: a run looks at every file's path.)
 template <typename Part> bool anyAfterSlash(const QByteArray& path, Part part) {
@@ -45,6 +43,8 @@ template <typename Part> bool anyAfterSlash(const QByteArray& path, Part part) {
     return false;
 }
 
+// The path made absolute, with runs of "/" collapsed and a trailing "/" dropped; "." and ".."
+// are kept as written.
 QByteArray cleanAbsolute(const QByteArray& path) {
     const auto doubled = [&path](qsizetype after) {
         return after < path.size() && path.at(after) == '/';
