@@ -732,6 +732,30 @@ private slots:
         }
     }
 
+    // Files of one folder on another volume, one after another, each record their own path
+    // relative to the volume's top.
+    void filesOfOneFolderRecordTheirOwnPaths() {
+        const QString vol = m_root + QStringLiteral("/vol");
+        if (!mountTmpfs(vol, "size=1m,mode=0755"))
+            SKIP_CASE(m_noNamespace);
+        // Each file under the volume, and its Path= as the information file writes it.
+        const QList<std::pair<QString, QByteArray>> files = {
+            {QStringLiteral("sub dir/a.txt"), QByteArray("sub%20dir/a.txt")},
+            {QStringLiteral("sub dir/b%.txt"), QByteArray("sub%20dir/b%25.txt")},
+            {QStringLiteral("sub dir/c d.txt"), QByteArray("sub%20dir/c%20d.txt")},
+            {QStringLiteral("e.txt"), QByteArray("e.txt")},
+        };
+        for (const auto& [file, recorded] : files)
+            writeFile(vol + QLatin1Char('/') + file, "x");
+        DesktopTrash desktopTrash;
+        for (const auto& [file, recorded] : files) {
+            const TrashResult result = move(desktopTrash, vol + QLatin1Char('/') + file);
+            QVERIFY2(result.moved, qPrintable(file + QStringLiteral(": ") + result.reason));
+            const QByteArray info = readAll(infoFileOf(result.trashedPath));
+            QVERIFY2(info.contains("\nPath=" + recorded + '\n'), info.constData());
+        }
+    }
+
     // A file's own mount decides, also after another file of its folder went: a file mounted over
     // at its path is refused, not sent where its neighbour went.
     void mountedFileBesideAMovedOneIsRefused() {

@@ -11,8 +11,7 @@ const SourceFolders::Known& SourceFolders::known(const QByteArray& folder, bool 
     if (!made) {
         entry.used = true; // asked for again: it keeps its descriptor a round longer
     } else {
-        entry.look =
-            TrashDestination::lookAtFolder(folder, keepOpen ? &entry.fd : nullptr, above(folder));
+        entry.look = TrashDestination::lookAtFolder(folder, keepOpen ? &entry.fd : nullptr);
         if (entry.fd >= 0)
             keep(entry);
     }
@@ -39,26 +38,6 @@ void SourceFolders::keep(Known& folder) {
     slot.folder = &folder;
 }
 
-const TrashDestination::OpenFolder* SourceFolders::above(const QByteArray& folder) {
-    const qsizetype slash = folder.lastIndexOf('/');
-    if (slash <= 0)
-        return nullptr;
-    const QByteArrayView parent(folder.constData(), slash);
-    if (m_aboveFd.valid() && parent == m_above.path)
-        return &m_above;
-    if (parent != m_lastAbove) {
-        m_lastAbove = parent.toByteArray();
-        return nullptr;
-    }
-    int fd = -1;
-    const FolderLook look = TrashDestination::lookAtFolder(m_lastAbove, &fd);
-    m_aboveFd = TrashFolders::Fd(fd);
-    if (fd < 0)
-        return nullptr;
-    m_above = {fd, m_lastAbove, look.real};
-    return &m_above;
-}
-
 int SourceFolders::fd(const QByteArray& folder) {
     const Known& found = known(folder, true);
     if (found.fd >= 0)
@@ -77,7 +56,4 @@ void SourceFolders::clear() {
     m_folders.clear();
     m_lastFolder = QByteArray();
     m_lastKnown = nullptr;
-    m_lastAbove = QByteArray();
-    m_above = {};
-    m_aboveFd = TrashFolders::Fd();
 }

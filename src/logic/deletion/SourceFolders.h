@@ -48,8 +48,6 @@ private:
     };
     const Known& known(const QByteArray& folder, bool keepOpen);
     void keep(Known& folder);
-    // The folder above `folder`, held open once a second new folder comes from it.
-    const TrashDestination::OpenFolder* above(const QByteArray& folder);
 
     std::unordered_map<QByteArray, Known, BytesHash> m_folders;
     // The descriptors held open, each with its folder's entry, and the hand that goes round them
@@ -62,8 +60,4 @@ private:
     std::size_t m_next = 0;
     QByteArray m_lastFolder;
     Known* m_lastKnown = nullptr;
-    // The folder above the last new folder, and the one held open for opening folders in it.
-    QByteArray m_lastAbove;
-    TrashDestination::OpenFolder m_above;
-    TrashFolders::Fd m_aboveFd;
 };

@@ -142,7 +142,7 @@ QByteArray withoutDots(const QByteArray& path) {
     return hasDotParts(path) ? QFile::encodeName(QDir::cleanPath(QFile::decodeName(path))) : path;
 }
 
-FolderLook lookAtFolder(const QByteArray& folder, int* keep, const OpenFolder* above) {
+FolderLook lookAtFolder(const QByteArray& folder, int* keep) {
     if (keep != nullptr)
         *keep = -1;
     FolderLook look;
@@ -151,27 +151,10 @@ FolderLook lookAtFolder(const QByteArray& folder, int* keep, const OpenFolder* a
 #else
     constexpr int Access = O_RDONLY;
 #endif
-    // A folder in a folder held open is opened by its name there: no walk along its whole path,
-    // and its resolved path follows from that of the folder above. A path without any link leads
-    // where it says: opened so, its resolved path is the path itself. Either way the kernel need
-    // not be asked where the folder is (a readlink of /proc costs more than the open).
-    bool plain = false;
-    int fd = -1;
-    const qsizetype from = above != nullptr ? above->path.size() + 1 : 0;
-    if (above != nullptr && folder.size() > from && folder.at(from - 1) == '/' &&
-        folder.startsWith(above->path) && folder.indexOf('/', from) < 0) {
-        const char* name = folder.constData() + from;
-        fd = ::openat(above->fd, name, Access | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0) {
-            plain = above->real.isEmpty();
-            if (!plain)
-                look.real = above->real + '/' + name;
-        }
-    }
-    if (fd < 0) {
-        fd = openWithoutLinks(folder, Access | O_DIRECTORY | O_CLOEXEC);
-        plain = fd >= 0;
-    }
+    // A path without any link leads where it says: opened so, its resolved path is the path
+    // itself and need not be asked of the kernel (a readlink of /proc costs more than the open).
+    int fd = openWithoutLinks(folder, Access | O_DIRECTORY | O_CLOEXEC);
+    const bool plain = fd >= 0;
     if (fd < 0)
         fd = ::open(folder.constData(), Access | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -193,7 +176,7 @@ FolderLook lookAtFolder(const QByteArray& folder, int* keep, const OpenFolder* a
         look.device = st.st_dev;
         look.inode = st.st_ino;
     }
-    if (plain || !look.real.isEmpty()) {
+    if (plain) {
         if (keep != nullptr)
             *keep = fd;
         else

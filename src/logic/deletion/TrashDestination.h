@@ -132,20 +132,10 @@ bool hasDotParts(const QByteArray& path);
 // An absolute path with "." and ".." taken out as written (a path without them as it is).
 QByteArray withoutDots(const QByteArray& path);
 
-// A folder held open for opening the folders in it by name: its descriptor, its path and its
-// resolved path (empty when that is its path).
-struct OpenFolder {
-    int fd = -1;
-    QByteArray path;
-    QByteArray real;
-};
-
 // The folder's device, inode, birth time and resolved path (kept only when it differs), all of the
 // one folder the path leads to; zeros when it cannot be opened. With `keep` the folder's
 // descriptor (opened for looking and for the *at calls only) is handed over instead of closed;
-// -1 when it could not be opened. With `above`, the folder's parent held open, the folder is
-// opened by its name there (a link there is followed by its path instead, and so recorded).
-FolderLook lookAtFolder(const QByteArray& folder, int* keep = nullptr,
-                        const OpenFolder* above = nullptr);
+// -1 when it could not be opened.
+FolderLook lookAtFolder(const QByteArray& folder, int* keep = nullptr);
 
 } // namespace TrashDestination

@@ -57,7 +57,6 @@ using TrashFolders::shown;
 constexpr int NameAttempts = 64;
 // How often during a run the kept trash folders are looked for at their paths.
 constexpr qint64 RecheckIntervalMs = 200;
-constexpr unsigned ClockEvery = 32;
 
 // An info file that could not be removed again stays in the trash and is said.
 QString removeInfo(const OpenTrash& trash, const QByteArray& infoName) {
@@ -96,7 +95,6 @@ struct Trashes {
     // since the kept folders were last looked for at their paths.
     std::vector<std::pair<QString, QString>> moved;
     QElapsedTimer sinceCheck;
-    unsigned sinceClock = 0; // files moved; the clock is read with every ClockEvery-th
     // The folders files came from since the last flush.
     SourceFolders folders;
 
@@ -399,9 +397,7 @@ TrashResult DesktopTrash::moveToTrash(const QString& path) {
         touched.push_back(move.trash());
     result.trashedPath = shown(move.trashedPath());
     checkMoved(entry, move, result, witness());
-    // The clock is read every few files only: a run moves thousands a second.
-    if (!m_state->sinceCheck.isValid() || (++m_state->sinceClock % ClockEvery == 0 &&
-                                           m_state->sinceCheck.hasExpired(RecheckIntervalMs)))
+    if (!m_state->sinceCheck.isValid() || m_state->sinceCheck.hasExpired(RecheckIntervalMs))
         m_state->checkKept();
     return result;
 }
