@@ -11,8 +11,11 @@ bool FileExists(const QString& path) {
 }
 
 QString FileNameOf(const QString& path, QChar separator) {
-    const qsizetype k = path.lastIndexOf(separator);
-    return k < 0 ? path : path.mid(k + 1);
+    return path.lastIndexOf(separator) < 0 ? path : fileNameView(path, separator).toString();
+}
+
+QStringView fileNameView(QStringView path, QChar separator) {
+    return path.mid(path.lastIndexOf(separator) + 1);
 }
 
 bool IsFolder(const QString& path) {

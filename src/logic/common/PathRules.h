@@ -19,6 +19,8 @@ bool FileExists(const QString& path);
 // The text after the last separator: the file name of a full path, the whole text when it holds
 // no separator, the empty text when the path ends in one.
 QString FileNameOf(const QString& path, QChar separator = nativeSeparator());
+// The same, as a view into the path (no copy: a run asks it of every file).
+QStringView fileNameView(QStringView path, QChar separator = nativeSeparator());
 
 // True for an existing folder; false for a file, a missing path or one that cannot be read.
 // Never throws.

@@ -1,7 +1,8 @@
 #include "deletion/SourceFolders.h"
 
+#include "deletion/TrashDestination.h"
+
 #include <fcntl.h>
-#include <utility>
 
 const SourceFolders::Known& SourceFolders::known(const QByteArray& folder, bool keepOpen) {
     if (m_lastKnown != nullptr && folder == m_lastFolder && (m_lastKnown->fd >= 0 || !keepOpen))

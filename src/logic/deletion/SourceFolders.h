@@ -5,7 +5,6 @@
 // at and moved by name in that very folder: no lookup of the whole path per file, and no link put
 // in a folder's place during the run is followed. POSIX only.
 #include "deletion/Trash.h"
-#include "deletion/TrashDestination.h"
 #include "deletion/TrashFolders.h"
 
 #include <QByteArray>

@@ -49,9 +49,8 @@ void DeletionController::run() {
         trap.run(114,
                  [&] { m_bar.setValueF(static_cast<double>(i) / static_cast<double>(n) * 100.0); });
         trap.run(116, [&] {
-            // "Processing: " and the path's file name part (FileNameOf), made in one piece.
-            const QStringView name =
-                QStringView(path).mid(path.lastIndexOf(Main::nativeSeparator()) + 1);
+            // "Processing: " and the path's file name part, made in one piece.
+            const QStringView name = Main::fileNameView(path);
             text.resize(0);
             text.append(Processing).append(name);
             m_bar.setBarText(text);
