@@ -94,9 +94,8 @@ if [ -f "$build/CMakeCache.txt" ] &&
   rm -rf "$build/CMakeCache.txt" "$build/CMakeFiles"
 fi
 build_started=$SECONDS
-launcher=()
-command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+# CMakeLists.txt puts ccache in front of the compiler where the machine has it.
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/windows/mingw-w64-x86_64-posix.cmake" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DTHINWICK_BENCH=OFF -DTHINWICK_MINGW_RUNTIME="$mingw_runtime" \
