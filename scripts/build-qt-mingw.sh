@@ -5,7 +5,9 @@
 #                                      configure line and the compiler (what a cached copy must match)
 #   build-qt-mingw.sh PREFIX           downloads, patches, configures, builds and installs into PREFIX
 #   build-qt-mingw.sh PREFIX --configure-only   stops after configure (the build folder stays)
-# About 30 CPU-minutes and 900 MB of build folder (under PREFIX.build, removed afterwards).
+# About 30 CPU-minutes and 900 MB of build folder (under PREFIX.build, removed afterwards). A build
+# that was interrupted resumes where it stopped: the download, the patched source, the configured
+# folder and the compiled files are kept while the recipe's key stays the same.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 source_package=qt6-base
@@ -41,10 +43,19 @@ configure_only="${2:-}"
 
 "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix dpkg-dev xz-utils patch ca-certificates
 work="$prefix.build"
-rm -rf "$work"
+# Each stage leaves a mark when it has ended; a folder of another recipe starts afresh.
+recipe="$(key)"
+if [ "$(cat "$work/.key" 2>/dev/null)" != "$recipe" ]; then
+  rm -rf "$work"
+  mkdir -p "$work"
+  echo "$recipe" >"$work/.key"
+fi
 mkdir -p "$work/apt/lists/partial" "$work/apt/parts"
 cd "$work"
 
+if [ -f "$work/.downloaded" ]; then
+  echo "build-qt-mingw: the source was downloaded before"
+else
 echo "build-qt-mingw: downloading the source of $source_package $source_version from Debian"
 # A private apt configuration with just the bookworm source list; the machine's own stays as it is.
 echo "deb-src http://deb.debian.org/debian bookworm main" >"$work/apt/sources.list"
@@ -52,10 +63,18 @@ apt_options=(-o Dir::Etc::SourceList="$work/apt/sources.list" -o Dir::Etc::Sourc
   -o Dir::State::Lists="$work/apt/lists" -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
 apt-get "${apt_options[@]}" update -q
 apt-get "${apt_options[@]}" source --download-only "$source_package=$source_version"
+touch "$work/.downloaded"
+fi
+
+src="$work/qtbase-everywhere-src-$upstream"
+if [ -f "$work/.unpacked" ]; then
+  echo "build-qt-mingw: the source was unpacked and patched before"
+  [ -d "$src" ] || src="$(find "$work" -maxdepth 1 -type d -name 'qtbase-*' | head -n 1)"
+else
 
 echo "build-qt-mingw: unpacking and applying Debian's patches and our own"
+rm -rf "$work"/qtbase-* "$work/build"
 tar xJf "${source_package}_${upstream}+dfsg.orig.tar.xz"
-src="$work/qtbase-everywhere-src-$upstream"
 [ -d "$src" ] || src="$(find "$work" -maxdepth 1 -type d -name 'qtbase-*' | head -n 1)"
 tar xJf "${source_package}_${source_version}.debian.tar.xz" -C "$src"
 while IFS= read -r patch; do
@@ -63,16 +82,26 @@ while IFS= read -r patch; do
   patch -d "$src" -p1 -s <"$src/debian/patches/${patch%% *}"
 done <"$src/debian/patches/series"
 for patch in "${patches[@]}"; do patch -d "$src" -p1 -s <"$patch"; done
+touch "$work/.unpacked"
+fi
 
+if [ -f "$work/.configured" ]; then
+  echo "build-qt-mingw: configured before"
+  cd "$work/build"
+else
 echo "build-qt-mingw: configuring (host tools from the machine's qt6-base-dev)"
+rm -rf "$work/build"
 mkdir -p "$work/build"
 cd "$work/build"
 "$src/configure" -prefix "$prefix" "${configure_args[@]}" -- -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+touch "$work/.configured"
+fi
 if [ "$configure_only" = --configure-only ]; then
   echo "build-qt-mingw: configured in $work/build (not built)"
   exit 0
 fi
+# ninja goes on from the files an interrupted build compiled.
 echo "build-qt-mingw: building (about 30 CPU-minutes)"
 ninja -j"$(nproc)"
 ninja install

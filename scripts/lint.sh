@@ -18,12 +18,15 @@ for source in "${sources[@]}"; do
   grep -q "\"file\": \"$top/$source\"" "$build/compile_commands.json" && compiled+=("$source")
 done
 # A file found clean is not looked at again while nothing it may depend on has changed: its own
-# text, our headers and designer files, the compile commands, the checks, clang-tidy and Qt.
-stamps="$build/lint-clean"
+# text, our headers and designer files, the compile commands, the checks, clang-tidy and Qt. The
+# marks are kept in the user's cache folder, with the clone's own paths left out of the key, so
+# another clone of the same sources (CI's fresh one) finds them too.
+stamps="${XDG_CACHE_HOME:-$HOME/.cache}/thinwick/lint-clean"
 mkdir -p "$stamps"
 common=$({
   clang-tidy --version
-  cat .clang-tidy "$build/compile_commands.json"
+  cat .clang-tidy
+  sed "s#$top#<top>#g" "$build/compile_commands.json"
   find src -type f ! -name '*.cpp' -print0 | sort -z | xargs -0 cat
   dpkg-query -W qt6-base-dev 2>/dev/null || true
 } | sha256sum | cut -c1-64)
@@ -31,9 +34,8 @@ keys=()
 for source in "${compiled[@]}"; do
   keys+=("$(cat - "$source" <<<"$common" | sha256sum | cut -c1-64)")
 done
-for stamp in "$stamps"/*; do
-  [ -e "$stamp" ] && ! printf '%s\n' "${keys[@]}" | grep -qxF "$(basename "$stamp")" && rm -f "$stamp"
-done
+# Marks of other clones and older sources stay a while; those unused for a month go.
+find "$stamps" -type f -mtime +30 -delete
 echo "lint: clang-tidy on ${#compiled[@]} files, $(nproc) at a time"
 # A line per file as it finishes, so a long run shows that it moves; any finding fails the lint.
 export LINT_BUILD="$build" LINT_TOTAL="${#compiled[@]}" LINT_STAMPS="$stamps"
@@ -42,6 +44,7 @@ for index in "${!compiled[@]}"; do
 done |
   xargs -P "$(nproc)" -L 1 sh -c 'start=$(date +%s) log="$LINT_STAMPS/$2.log"
     if [ -e "$LINT_STAMPS/$2" ]; then
+      touch "$LINT_STAMPS/$2"
       echo "lint: [$0/$LINT_TOTAL] $1 clean (unchanged)"; exit 0
     fi
     clang-tidy -p "$LINT_BUILD" --quiet --warnings-as-errors="*" "$1" >"$log" 2>&1 &

@@ -8,6 +8,8 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 say() { echo "test-windows: $*"; }
+# Each step prints a line with its wall and CPU time.
+source "$top/scripts/phase.sh"
 started=$SECONDS
 host_tmp="${TMPDIR:-/tmp}"
 # Wine makes a folder for its server's socket under the temp folder (wine-XXXXXX) and leaves it:
@@ -22,12 +24,13 @@ remove_wine_dirs() {
 }
 
 say "installing the Debian packages it needs (when missing)"
-"$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine64 xvfb xauth fonts-liberation xz-utils \
-  zip unzip nsis
+phase "Windows: packages" "$top/scripts/deps.sh" g++-mingw-w64-x86-64-posix wine64 xvfb xauth \
+  fonts-liberation xz-utils zip unzip nsis ccache
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || { echo "test-windows: no $wine (wine64)" >&2; exit 1; }
 
 # --- Qt for Windows -------------------------------------------------------------------------
+phaseBegin "Windows: Qt for Windows"
 key="$(bash "$top/scripts/build-qt-mingw.sh" --key)"
 cache="${XDG_CACHE_HOME:-$HOME/.cache}/thinwick"
 qt="$cache/qt6.4.2-mingw-$key"
@@ -74,6 +77,7 @@ if [ ! -f "$qt/.complete" ] && [ -z "${THINWICK_QT_MINGW:-}" ]; then
   touch "$qt/.complete"
 fi
 matches "$qt" || { echo "test-windows: $qt is not a Qt for Windows of this recipe" >&2; exit 1; }
+phaseEnd
 
 # --- Build ----------------------------------------------------------------------------------
 build="$top/build-windows"
@@ -101,7 +105,7 @@ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DTHINWICK_BENCH=OFF -DTHINWICK_MINGW_RUNTIME="$mingw_runtime" \
   >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 say "building thinwick.exe and the tests"
-cmake --build "$build" -j"$(nproc)"
+phase "Windows: build" cmake --build "$build" -j"$(nproc)"
 build_time=$((SECONDS - build_started))
 
 # --- Wine -----------------------------------------------------------------------------------
@@ -163,7 +167,8 @@ export XDG_DATA_HOME="$tmp/data"
 say "running the test suite under Wine"
 test_started=$SECONDS
 failed=0
-ctest --test-dir "$build" --parallel "$(nproc)" --timeout 600 || failed=1
+phase "Windows: tests under Wine" ctest --test-dir "$build" --parallel "$(nproc)" --timeout 600 ||
+  failed=1
 test_time=$((SECONDS - test_started))
 rm -rf -- "$tmp"
 if [ "$failed" -ne 0 ]; then
@@ -180,6 +185,7 @@ fi
 # --- Package --------------------------------------------------------------------------------
 say "packaging: the portable zip (and the NSIS installer when makensis is there)"
 package_started=$SECONDS
+phaseBegin "Windows: package and zip check"
 (cd "$build" && cpack >"$build/cpack.log" 2>&1) || { cat "$build/cpack.log" >&2; exit 1; }
 zip="$(ls "$build"/Thinwick-*-win64.zip)"
 say "unpacking $(basename "$zip") into a fresh Wine prefix and running --self-check there"
@@ -207,6 +213,7 @@ fresh="$(mktemp -d "$host_tmp/thinwick-zip.XXXXXX")"
   /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 )
 rm -rf -- "$fresh"
+phaseEnd
 package_time=$((SECONDS - package_started))
 
 say "passed: build ${build_time}s, tests ${test_time}s, package ${package_time}s," \

@@ -5,8 +5,12 @@
 # in it. Needs no locale: the steps that need UTF-8 select it themselves.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-# The package check builds a Debian package and runs its validators.
-"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian
+# Each step prints a line with its wall and CPU time.
+source "$top/scripts/phase.sh"
+# The package check builds a Debian package and runs its validators; ccache keeps compiled files
+# between clones and builds.
+phase "Linux: packages" "$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file \
+  desktop-file-utils appstream lintian ccache
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-tests.XXXXXX")"
@@ -15,13 +19,13 @@ trap 'rm -rf -- "$tmp"' EXIT
 chmod 755 "$tmp"
 
 cmake --preset default >/dev/null
-cmake --build --preset default
-bash "$top/scripts/lint.sh" "$top/build"
-TMPDIR="$tmp" ctest --preset default --parallel "$(nproc)"
+phase "Linux: build" cmake --build --preset default
+phase "Linux: lint" bash "$top/scripts/lint.sh" "$top/build"
+phase "Linux: tests" env TMPDIR="$tmp" ctest --preset default --parallel "$(nproc)"
 
 cmake --preset asan >/dev/null
-cmake --build --preset asan
-TMPDIR="$tmp" ctest --preset asan --parallel "$(nproc)"
+phase "Linux: sanitizer build" cmake --build --preset asan
+phase "Linux: sanitizer tests" env TMPDIR="$tmp" ctest --preset asan --parallel "$(nproc)"
 
 # Tests clean up after themselves: their temp folder is empty again.
 leftovers="$(cd "$tmp" && find . -mindepth 1 -maxdepth 2 | sort)"
