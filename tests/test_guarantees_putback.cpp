@@ -58,7 +58,7 @@ class PutBackGuaranteesTest : public QObject {
     QString m_root;
 
     QString file(const QString& name, const QByteArray& contents) {
-        const QString path = m_root + QLatin1Char('/') + name;
+        QString path = m_root + QLatin1Char('/') + name;
         TestEnv::makeFile(path, contents);
         return path;
     }
