@@ -75,6 +75,8 @@ private slots:
         QTest::newRow("hexadecimal 16-bit sign") << "&HFFFF" << -1.0;
         QTest::newRow("hexadecimal 32-bit") << "&H10000" << 65536.0;
         QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("hexadecimal, lower-case h") << "&h1f" << 31.0;
+        QTest::newRow("octal, lower-case o") << "&o17" << 15.0;
         QTest::newRow("exponent") << "1e3" << 1000.0;
         QTest::newRow("fraction and exponent") << "1.5e1" << 15.0;
         QTest::newRow("exponent letter D") << "2D2" << 200.0;

@@ -200,6 +200,29 @@ private slots:
         QCOMPARE(found, expected);
     }
 
+    // A folder asked for out of the order its level was read ahead in gets its own subfolders,
+    // never those read for the folder at that place of the order.
+    void folderAskedOutOfOrderGetsItsOwnSubfolders() {
+        QTemporaryDir tmp;
+        const QString a = native(tmp.path() + QStringLiteral("/A/"));
+        for (const char* sub : {"one/x1", "two/y1", "two/y2", "three/z1"})
+            QVERIFY(QDir().mkpath(a + QString::fromLatin1(sub)));
+        AddFolder::DiskFolderTree tree;
+        const auto goOn = [] { return true; };
+        QStringList names;
+        QVERIFY(tree.searchFolder(a, goOn, names));
+        const QStringList level{a + native(QStringLiteral("one/")),
+                                a + native(QStringLiteral("two/")),
+                                a + native(QStringLiteral("three/"))};
+        tree.searchAhead(level);
+        names.clear();
+        QVERIFY(tree.searchFolder(level.at(1), goOn, names));
+        QCOMPARE(sorted(names), (QStringList{QStringLiteral("y1"), QStringLiteral("y2")}));
+        names.clear();
+        QVERIFY(tree.searchFolder(level.at(0), goOn, names));
+        QCOMPARE(names, QStringList{QStringLiteral("x1")});
+    }
+
     void stoppedWalkLeavesTheListAsItWas() {
         QTemporaryDir tmp;
         const QString a = tmp.path() + QStringLiteral("/A/");

@@ -59,7 +59,8 @@ Result runWith(const Call& call) {
     if (call.input.isEmpty())
         process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
-    if (call.asNobody)
+    // An unprivileged test process is such a user already; only root changes to nobody.
+    if (call.asNobody && ::geteuid() == 0)
         process.setChildProcessModifier([] {
             if (::setgroups(0, nullptr) != 0 || ::setresgid(Nobody, Nobody, Nobody) != 0 ||
                 ::setresuid(Nobody, Nobody, Nobody) != 0)
@@ -592,7 +593,16 @@ private slots:
         for (const QString& folder :
              {TestEnv::root(), TestEnv::root() + QStringLiteral("/open"), top})
             QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
-        QVERIFY(::chmod(QFile::encodeName(top + QStringLiteral("/locked")).constData(), 0) == 0);
+        const QByteArray locked = QFile::encodeName(top + QStringLiteral("/locked"));
+        QVERIFY(::chmod(locked.constData(), 0) == 0);
+        if (::geteuid() != 0) {
+            // A capability that overrides permissions lets this user read it anyway.
+            const int opened = ::open(locked.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (opened >= 0) {
+                ::close(opened);
+                QSKIP("this user reads a folder of mode 0 (a capability overrides permissions)");
+            }
+        }
         const Result result = runWith(
             {{QStringLiteral("--count"), QStringLiteral("5"), QStringLiteral("--subfolders"), top},
              {},

@@ -17,6 +17,7 @@
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 
 #include <cerrno>
@@ -813,15 +814,16 @@ private slots:
                  QStringList{QStringLiteral("info/kept.txt.trashinfo")});
     }
 
-    // An open trash taken away during a run (removed, or renamed and then the run ended) is not
-    // written to: the next file makes or finds the trash at its path again.
+    // An open trash taken away (removed; renamed and then the run ended; renamed after the run
+    // ended) is not written to: the next file makes or finds the trash at its path again.
     void trashTakenAwayIsFoundAgain_data() {
-        QTest::addColumn<bool>("renamed");
-        QTest::newRow("removed") << false;
-        QTest::newRow("renamed between runs") << true;
+        QTest::addColumn<QString>("taken");
+        QTest::newRow("removed") << QStringLiteral("removed");
+        QTest::newRow("renamed, then the run ended") << QStringLiteral("renamed in the run");
+        QTest::newRow("renamed after the run ended") << QStringLiteral("renamed after the run");
     }
     void trashTakenAwayIsFoundAgain() {
-        QFETCH(bool, renamed);
+        QFETCH(QString, taken);
         DesktopTrash trash;
         for (const QString& name : {QStringLiteral("one.txt"), QStringLiteral("two.txt")}) {
             const QString path = m_root + QStringLiteral("/files/") + name;
@@ -833,13 +835,46 @@ private slots:
             QCOMPARE(decodedPathField(result.trashedPath), path);
             if (name == QLatin1String("two.txt"))
                 break;
-            if (renamed) {
-                QVERIFY(QDir().rename(homeTrash(), m_root + QStringLiteral("/old trash")));
+            const QString old = m_root + QStringLiteral("/old trash");
+            if (taken == QLatin1String("removed")) {
+                QVERIFY(QDir(homeTrash()).removeRecursively());
+            } else if (taken == QLatin1String("renamed in the run")) {
+                QVERIFY(QDir().rename(homeTrash(), old));
                 trash.flush();
             } else {
-                QVERIFY(QDir(homeTrash()).removeRecursively());
+                trash.flush();
+                QVERIFY(QDir().rename(homeTrash(), old));
             }
         }
+    }
+
+    // A trash renamed away while a run goes on is noticed during the run, not only at its end:
+    // once the run has looked again, the files go to the trash at its path, and the run hears
+    // where the renamed one went.
+    void trashRenamedDuringARunIsNoticedBeforeItEnds() {
+        const QString old = m_root + QStringLiteral("/old trash");
+        DesktopTrash trash;
+        const auto trashFile = [&](const QString& name) {
+            const QString path = m_root + QStringLiteral("/files/") + name;
+            writeFile(path, name.toUtf8());
+            return move(trash, path).moved;
+        };
+        QVERIFY(trashFile(QStringLiteral("one.txt")));
+        QVERIFY(QDir().rename(homeTrash(), old));
+        // Well past the time a run lets pass between looks at its trash folders.
+        QThread::msleep(500);
+        QVERIFY(trashFile(QStringLiteral("two.txt")));
+        QVERIFY(trashFile(QStringLiteral("three.txt")));
+        QCOMPARE(trash.takeMovedFolders(),
+                 (std::vector<std::pair<QString, QString>>{{homeTrash(), old}}));
+        QCOMPARE(readAll(homeTrash() + QStringLiteral("/files/three.txt")),
+                 QByteArray("three.txt"));
+        QCOMPARE(decodedPathField(homeTrash() + QStringLiteral("/files/three.txt")),
+                 m_root + QStringLiteral("/files/three.txt"));
+        QCOMPARE(trashContents(old),
+                 (QStringList{QStringLiteral("files/one.txt"), QStringLiteral("files/two.txt"),
+                              QStringLiteral("info/one.txt.trashinfo"),
+                              QStringLiteral("info/two.txt.trashinfo")}));
     }
 
     // A file on another volume goes to the trash at the top of that volume, never to the home

@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <tuple>
+#include <utility>
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
@@ -425,6 +426,32 @@ private slots:
         QVERIFY2(reason.contains(QStringLiteral("still moving files")), qPrintable(reason));
         run.finish();
         QVERIFY(RunRecord::load(run.runId(), &reason, RunRecord::Access::PutBack).has_value());
+    }
+
+    // A rename refused because the trash name was taken just then leaves no line in the record:
+    // the file goes under the next free name, and the record names that place only.
+    void renameRefusedLeavesNoLineInTheRecord() {
+#ifdef _WIN32
+        QSKIP("the Recycle Bin tells nothing before it moves a file");
+#else
+        const QString a = file(QStringLiteral("a.txt"));
+        const QString files = TestEnv::dataHome() + QStringLiteral("/Trash/files/");
+        DesktopTrash trash;
+        bool planted = false;
+        trash.beforeMove = [&](const QString& /*path*/) {
+            if (!std::exchange(planted, true))
+                TestEnv::makeFile(files + QStringLiteral("a.txt"), "another program's");
+        };
+        Delete1::TrashRun run(trash);
+        run.trashOne(a);
+        run.finish();
+        QVERIFY(planted);
+        const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t{1});
+        QCOMPARE(record->entries.front().original, a);
+        QCOMPARE(record->entries.front().trashed, files + QStringLiteral("a.2.txt"));
+#endif
     }
 
     // A flush that fails still leaves the run recorded as finished, and is reported once.

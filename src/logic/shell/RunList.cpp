@@ -1,6 +1,7 @@
 #include "shell/RunList.h"
 
 #include "common/PathRules.h"
+#include "deletion/FileIdentity.h"
 #include "deletion/ShellDelete.h"
 #include "shell/ShellText.h"
 
@@ -17,12 +18,15 @@ namespace {
 
 constexpr qsizetype ShownFolders = 2;
 
-// The size of the entry in the trash (a link as the link), or no value when it is not there.
-std::optional<std::uintmax_t> sizeInTrash(const QString& trashed) {
+// The size of the recorded file in the trash (a link as the link), or no value when the trash no
+// longer holds it: nothing is at its place, or another file took that name since it was emptied.
+std::optional<std::uintmax_t> sizeInTrash(const RunRecord::Entry& entry) {
     std::error_code error;
-    const fs::path native = Delete1::nativePath(trashed);
+    const fs::path native = Delete1::nativePath(entry.trashed);
     const fs::file_status status = fs::symlink_status(native, error);
     if (error || !fs::exists(status))
+        return std::nullopt;
+    if (entry.file.known() && RunRecord::identityOf(entry.trashed, false) != entry.file)
         return std::nullopt;
     if (fs::is_symlink(status))
         return 0;
@@ -46,7 +50,7 @@ QString runLine(int number, const RunRecord::Run& run) {
     for (const RunRecord::Entry& entry : run.entries) {
         if (entry.trashed.isEmpty()) {
             ++recycled;
-        } else if (const auto size = sizeInTrash(entry.trashed)) {
+        } else if (const auto size = sizeInTrash(entry)) {
             ++inTrash;
             bytes += *size;
         }
@@ -78,7 +82,7 @@ QString runFilesText(const RunRecord::Run& run) {
         QString state;
         if (entry.trashed.isEmpty())
             state = QStringLiteral("sent to the Recycle Bin    ");
-        else if (!sizeInTrash(entry.trashed))
+        else if (!sizeInTrash(entry))
             state = QStringLiteral("not in the trash           ");
         else if (Main::FileExists(entry.original) ||
                  fs::is_symlink(Delete1::nativePath(entry.original)))
