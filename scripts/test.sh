@@ -5,8 +5,10 @@
 # in it. Needs no locale: the steps that need UTF-8 select it themselves.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
-# The package check builds a Debian package and runs its validators.
-"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian
+# The package check builds a Debian package and runs its validators; zsh and fish try the
+# completions.
+"$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file desktop-file-utils appstream lintian \
+  zsh fish
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-tests.XXXXXX")"
