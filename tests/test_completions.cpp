@@ -44,26 +44,20 @@ class CompletionsTest : public QObject {
     QString m_zshFunctions;
     QString m_runName;
 
-    QProcess* shell(const QString& program, const QStringList& arguments) {
-        auto* process = new QProcess(this);
+    // What the shell printed, run in the folders with the built program first on PATH.
+    QString shellSays(const QString& program, const QStringList& arguments) const {
+        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("PATH",
                            QFileInfo(THINWICK_PROGRAM).path() + ':' + environment.value("PATH"));
         environment.insert("TERM", "dumb");
-        process->setProcessEnvironment(environment);
-        process->setWorkingDirectory(m_folders);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->start(program, arguments);
-        return process;
-    }
-
-    static QString finished(QProcess* process) {
-        if (!process->waitForFinished(30000)) {
-            process->kill();
-            process->waitForFinished();
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_folders);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, arguments);
+        if (!process.waitForFinished(30000))
             return "(no answer in 30 s)";
-        }
-        return QString::fromUtf8(process->readAll());
+        return QString::fromUtf8(process.readAll());
     }
 
     void completions_data() {
@@ -125,8 +119,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QStringList, offered);
         QFETCH(QStringList, notOffered);
-        QString shown =
-            finished(shell("zsh", {"-f", "-c", ZshDriver, "zsh", m_zshFunctions, line}));
+        QString shown = shellSays("zsh", {"-f", "-c", ZshDriver, "zsh", m_zshFunctions, line});
         // What the terminal was told: the text without its control sequences and the typed line,
         // blanks in names unquoted.
         shown.remove(QRegularExpression("\x1b\\[[0-9;?]*[A-Za-z]"));
@@ -143,10 +136,10 @@ private slots:
         QFETCH(QStringList, offered);
         QFETCH(QStringList, notOffered);
         // One candidate per line, its description after a tab.
-        const QString shown = finished(
-            shell("fish",
-                  {"--no-config", "-c",
-                   "source " THINWICK_PACKAGING_DIR "/thinwick.fish; complete -C $argv[1]", line}));
+        const QString shown = shellSays("fish", {"--no-config", "-c",
+                                                 "source " THINWICK_PACKAGING_DIR
+                                                 "/thinwick.fish; complete -C $argv[1]",
+                                                 line});
         QStringList candidates;
         for (const QString& candidate : shown.split('\n', Qt::SkipEmptyParts))
             candidates.append(candidate.section('\t', 0, 0));
