@@ -24,6 +24,11 @@ if(UNIX AND NOT APPLE)
   install(FILES packaging/thinwick.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES packaging/thinwick.bash-completion RENAME thinwick
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+  # Where Debian's zsh and fish look for the completions of packaged programs.
+  install(FILES packaging/thinwick.zsh-completion RENAME _thinwick
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
+  install(FILES packaging/thinwick.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
   install(FILES packaging/example.brindlewood.thinwick.metainfo.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   foreach(size 16 24 32 48 64 128 256)

@@ -7,10 +7,10 @@ set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 # Each step prints a line with its wall and CPU time.
 source "$top/scripts/phase.sh"
-# The package check builds a Debian package and runs its validators; ccache keeps compiled files
-# between clones and builds.
+# The package check builds a Debian package and runs its validators; zsh and fish try the
+# completions; ccache keeps compiled files between clones and builds.
 phase "Linux: packages" "$top/scripts/deps.sh" clang-format clang-tidy dpkg-dev file \
-  desktop-file-utils appstream lintian ccache
+  desktop-file-utils appstream lintian zsh fish ccache
 cd "$top"
 export QT_QPA_PLATFORM=offscreen
 tmp="$(mktemp -d "${TMPDIR:-/tmp}/thinwick-tests.XXXXXX")"

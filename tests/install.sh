@@ -20,7 +20,8 @@ samples=$(find "$source/assets/Samples" -maxdepth 1 -type f | wc -l)
 [ "$(ls "$prefix/bin")" = thinwick ] || fail "bin/ holds more than the program: $(ls "$prefix/bin")"
 for file in share/thinwick/HAND-M.CUR share/thinwick/drag.ico share/applications/thinwick.desktop \
   share/metainfo/example.brindlewood.thinwick.metainfo.xml share/doc/thinwick/copyright \
-  share/bash-completion/completions/thinwick; do
+  share/bash-completion/completions/thinwick share/zsh/vendor-completions/_thinwick \
+  share/fish/vendor_completions.d/thinwick.fish; do
   [ -f "$prefix/$file" ] || fail "missing $file"
 done
 for size in 16 24 32 48 64 128 256; do

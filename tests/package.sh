@@ -36,6 +36,8 @@ has usr/share/doc/thinwick/copyright
 has usr/share/doc/thinwick/changelog.gz
 has usr/share/man/man1/thinwick.1.gz
 has usr/share/bash-completion/completions/thinwick
+has usr/share/zsh/vendor-completions/_thinwick
+has usr/share/fish/vendor_completions.d/thinwick.fish
 samples=$(grep -c ' \./usr/share/thinwick/Samples/[^/]\+$' "$work/contents" || true)
 expected=$(find "$(dirname "$0")/../assets/Samples" -maxdepth 1 -type f | wc -l)
 [ "$samples" -eq "$expected" ] || fail "$samples sample files in the package, $expected expected"

@@ -308,7 +308,8 @@ private slots:
             << QStringList{QStringLiteral("--count"), QStringLiteral("3"),
                            QStringLiteral("--shuffle"), m_top}
             << QStringLiteral("unknown option \"--shuffle\"");
-        QTest::newRow("no count") << QStringList{m_top} << QStringLiteral("--count N");
+        QTest::newRow("no count") << QStringList{QStringLiteral("--subfolders"), m_top}
+                                  << QStringLiteral("--count N");
         QTest::newRow("control characters quoted")
             << QStringList{QStringLiteral("--count"), QStringLiteral("3"),
                            QStringLiteral("--a\nb\x1b[31m"), m_top}
@@ -339,6 +340,60 @@ private slots:
         for (const QString& path : m_ordinary)
             QVERIFY(QFileInfo::exists(path));
     }
+
+    // -v names each file on standard output once it has moved, escaped as the draw shows it; the
+    // closing line stays alone on standard error.
+    void verboseNamesEachMovedFile() {
+        const QString folder = m_dir.path() + QStringLiteral("/verbose");
+        QStringList names{QStringLiteral("one"), QStringLiteral("two \u00fc")};
+        QStringList expected;
+        for (const QString& name : names)
+            expected.append(TestEnv::native(folder + QLatin1Char('/') + name));
+#ifdef Q_OS_UNIX
+        names.append(QStringLiteral("tab\there"));
+        expected.append(folder + QStringLiteral("/tab\\there"));
+#endif
+        for (const QString& name : names)
+            TestEnv::makeFile(folder + QLatin1Char('/') + name);
+        const Result result =
+            thinwick({QStringLiteral("-yvn9"), QStringLiteral("--trash"), folder});
+        QCOMPARE(result.status, 0);
+        QStringList moved = lines(result.out);
+        moved.sort();
+        expected.sort();
+        QCOMPARE(moved, expected);
+        QCOMPARE(result.err.count('\n'), 1);
+        QVERIFY2(ClosingLine.match(QString::fromUtf8(result.err)).hasMatch(),
+                 result.err.constData());
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
+    void runsWithNoneRecordedSaySo() {
+        const QTemporaryDir state;
+        const Result result = runWith(
+            {{QStringLiteral("--runs")}, {}, {{QStringLiteral("XDG_STATE_HOME"), state.path()}}});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, QByteArray());
+        QCOMPARE(result.err, QByteArray("No run is recorded.\n"));
+    }
+
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // Folders alone ask for the window, whatever their names look like: without a display (which
+    // only X11 and Wayland can lack) it says it needs one, where a command-line run would have
+    // asked for a count.
+    void foldersAloneOpenTheWindow() {
+        const Result result = runWith({{QStringLiteral("--"), QStringLiteral("-odd"), m_top},
+                                       {},
+                                       {{QStringLiteral("DISPLAY"), QString()},
+                                        {QStringLiteral("WAYLAND_DISPLAY"), QString()},
+                                        { QStringLiteral("QT_QPA_PLATFORM"),
+                                          QString() }},
+                                       false});
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.startsWith("Thinwick needs a graphical desktop session"),
+                 result.err.constData());
+    }
+#endif
 
     void trashThenPutBackRestoresEveryFile() {
         const QString folder = m_dir.path() + QStringLiteral("/round trip");
@@ -415,7 +470,7 @@ private slots:
         const QString odd = QStringLiteral("/tmp/a %25 b\nc/Jörg's \"x\".txt");
         for (int i = 0; i < RunRecord::Kept + 3; ++i) {
             RunRecord::Run run;
-            run.entries.push_back({odd + QString::number(i), QStringLiteral("/t/%1").arg(i)});
+            run.entries.emplace_back(odd + QString::number(i), QStringLiteral("/t/%1").arg(i));
             QVERIFY(RunRecord::save(run).isEmpty());
         }
         const QStringList ids = RunRecord::ids();
@@ -614,6 +669,37 @@ private slots:
                  result.err.constData());
     }
 
+    // -v names only what moved: a file the user may not move (its folder is not theirs) is left
+    // in place, named by the closing message, and not listed as moved.
+    void verboseNamesOnlyWhatMoved() {
+        const QString base = TestEnv::root() + QStringLiteral("/verbose");
+        const QString theirs = base + QStringLiteral("/theirs");
+        const QString mine = base + QStringLiteral("/mine");
+        TestEnv::makeFile(theirs + QStringLiteral("/stays.txt"));
+        TestEnv::makeFile(mine + QStringLiteral("/goes.txt"));
+        for (const QString& folder : {TestEnv::root(), base, theirs})
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        for (const QString& folder : {QStringLiteral("/data"), QStringLiteral("/state")})
+            QVERIFY(QDir().mkpath(mine + folder));
+        for (const QString& path :
+             {mine, mine + QStringLiteral("/goes.txt"), mine + QStringLiteral("/data"),
+              mine + QStringLiteral("/state")})
+            QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
+        const Result result =
+            runWith({{QStringLiteral("-vyn2"), QStringLiteral("--trash"), theirs, mine},
+                     {},
+                     {{QStringLiteral("XDG_DATA_HOME"), mine + QStringLiteral("/data")},
+                      {QStringLiteral("XDG_STATE_HOME"), mine + QStringLiteral("/state")},
+                      { QStringLiteral("HOME"),
+                        mine }},
+                     true});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(lines(result.out), QStringList{mine + QStringLiteral("/goes.txt")});
+        QVERIFY2(result.err.contains(QFile::encodeName(theirs + QStringLiteral("/stays.txt"))),
+                 result.err.constData());
+        QVERIFY(QFileInfo::exists(theirs + QStringLiteral("/stays.txt")));
+    }
+
     // A list (--files0-from) is taken path by path by the window's rule; every refusal is named on
     // a line of its own, however odd the name.
     void listedFilesAreCheckedOneByOne() {
@@ -673,6 +759,7 @@ private slots:
         QTest::newRow("30, no") << 30 << false << QByteArray("n\n") << 20;
         QTest::newRow("30, verbose, no") << 30 << true << QByteArray("no\n") << 30;
         QTest::newRow("3, yes") << 3 << false << QByteArray("y\n") << 3;
+        QTest::newRow("3, verbose, yes") << 3 << true << QByteArray("y\n") << 3;
     }
     void terminalShowsTheDrawBeforeAsking() {
         QFETCH(int, files);
@@ -691,8 +778,8 @@ private slots:
             arguments.append(QStringLiteral("--verbose"));
         const Result result = onTerminal(arguments, typed);
         const QString screen = QString::fromUtf8(result.out);
-        const qsizetype question =
-            screen.indexOf(QStringLiteral("Move %1 files to the trash? [y/N] ").arg(files));
+        const QString asked = QStringLiteral("Move %1 files to the trash? [y/N] ").arg(files);
+        const qsizetype question = screen.indexOf(asked);
         QVERIFY2(question > 0, qPrintable(screen));
         const QStringList before =
             screen.left(question).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -704,9 +791,17 @@ private slots:
         const bool yes = typed.startsWith('y');
         QCOMPARE(result.status, yes ? 0 : 1);
         if (yes) {
-            QVERIFY2(
-                screen.contains(QStringLiteral("Moved %1 files to the trash (run ").arg(files)),
-                qPrintable(screen));
+            const qsizetype closing =
+                screen.indexOf(QStringLiteral("Moved %1 files to the trash (run ").arg(files));
+            QVERIFY2(closing > question, qPrintable(screen));
+            // Verbose names each moved file between the answer (not echoed) and the closing line,
+            // where a run without it draws its progress line (redrawn after a carriage return).
+            const qsizetype answered = question + asked.size();
+            QStringList moved = screen.mid(answered, closing - answered)
+                                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            moved.removeIf([](const QString& line) { return line.startsWith(QLatin1Char('\r')); });
+            moved.sort();
+            QCOMPARE(moved, verbose ? paths : QStringList());
         } else {
             QVERIFY(screen.contains(QStringLiteral("Nothing was moved.")));
         }

@@ -1,5 +1,5 @@
 // Path helpers and the source folder list: list files, double-click removal, "Clear List",
-// drag reordering and "1. Add Folder(s)".
+// drag reordering, "1. Add Folder(s)" and the folders the program is started with.
 #include "Form1.h"
 #include "FormControls.h"
 #include "Paths.h"
@@ -565,6 +565,41 @@ private slots:
         QCOMPARE(form.mousePointer(), Form1::PointerDefault);
         QCOMPARE(TestEnv::readSettingsFile(),
                  QByteArray("[Thinwick]\nLastFolderDot=/some/folder\n"));
+    }
+
+    // The folders the program is started with: each added as a picked folder is (a relative one
+    // from the working folder), what is not a folder named in one message, then one rebuild.
+    void startFoldersAreAddedAsPickedOnes() {
+        QTemporaryDir tmp;
+        const QString here = tmp.path() + "/here";
+        TestEnv::makeFile(here + "/in here.txt");
+        TestEnv::makeFile(tmp.path() + "/b/f.txt");
+        TestEnv::makeFile(tmp.path() + "/plain.txt");
+        const QString wasCurrent = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(wasCurrent); });
+        QVERIFY(QDir::setCurrent(here));
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        FormControls(form).Text1->setText("100");
+        int pointerAtMessage = -1;
+        dialogs.whileOpen = [&](const ScriptedDialogs::Call&) {
+            pointerAtMessage = form.mousePointer();
+            // The refusal comes before the delete list is drawn.
+            QCOMPARE(FormControls(form).ListView3->count(), 0);
+        };
+        dialogs.expectMessage();
+        form.sources().addStartFolders(
+            {tmp.path() + "//b", ".", tmp.path() + "/plain.txt", tmp.path() + "/gone"});
+        QCOMPARE(FormControls(form).ListView1->rows(),
+                 (QStringList{TestEnv::native(tmp.path() + "/b/"), TestEnv::native(here + "/")}));
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{"These 2 items are not folders and were not added:\n" + tmp.path() +
+                             "/plain.txt\n" + tmp.path() + "/gone"});
+        QCOMPARE(pointerAtMessage, Form1::PointerDefault);
+        QCOMPARE(sorted(FormControls(form).ListView3->rows()),
+                 (QStringList{TestEnv::native(tmp.path() + "/b/f.txt"),
+                              TestEnv::native(here + "/in here.txt")}));
+        QCOMPARE(form.mousePointer(), Form1::PointerDefault);
     }
 };
 

@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <atomic>
 #include <numeric>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -331,13 +332,29 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
     Delete1::TrashRun run(trash);
     const InterruptGuard guard;
     {
-        Progress progress(QStringLiteral("Moving to the trash"), going.size());
-        run.run(going, [&](qsizetype position, qsizetype /*count*/, const QString& /*path*/) {
+        // Verbose names each file on stdout as it has moved, as rm -v does; those lines show the
+        // progress, so no progress line is drawn under them.
+        std::optional<Progress> progress;
+        if (!options.verbose)
+            progress.emplace(QStringLiteral("Moving to the trash"), going.size());
+        qsizetype named = 0;
+        QString last;
+        auto nameMoved = [&] {
+            if (run.moved() > named)
+                writeOut((escaped(last) + QLatin1Char('\n')).toLocal8Bit());
+            named = run.moved();
+        };
+        run.run(going, [&](qsizetype position, qsizetype /*count*/, const QString& path) {
+            if (options.verbose)
+                nameMoved();
+            last = path;
             if (InterruptGuard::interrupted())
                 run.requestStop();
-            else
-                progress.step(position - 1);
+            else if (progress)
+                progress->step(position - 1);
         });
+        if (options.verbose)
+            nameMoved();
     }
     // The moves and their record durable before anything is said: a closing message that cannot
     // be written changes nothing.

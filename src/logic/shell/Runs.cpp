@@ -73,6 +73,8 @@ int listRuns(const QString& given) {
             if (const std::optional<RunRecord::Run> run = RunRecord::load(id))
                 text += runLine(number, *run) + QLatin1Char('\n');
         }
+        if (number == 0)
+            return writeErr(QStringLiteral("No run is recorded.\n")) ? ExitDone : ExitLeftInPlace;
     }
     return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
 }

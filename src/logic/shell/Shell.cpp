@@ -37,6 +37,10 @@ int run(const QStringList& arguments) {
     case Mode::Draw:
     case Mode::Trash:
         break;
+    case Mode::Window:
+    case Mode::SelfCheck:
+        // main() starts these before any shell run.
+        return usage(QStringLiteral("the window and --self-check are not command-line runs"));
     }
     return drawFiles(o);
 }

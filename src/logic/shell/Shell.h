@@ -16,7 +16,9 @@ inline constexpr int ExitDone = 0;
 inline constexpr int ExitLeftInPlace = 1;
 inline constexpr int ExitUsage = 2;
 
-enum class Mode { Help, Version, Draw, Trash, PutBack, Runs };
+// Window: folders alone, which the window opens with; SelfCheck: --self-check. main() starts
+// both itself; every other mode is run().
+enum class Mode { Help, Version, Draw, Trash, PutBack, Runs, Window, SelfCheck };
 
 struct Options {
     Mode mode = Mode::Draw;
@@ -34,7 +36,9 @@ struct Options {
 
 // The options, or the one line that says what is wrong and how to put it right (checked: the
 // options themselves, the count, the seed and that each folder exists). The line may quote
-// arguments as typed; usage() escapes it.
+// arguments as typed; usage() escapes it. The arguments are read by getopt_long's rules: short
+// options cluster (-yv, -n3), a long option may be shortened to an unambiguous beginning and take
+// its value after "=", "--" ends the options, and options and folders may come in any order.
 struct Parsed {
     Options options;
     QString error;

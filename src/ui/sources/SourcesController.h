@@ -37,6 +37,10 @@ public:
 
     // "1. Add Folder": one chosen folder.
     void addFolder();
+    // The folders the program was started with, each added as "1. Add Folder" adds a chosen
+    // folder (relative to the working folder); what is not a folder is named in one message. The
+    // delete list is then drawn afresh.
+    void addStartFolders(const QStringList& paths);
     // "1. Add All Subfolders In Folder": the chosen folder and every folder below it.
     void addSubfolders();
     // "1. Load List Of Folders From File": every line of the chosen list files.
