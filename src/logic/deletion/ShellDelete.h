@@ -12,8 +12,9 @@ struct ShellDeleteResult {
     bool moved = false; // it went to the trash
     QString reason;     // why it is still in place: the move failed, a folder, or unreadable
     bool isFolder = false;
-    bool gone = false;   // nothing was at the path (deleted or its folder renamed since listed)
-    QString trashedPath; // where it went in the trash, when moved
+    bool gone = false;      // nothing was at the path (deleted or its folder renamed since listed)
+    QString trashedPath;    // where it went in the trash, when moved
+    bool destroyed = false; // the shell deleted it for good instead of moving it
 };
 
 // Deletes one file: recycle true moves it to the trash. Nothing is ever deleted for good, so
@@ -24,7 +25,7 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash);
 
 // True when the entry was meant to go but is still there; false when it went or was gone already.
 inline bool leftInPlace(const ShellDeleteResult& result) {
-    return !result.moved && !result.reason.isEmpty();
+    return !result.moved && !result.destroyed && !result.reason.isEmpty();
 }
 
 // Whether the entry at the path is hidden or system for the platform.

@@ -364,8 +364,8 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
         add(QStringLiteral("Moved %1 to the trash (run %2); %3")
                 .arg(filesCount(run.moved()), run.runId(), putBackHint()));
     const bool told = writeErr(summary + QLatin1Char('\n'));
-    return run.tally().leftInPlace.isEmpty() && staying == 0 && !failed && !run.stopRequested() &&
-                   recordError.isEmpty() && told
+    return run.tally().leftInPlace.isEmpty() && run.tally().destroyed.isEmpty() && staying == 0 &&
+                   !failed && !run.stopRequested() && recordError.isEmpty() && told
                ? ExitDone
                : ExitLeftInPlace;
 }
