@@ -423,7 +423,21 @@ private slots:
         QVERIFY(record);
         QCOMPARE(record->entries.size(), std::size_t(1));
         QVERIFY(record->entries.front().destroyed);
-        QVERIFY(!Delete1::canPutBack(*record) || record->entries.front().trashed.isEmpty());
+    }
+
+    // A run whose files the Recycle Bin took without saying where is refused before anything is
+    // tried, with one sentence; a run with its items recorded is not.
+    void putBackNeedsRecordedItems() {
+        RunRecord::Run run;
+        run.entries = {{QStringLiteral("C:/a/one.txt"), QString()},
+                       {QStringLiteral("C:/a/two.txt"), QString()}};
+        QString why;
+        QVERIFY(!Delete1::canPutBack(run, &why));
+        QCOMPARE(why, QStringLiteral("The files of this run must be restored with the Recycle "
+                                     "Bin's Restore, because the Recycle Bin did not say where it "
+                                     "keeps them."));
+        run.entries.front().trashed = QStringLiteral("C:/$Recycle.Bin/S-1-5-21/$RAB12CD.txt");
+        QVERIFY(Delete1::canPutBack(run, &why));
     }
 
     // A recycled file goes back to its place; its folder is made again when it is missing.

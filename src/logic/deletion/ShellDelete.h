@@ -25,7 +25,7 @@ ShellDeleteResult ShellDelete(QString path, bool recycle, Trash& trash);
 
 // True when the entry was meant to go but is still there; false when it went or was gone already.
 inline bool leftInPlace(const ShellDeleteResult& result) {
-    return !result.moved && !result.destroyed && !result.reason.isEmpty();
+    return !result.moved && !result.reason.isEmpty();
 }
 
 // Whether the entry at the path is hidden or system for the platform.
