@@ -419,15 +419,14 @@ private slots:
         QVERIFY(QString::fromUtf8(trashed.err).startsWith(QStringLiteral("Moved 8 files")));
         QVERIFY(QDir(folder + QStringLiteral("/deep")).isEmpty());
 #ifdef Q_OS_WIN
-        // The Recycle Bin does not say where it put a file: each one is named and left to the
-        // Recycle Bin's own Restore.
+        // Where the shell does not say where it put a file (Wine's), the run is left to the
+        // Recycle Bin's own Restore, said in one sentence before anything is tried.
         const Result recycled = thinwick({QStringLiteral("--put-back")});
         QCOMPARE(recycled.status, 1);
-        QVERIFY2(recycled.err.startsWith("0 files were put back."), recycled.err.constData());
-        QCOMPARE(recycled.err.count("restore it with the Recycle Bin's Restore"), 8);
-        for (const QString& path : contents.keys())
-            QVERIFY2(QString::fromLocal8Bit(recycled.err).contains(TestEnv::native(path)),
-                     qPrintable(path));
+        QCOMPARE(QString::fromLocal8Bit(recycled.err),
+                 QStringLiteral("thinwick: The files of this run must be restored with the "
+                                "Recycle Bin's Restore, because the Recycle Bin did not say where "
+                                "it keeps them.\n"));
         return;
 #endif
         // One file's place is taken meanwhile.

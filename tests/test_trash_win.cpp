@@ -9,8 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -40,6 +43,25 @@ public:
     }
     int calls = 0;
 };
+
+// A dialog box of this process, shown: the shell's question.
+HWND shownDialog() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM into) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            wchar_t kind[16] = {};
+            GetClassNameW(window, kind, 16);
+            if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
+                wcscmp(kind, L"#32770") != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(into) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
 
 } // namespace
 
@@ -101,6 +123,54 @@ private slots:
         QVERIFY(!result.moved);
         QVERIFY(result.gone);
         QVERIFY(result.reason.isEmpty());
+    }
+
+    // When the Recycle Bin cannot take a file, Wine's shell asks whether to delete it instead; the
+    // test answers as a user would. Yes: it is gone for good and said so, never "moved"; No: it
+    // stays with its reason.
+    void refusedByTheBinAndAnswered_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("destroyed");
+        QTest::newRow("yes") << int(IDYES) << true;
+        QTest::newRow("no") << int(IDNO) << false;
+    }
+    void refusedByTheBinAndAnswered() {
+        QFETCH(int, answer);
+        QFETCH(bool, destroyed);
+        const QString files = wineTrashFiles();
+        if (files.isEmpty())
+            QSKIP("only under Wine, whose Recycle Bin is a folder the test can block");
+        // The trash's files folder replaced by a file: nothing can be moved into it.
+        QVERIFY(QDir(files).removeRecursively());
+        TestEnv::makeFile(files, "not a folder");
+        const auto restore = qScopeGuard([] { TestEnv::resetTrash(); });
+        QTemporaryDir dir;
+        const QString path = TestEnv::native(dir.path() + QStringLiteral("/kept.txt"));
+        TestEnv::makeFile(path);
+        std::atomic<bool> stop{false};
+        std::atomic<int> answered{0};
+        std::thread answerer([&] {
+            for (int tries = 0; tries < 600 && !stop; ++tries) {
+                if (HWND dialog = shownDialog()) {
+                    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+                    ++answered;
+                    return;
+                }
+                Sleep(50);
+            }
+        });
+        DesktopTrash trash;
+        const TrashResult result = trash.moveToTrash(path);
+        stop = true;
+        answerer.join();
+        QCOMPARE(answered.load(), 1);
+        QVERIFY(!result.moved);
+        QCOMPARE(result.destroyed, destroyed);
+        QCOMPARE(QFileInfo::exists(path), !destroyed);
+        QCOMPARE(result.reason,
+                 destroyed ? QStringLiteral("the shell deleted it for good instead of moving it "
+                                            "to the Recycle Bin")
+                           : QStringLiteral("moving it to the Recycle Bin was cancelled"));
     }
 
     // A file on a volume without a Recycle Bin stays, and the run's closing message says why.

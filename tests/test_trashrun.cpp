@@ -61,6 +61,24 @@ private:
     DesktopTrash m_trash;
 };
 
+// The real trash, except that the shell "deletes for good" each path named in destroy, as the
+// Recycle Bin's shell can and no trash here does.
+class DestroyingTrash : public Trash {
+public:
+    QStringList destroy;
+    TrashResult moveToTrash(const QString& path) override {
+        if (!destroy.contains(path))
+            return m_trash.moveToTrash(path);
+        TrashResult result;
+        result.destroyed = QFile::remove(path);
+        result.reason = QStringLiteral("deleted for good");
+        return result;
+    }
+
+private:
+    DesktopTrash m_trash;
+};
+
 QStringList trashInfoNames() {
     return QDir(TestEnv::dataHome() + QStringLiteral("/Trash/info")).entryList(QDir::Files);
 }
@@ -74,7 +92,7 @@ class TrashRunTest : public QObject {
     QString m_root;
 
     QString file(const QString& name) {
-        const QString path = m_root + QLatin1Char('/') + name;
+        QString path = m_root + QLatin1Char('/') + name;
         TestEnv::makeFile(path, name.toUtf8());
         return path;
     }
@@ -135,6 +153,38 @@ private slots:
                  TestEnv::trashSaysWhere()
                      ? TestEnv::dataHome() + QStringLiteral("/Trash/files/b c.txt")
                      : QString());
+    }
+
+    // A file the shell destroyed is a fault named apart, recorded as destroyed, never counted as
+    // moved, left in place or put back.
+    void destroyedFileIsNamedRecordedAndNotPutBack() {
+        const QString kept = file(QStringLiteral("kept.txt"));
+        const QString lost = file(QStringLiteral("lost.txt"));
+        DestroyingTrash trash;
+        trash.destroy = {lost};
+        {
+            Delete1::TrashRun run(trash);
+            run.run({kept, lost});
+            run.finish();
+            QCOMPARE(run.moved(), 1);
+            QVERIFY(run.tally().leftInPlace.isEmpty());
+            QCOMPARE(run.closingMessage(),
+                     QStringLiteral("Done.\n\nFault: 1 file was deleted for good by the shell "
+                                    "instead of being moved to the trash:\n") +
+                         lost);
+        }
+        std::optional<RunRecord::Run> record = RunRecord::load(QString());
+        QVERIFY(record.has_value());
+        QCOMPARE(record->entries.size(), std::size_t{2});
+        QVERIFY(!record->entries.at(0).destroyed);
+        QVERIFY(record->entries.at(1).destroyed);
+        QCOMPARE(record->entries.at(1).original, lost);
+        Delete1::PutBackTally tally;
+        for (const RunRecord::Entry& entry : record->entries)
+            tally.count(entry, Delete1::putBack(entry));
+        QCOMPARE(Delete1::putBackMessage(tally), QStringLiteral("1 file was put back."));
+        QVERIFY(tally.kept.empty());
+        QVERIFY(QFileInfo::exists(kept) && !QFileInfo::exists(lost));
     }
 
     // One flush for the whole run, after the last move and before the record is written; a

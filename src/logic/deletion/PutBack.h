@@ -2,6 +2,7 @@
 
 #include "deletion/RunRecord.h"
 
+#include <QDateTime>
 #include <QString>
 
 namespace Delete1 {
@@ -21,7 +22,12 @@ struct PutBackResult {
 // is at its name (a folder that is gone is made again), never replacing anything and never through
 // a link, and its trash information file removed. Only an entry of this user's trash whose
 // information names the recorded path is moved. A file already back at its place counts as put
-// back; one whose place is taken, or whose folder is another now, stays in the trash.
-PutBackResult putBack(const RunRecord::Entry& entry);
+// back; one whose place is taken, or whose folder is another now, stays in the trash. ranAt is
+// the run's recorded time: on Windows the Recycle Bin item must have been deleted since then.
+PutBackResult putBack(const RunRecord::Entry& entry, const QDateTime& ranAt = {});
+
+// Whether the run can be put back at all; if not, why, in one sentence (a run whose files the
+// Recycle Bin took without saying where: only its own Restore can bring them back).
+bool canPutBack(const RunRecord::Run& run, QString* why = nullptr);
 
 } // namespace Delete1

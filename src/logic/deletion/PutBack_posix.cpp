@@ -290,7 +290,7 @@ Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& ca
 
 } // namespace
 
-PutBackResult putBack(const RunRecord::Entry& entry) {
+PutBackResult putBack(const RunRecord::Entry& entry, const QDateTime& /*ranAt*/) {
     PutBackResult result;
     const QByteArray trashed = QFile::encodeName(entry.trashed);
     const QByteArray original = QFile::encodeName(entry.original);
@@ -379,6 +379,11 @@ PutBackResult putBack(const RunRecord::Entry& entry) {
                 .arg(QFile::decodeName(parentOf(parentOf(trashed)) + "/info/" + name + InfoSuffix),
                      errorText(errno));
     return result;
+}
+
+// Every file the freedesktop trash takes is recorded with its place there.
+bool canPutBack(const RunRecord::Run& /*run*/, QString* /*why*/) {
+    return true;
 }
 
 } // namespace Delete1

@@ -388,6 +388,18 @@ void Recorder::add(const QString& original, const QString& trashed) {
     m_journal->append(Text::entryText(entry));
 }
 
+void Recorder::addDestroyed(const QString& original) {
+    if (!m_journal->opened)
+        open();
+    ++m_destroyed;
+    Entry entry;
+    entry.original = QDir::cleanPath(QDir::isAbsolutePath(original)
+                                         ? original
+                                         : QDir::currentPath() + QLatin1Char('/') + original);
+    entry.destroyed = true;
+    m_journal->append(Text::entryText(entry));
+}
+
 void Recorder::aboutToMove(const MoveNotice& notice) {
     Journal& journal = *m_journal;
     if (!journal.opened)
@@ -461,7 +473,7 @@ QString Recorder::save() {
     m_saved = true;
     Journal& journal = *m_journal;
     journal.close();
-    if (m_count == 0) {
+    if (m_count == 0 && m_destroyed == 0) {
         // Every move told was taken back: no record.
         if (journal.created)
             QFile::remove(pathOf(m_run.id, JournalSuffix));

@@ -55,6 +55,7 @@ struct Entry {
     Birth folderBorn;   // that folder's birth time, when known
     FileId file;        // the file itself
     QString realFolder; // that folder's resolved path, when it differs from the original's folder
+    bool destroyed = false; // the shell deleted it for good instead of moving it: not in the trash
 };
 
 struct Run {
@@ -113,6 +114,8 @@ public:
     ~Recorder() override;
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
+    // A file the shell deleted for good instead of moving it: recorded as such, not counted.
+    void addDestroyed(const QString& original);
     void aboutToMove(const MoveNotice& notice) override;
     void notMoved() override;
     // Whether a move was told (and not taken back) since the last call; a told move that
@@ -133,6 +136,7 @@ private:
     void open();
     Run m_run; // its id and time
     qsizetype m_count = 0;
+    qsizetype m_destroyed = 0;
     std::unique_ptr<Journal> m_journal;
     bool m_saved = false;
     bool m_told = false;

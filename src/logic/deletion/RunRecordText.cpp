@@ -97,6 +97,7 @@ Entry entryOf(const QJsonObject& object) {
     Entry entry;
     entry.original = decoded(object.value(QStringLiteral("from")));
     entry.trashed = decoded(object.value(QStringLiteral("to")));
+    entry.destroyed = object.value(QStringLiteral("destroyed")).toBool();
     entry.folder = idOf(object.value(QStringLiteral("folder")));
     entry.file = idOf(object.value(QStringLiteral("file")));
     entry.folderBorn = birthOf(object.value(QStringLiteral("born")));
@@ -170,6 +171,8 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
 }
 
 QByteArray entryText(const Entry& entry) {
+    if (entry.destroyed)
+        return "{\"from\":" + quoted(encoded(entry.original)) + ",\"destroyed\":true}\n";
     QByteArray text;
     appendEntryLine(
         text, QFile::encodeName(entry.original), QFile::encodeName(entry.trashed), entry,

@@ -9,6 +9,10 @@ void RunTally::count(const QString& path, const ShellDeleteResult& result,
     if (result.moved) {
         if (record != nullptr)
             record->add(path, result.trashedPath);
+    } else if (result.destroyed) {
+        destroyed.append(path);
+        if (record != nullptr)
+            record->addDestroyed(path);
     } else if (Delete1::leftInPlace(result))
         leftInPlace.append(path + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
     else if (result.gone)
@@ -16,7 +20,8 @@ void RunTally::count(const QString& path, const ShellDeleteResult& result,
 }
 
 void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& result) {
-    if (result.neverMoved)
+    // A file the shell deleted for good was never in the trash: nothing to put back or keep.
+    if (result.neverMoved || entry.destroyed)
         return;
     // Records keep "/"; the message shows the platform's separator.
     const QString original = QDir::toNativeSeparators(entry.original);
@@ -46,7 +51,8 @@ void appendNamed(QString& text, const QStringList& paths) {
 
 } // namespace
 
-QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
+QString closingMessage(const QStringList& leftInPlace, qsizetype gone,
+                       const QStringList& destroyed) {
     QString text = QStringLiteral("Done.");
     if (gone == 1)
         text += QStringLiteral("\n\n1 listed file was no longer where it was listed and was "
@@ -55,15 +61,22 @@ QString closingMessage(const QStringList& leftInPlace, qsizetype gone) {
         text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
                                "were skipped.")
                     .arg(gone);
-    if (leftInPlace.isEmpty())
-        return text;
-    const auto count = leftInPlace.size();
-    text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was left "
-                                        "in place:")
-                       : QStringLiteral("\n\n%1 files could not be moved to the trash and were "
-                                        "left in place:")
-                             .arg(count);
-    appendNamed(text, leftInPlace);
+    if (const auto count = leftInPlace.size(); count > 0) {
+        text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was "
+                                            "left in place:")
+                           : QStringLiteral("\n\n%1 files could not be moved to the trash and "
+                                            "were left in place:")
+                                 .arg(count);
+        appendNamed(text, leftInPlace);
+    }
+    if (const auto count = destroyed.size(); count > 0) {
+        text += count == 1 ? QStringLiteral("\n\nFault: 1 file was deleted for good by the shell "
+                                            "instead of being moved to the trash:")
+                           : QStringLiteral("\n\nFault: %1 files were deleted for good by the "
+                                            "shell instead of being moved to the trash:")
+                                 .arg(count);
+        appendNamed(text, destroyed);
+    }
     return text;
 }
 

@@ -14,6 +14,7 @@ namespace Delete1 {
 struct RunTally {
     QStringList leftInPlace; // "path (reason)" of each file that stayed where it was
     qsizetype gone = 0;      // listed files no longer at their path
+    QStringList destroyed;   // files the shell deleted for good instead of moving them
     // Counts one file's outcome; a moved file goes into the run's record unless it is there
     // already (record null).
     void count(const QString& path, const ShellDeleteResult& result, RunRecord::Recorder* record);
@@ -31,8 +32,10 @@ struct PutBackTally {
 
 // The closing message of a deletion run, in the window and on the command line alike: "Done.",
 // then how many listed files were already gone, then the files left in place (each with its
-// reason), the first twenty by name and the rest counted.
-QString closingMessage(const QStringList& leftInPlace, qsizetype gone);
+// reason), the first twenty by name and the rest counted, then any files the shell deleted for good
+// instead of moving them.
+QString closingMessage(const QStringList& leftInPlace, qsizetype gone,
+                       const QStringList& destroyed = {});
 
 // The closing message of putting a run back: how many files went back, then the files that stayed
 // in the trash because their place is taken, and those no longer in the trash, named as above.

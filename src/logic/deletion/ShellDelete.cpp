@@ -16,6 +16,7 @@ ShellDeleteResult takeOver(ShellDeleteResult& result, const TrashResult& moved) 
     result.isFolder = moved.isFolder;
     result.gone = moved.gone;
     result.trashedPath = moved.trashedPath;
+    result.destroyed = moved.destroyed;
     return result;
 }
 

@@ -12,8 +12,9 @@ struct ShellDeleteResult {
     bool moved = false; // it went to the trash
     QString reason;     // why it is still in place: the move failed, a folder, or unreadable
     bool isFolder = false;
-    bool gone = false;   // nothing was at the path (deleted or its folder renamed since listed)
-    QString trashedPath; // where it went in the trash, when moved
+    bool gone = false;      // nothing was at the path (deleted or its folder renamed since listed)
+    QString trashedPath;    // where it went in the trash, when moved
+    bool destroyed = false; // the shell deleted it for good instead of moving it
 };
 
 // Deletes one file: recycle true moves it to the trash. Nothing is ever deleted for good, so

@@ -14,6 +14,8 @@ struct TrashResult {
     QString trashedPath;   // where it went (the entry in the trash's files folder) when moved
     bool gone = false;     // nothing was at the path when the move was tried
     bool isFolder = false; // a folder was at the path (it is never moved; it stays or is put back)
+    // The platform's shell deleted it for good instead of moving it: a fault, never "moved".
+    bool destroyed = false;
 };
 
 // What a run records of the folder a file left, looked at when its first file moves: device and

@@ -67,7 +67,7 @@ void TrashRun::finish() {
 }
 
 QString TrashRun::closingMessage() const {
-    QString text = Delete1::closingMessage(m_tally.leftInPlace, m_tally.gone);
+    QString text = Delete1::closingMessage(m_tally.leftInPlace, m_tally.gone, m_tally.destroyed);
     // A trash folder renamed or replaced during the run: the files are where it went.
     for (const auto& [said, now] : m_movedFolders)
         text += now.isEmpty()

@@ -7,6 +7,8 @@
 #include "deletelist/FolderFiles.h"
 #include "deletelist/ListingCache.h"
 #include "deletelist/Sampling.h"
+#include "deletion/PutBack.h"
+#include "deletion/RunRecord.h"
 #include "deletion/Trash.h"
 #include "deletion/TrashCheck.h"
 #include "deletion/TrashRun.h"
@@ -311,14 +313,13 @@ bool confirmed(const QStringList& going, const Options& options) {
                options.filesFrom == QStringLiteral("-"));
 }
 
-// How the files of a run come back. The Recycle Bin does not say where it put a file: its own
-// Restore brings them back there.
-QString putBackHint() {
-#ifdef Q_OS_WIN
-    return QStringLiteral("the Recycle Bin's Restore puts them back.");
-#else
-    return QStringLiteral("thinwick --put-back puts them back.");
-#endif
+// How the files of a run come back: --put-back, unless the Recycle Bin took them without saying
+// where; then only its own Restore brings them back.
+QString putBackHint(const QString& id) {
+    const std::optional<RunRecord::Run> run = RunRecord::load(id);
+    return run && !Delete1::canPutBack(*run)
+               ? QStringLiteral("the Recycle Bin's Restore puts them back.")
+               : QStringLiteral("thinwick --put-back puts them back.");
 }
 
 int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
@@ -379,10 +380,10 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
                 .arg(filesCount(run.moved()), recordError));
     else
         add(QStringLiteral("Moved %1 to the trash (run %2); %3")
-                .arg(filesCount(run.moved()), run.runId(), putBackHint()));
+                .arg(filesCount(run.moved()), run.runId(), putBackHint(run.runId())));
     const bool told = writeErr(summary + QLatin1Char('\n'));
-    return run.tally().leftInPlace.isEmpty() && staying == 0 && !failed && !run.stopRequested() &&
-                   recordError.isEmpty() && told
+    return run.tally().leftInPlace.isEmpty() && run.tally().destroyed.isEmpty() && staying == 0 &&
+                   !failed && !run.stopRequested() && recordError.isEmpty() && told
                ? ExitDone
                : ExitLeftInPlace;
 }

@@ -45,10 +45,13 @@ QString folderOf(const QString& path) {
 QString runLine(int number, const RunRecord::Run& run) {
     qsizetype inTrash = 0;
     qsizetype recycled = 0;
+    qsizetype destroyed = 0;
     std::uintmax_t bytes = 0;
     QStringList folders;
     for (const RunRecord::Entry& entry : run.entries) {
-        if (entry.trashed.isEmpty()) {
+        if (entry.destroyed) {
+            ++destroyed;
+        } else if (entry.trashed.isEmpty()) {
             ++recycled;
         } else if (const auto size = sizeInTrash(entry)) {
             ++inTrash;
@@ -70,6 +73,8 @@ QString runLine(int number, const RunRecord::Run& run) {
     else if (recycled > 0)
         // The Recycle Bin does not say where it put a file: what is known is that it took it.
         trash = QStringLiteral("sent to the Recycle Bin");
+    if (destroyed > 0)
+        trash += QStringLiteral(", %1 deleted for good by the shell").arg(destroyed);
     return QStringLiteral("%1  %2  %3  %4, %5  %6")
         .arg(number, 2)
         .arg(run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
@@ -80,7 +85,9 @@ QString runFilesText(const RunRecord::Run& run) {
     QString text;
     for (const RunRecord::Entry& entry : run.entries) {
         QString state;
-        if (entry.trashed.isEmpty())
+        if (entry.destroyed)
+            state = QStringLiteral("deleted for good by shell  ");
+        else if (entry.trashed.isEmpty())
             state = QStringLiteral("sent to the Recycle Bin    ");
         else if (!sizeInTrash(entry))
             state = QStringLiteral("not in the trash           ");

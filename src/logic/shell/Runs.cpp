@@ -35,6 +35,11 @@ int putBackRun(const QString& given) {
     std::optional<RunRecord::Run> run = namedRun(given, status, RunRecord::Access::PutBack);
     if (!run)
         return status;
+    // Said before anything is tried, in one sentence, without a list of files.
+    if (QString why; !Delete1::canPutBack(*run, &why)) {
+        writeErr(QStringLiteral("thinwick: ") + why + QLatin1Char('\n'));
+        return ExitLeftInPlace;
+    }
     Delete1::PutBackTally tally;
     {
         Progress progress(QStringLiteral("Putting back"),
@@ -42,7 +47,7 @@ int putBackRun(const QString& given) {
         qsizetype done = 0;
         for (const RunRecord::Entry& entry : run->entries) {
             progress.step(done++);
-            tally.count(entry, Delete1::putBack(entry));
+            tally.count(entry, Delete1::putBack(entry, run->time));
         }
     }
     // What went back, or is gone from the trash, leaves the record; what stayed can be tried
