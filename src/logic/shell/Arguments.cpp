@@ -41,6 +41,7 @@ QString helpText() {
         "  --files0-from FILE  pool the files listed in FILE (- for standard input),\n"
         "                 separated by NUL bytes as find -print0 and fdfind -0 write them;\n"
         "                 each must be an ordinary file, and every one refused is named\n"
+        "                 (names in UTF-8, the form --print0 writes to a pipe or file)\n"
         "  --print0       end each printed path with a NUL instead of a line feed\n"
         "  --seed S       repeat the draw made with the same whole number S\n"
         "  --trash        move the drawn files to the trash instead of printing them;\n"

@@ -74,7 +74,7 @@ int listRuns(const QString& given) {
                 text += runLine(number, *run) + QLatin1Char('\n');
         }
     }
-    return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
+    return writeOut(outputBytes(text)) ? ExitDone : ExitLeftInPlace;
 }
 
 } // namespace Shell
