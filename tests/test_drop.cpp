@@ -79,6 +79,43 @@ struct Window {
     }
 };
 
+// One rebuild over the pool's folders with a drop and a click delivered at its first pause;
+// false when it finished without one.
+bool rebuildHoldsADrop(const QString& root, int folders) {
+    Window w;
+    for (int f = 0; f < folders; ++f)
+        w.form.addSourceFolder(n(root + QStringLiteral("/pool/%1/").arg(f)));
+    int resets = 0;
+    QObject::connect(FormControls(w.form).ListView3->model(), &QAbstractItemModel::modelReset,
+                     &w.form, [&] { ++resets; });
+    // Delivered at the rebuild's first pause: the drop, and a click that would rebuild again.
+    bool rebuilding = false;
+    bool deliveredInside = false;
+    const auto data = urlsOf({root + "/dropped"});
+    QTimer::singleShot(0, &w.form, [&] {
+        deliveredInside = rebuilding;
+        sendDrag(FormControls(w.form).ListView1, data.get());
+        FormControls(w.form).PushButton12->click();
+    });
+    rebuilding = true;
+    w.form.PushButton12_Click();
+    rebuilding = false;
+    if (!deliveredInside)
+        return false;
+    // The rebuild finished with its own rows alone and was entered once: cleared, filled.
+    [&] {
+        QCOMPARE(FormControls(w.form).ListView1->count(), folders);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 100);
+        QCOMPARE(resets, 2);
+        // Then the drop is walked and the held click rebuilds, each once.
+        QTRY_COMPARE(FormControls(w.form).ListView1->count(), folders + 1);
+        QCOMPARE(FormControls(w.form).ListView1->rowText(folders + 1), n(root + "/dropped/"));
+        QTRY_COMPARE(resets, 4);
+        QCOMPARE(FormControls(w.form).ListView3->count(), 100);
+    }();
+    return true;
+}
+
 } // namespace
 
 class DropTest : public QObject {
@@ -326,44 +363,6 @@ private slots:
                 return;
         }
         QFAIL("the rebuild never let the window paint");
-    }
-
-private:
-    // One rebuild over the pool's folders with a drop and a click delivered at its first pause;
-    // false when it finished without one.
-    static bool rebuildHoldsADrop(const QString& root, int folders) {
-        Window w;
-        for (int f = 0; f < folders; ++f)
-            w.form.addSourceFolder(n(root + QStringLiteral("/pool/%1/").arg(f)));
-        int resets = 0;
-        connect(FormControls(w.form).ListView3->model(), &QAbstractItemModel::modelReset, &w.form,
-                [&] { ++resets; });
-        // Delivered at the rebuild's first pause: the drop, and a click that would rebuild again.
-        bool rebuilding = false;
-        bool deliveredInside = false;
-        const auto data = urlsOf({root + "/dropped"});
-        QTimer::singleShot(0, &w.form, [&] {
-            deliveredInside = rebuilding;
-            sendDrag(FormControls(w.form).ListView1, data.get());
-            FormControls(w.form).PushButton12->click();
-        });
-        rebuilding = true;
-        w.form.PushButton12_Click();
-        rebuilding = false;
-        if (!deliveredInside)
-            return false;
-        // The rebuild finished with its own rows alone and was entered once: cleared, filled.
-        [&] {
-            QCOMPARE(FormControls(w.form).ListView1->count(), folders);
-            QCOMPARE(FormControls(w.form).ListView3->count(), 100);
-            QCOMPARE(resets, 2);
-            // Then the drop is walked and the held click rebuilds, each once.
-            QTRY_COMPARE(FormControls(w.form).ListView1->count(), folders + 1);
-            QCOMPARE(FormControls(w.form).ListView1->rowText(folders + 1), n(root + "/dropped/"));
-            QTRY_COMPARE(resets, 4);
-            QCOMPARE(FormControls(w.form).ListView3->count(), 100);
-        }();
-        return true;
     }
 };
 

@@ -77,7 +77,7 @@ class TrashRunTest : public QObject {
     QString m_root;
 
     QString file(const QString& name) {
-        const QString path = m_root + QLatin1Char('/') + name;
+        QString path = m_root + QLatin1Char('/') + name;
         TestEnv::makeFile(path, name.toUtf8());
         return path;
     }
