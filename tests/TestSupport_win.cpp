@@ -218,9 +218,15 @@ bool makeHostLink(const QString& target, const QString& link) {
         !runHost(L"Z:\\bin\\ln", QStringLiteral("ln -s -- \"%1\" \"%2/%3\"")
                                      .arg(hostTarget, hostFolder, linkInfo.fileName())))
         return false;
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(link.utf16()));
+    // Wine may signal a host program's end before it has run: the link is waited for.
     constexpr DWORD FolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FolderLink) == FolderLink;
+    for (int waited = 0; waited < 1000; ++waited) {
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(link.utf16()));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FolderLink) == FolderLink)
+            return true;
+        Sleep(10);
+    }
+    return false;
 }
 
 } // namespace
@@ -236,8 +242,16 @@ void removeFolderLink(const QString& link) {
     const QString at = QDir::toNativeSeparators(QFileInfo(link).absoluteFilePath());
     if (RemoveDirectoryW(reinterpret_cast<LPCWSTR>(at.utf16())))
         return;
-    if (const QString host = hostPath(at); !host.isEmpty())
-        runHost(L"Z:\\bin\\rm", QStringLiteral("rm -f -- \"%1\"").arg(host));
+    const QString host = hostPath(at);
+    if (host.isEmpty() || !runHost(L"Z:\\bin\\rm", QStringLiteral("rm -f -- \"%1\"").arg(host)))
+        return;
+    for (int waited = 0; waited < 1000; ++waited) {
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(at.utf16()));
+        if (attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            return;
+        Sleep(10);
+    }
 }
 
 void makeHidden(const QString& path, bool system) {
