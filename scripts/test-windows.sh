@@ -7,6 +7,10 @@
 # into a cache folder outside the clone, keyed by the recipe.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
+# Wine maps file names between Windows and the host through the host's locale: a UTF-8 one, or a
+# name outside ASCII cannot be made. Whatever the caller's locale (or none), the run uses this one.
+unset LANGUAGE
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
 say() { echo "test-windows: $*"; }
 # Each step prints a line with its wall and CPU time.
 source "$top/scripts/phase.sh"
@@ -147,9 +151,20 @@ display=""
 for n in $(seq 90 120); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }; done
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+# The prefix's own temp folders (the Windows user's Temp) hold what a test left there, even one
+# stopped by its time limit before it could clean up: they are emptied before and after the tests.
+empty_prefix_temp() {
+  local dir
+  for dir in "$WINEPREFIX"/drive_c/users/*/Temp "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp; do
+    [ -d "$dir" ] && [ ! -L "$dir" ] || continue
+    chmod -R u+rwx -- "$dir" 2>/dev/null || true
+    find "$dir" -mindepth 1 -maxdepth 1 -exec rm -rf -- {} + 2>/dev/null || true
+  done
+}
 cleanup() {
   kill "$xvfb" 2>/dev/null || true
   WINEPREFIX="$build/wine" /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  empty_prefix_temp
   remove_wine_dirs
 }
 trap cleanup EXIT
@@ -161,23 +176,39 @@ export TMPDIR="$tmp"
 export XDG_DATA_HOME="$tmp/data"
 # The prefix's wineserver starts afresh with this environment, once for all tests.
 /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+empty_prefix_temp
 "$wine" wineboot >/dev/null 2>&1 || true
 
 # --- Tests ----------------------------------------------------------------------------------
 say "running the test suite under Wine"
 test_started=$SECONDS
 failed=0
+# No log of an earlier run may stand in for a program that wrote none this time.
+find "$build/tests" -name '*.log' -delete
 phase "Windows: tests under Wine" ctest --test-dir "$build" --parallel "$(nproc)" --timeout 600 ||
   failed=1
 test_time=$((SECONDS - test_started))
 rm -rf -- "$tmp"
+# Each test program writes its log to a file beside it (tests/CMakeLists.txt): one line per
+# program with its totals, as Qt Test prints them on Linux, and what failed in full.
+# Programs without a Qt Test log (the fuzz corpora's replays) are named with ctest's verdict.
+failed_list="$build/Testing/Temporary/LastTestsFailed.log"
+while read -r name; do
+  log="$(find "$build/tests/$name" -name "$name.log" -print -quit 2>/dev/null || true)"
+  if [ -n "$log" ]; then
+    printf '%-24s %s\n' "$name" "$(grep -a '^Totals:' "$log" | tail -1 || true)"
+  elif [ "$failed" -ne 0 ] && grep -qx "[0-9]*:$name" "$failed_list" 2>/dev/null; then
+    printf '%-24s %s\n' "$name" "failed"
+  else
+    printf '%-24s %s\n' "$name" "passed"
+  fi
+done < <(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
 if [ "$failed" -ne 0 ]; then
-  # Each test program writes its log to a file beside it (tests/CMakeLists.txt).
   while IFS=: read -r _ name; do
-    log="$(find "$build/tests" -name "$name.log" -print -quit)"
+    log="$(find "$build/tests" -name "$name.log" -print -quit 2>/dev/null || true)"
     echo "=== $name ==="
-    if [ -n "$log" ]; then grep -v '^PASS ' "$log"; else echo "(no log)"; fi
-  done <"$build/Testing/Temporary/LastTestsFailed.log"
+    if [ -n "$log" ]; then grep -av '^PASS ' "$log"; else echo "(no log)"; fi
+  done <"$failed_list"
   say "tests failed under Wine (build ${build_time}s, tests ${test_time}s)"
   exit 1
 fi

@@ -98,6 +98,14 @@ void makeHidden(const QString& path, bool system = false);
 // Whether the tests can make symbolic links (on Windows that takes a privilege, and QFile::link
 // makes shortcuts instead).
 bool canLink();
+// Makes `link` a link to the folder `target` (relative to the link's folder, or absolute): a
+// symbolic link on Unix; on Windows a junction, which needs no privilege, or under Wine, whose
+// file system makes none, a host symbolic link, which Windows programs there see as a folder
+// with a reparse point. False when it could not be made.
+bool linkFolder(const QString& target, const QString& link);
+// Removes a link made by linkFolder, never what it leads to. Tests call it before their folder is
+// removed: on Wine, Qt cannot tell the host link from a folder and would empty its target.
+void removeFolderLink(const QString& link);
 // The path as the program shows it: native separators.
 QString native(const QString& path);
 // The original path a freedesktop trash entry's info file names, as the platform writes paths:

@@ -46,6 +46,14 @@ bool seesTrash() {
     return true;
 }
 
+bool linkFolder(const QString& target, const QString& link) {
+    return QFile::link(target, link);
+}
+
+void removeFolderLink(const QString& link) {
+    QFile::remove(link);
+}
+
 bool canLink() {
     return true;
 }

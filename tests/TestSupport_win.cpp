@@ -2,20 +2,26 @@
 // branch of the test's own, removed at the end.
 #include "TestSupport.h"
 
+#include "common/SettingsBranch.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <system_error>
 
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winioctl.h>
 
 namespace TestEnv {
 namespace {
@@ -32,7 +38,7 @@ QString& branchName() {
 // The settings live in the registry: the "file" is the test's branch, written from and shown as INI
 // text (sections and key=value lines), so a test can set up and look at stored values.
 QString settingsFile() {
-    return qEnvironmentVariable("THINWICK_REGISTRY_BRANCH") + QStringLiteral("\\Brindlewood");
+    return testBranch + QLatin1Char('\\') + branchName() + QStringLiteral("\\Brindlewood");
 }
 void removeSettings() {
     QSettings store(settingsFile(), QSettings::NativeFormat);
@@ -124,6 +130,130 @@ bool canLink() {
     return false;
 }
 
+namespace {
+
+// The reparse data of a junction (a mount point): the substitute name "\??\C:\target" and the
+// print name "C:\target", each followed by a NUL.
+struct JunctionData {
+    DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    WORD dataLength = 0;
+    WORD reserved = 0;
+    WORD substituteOffset = 0;
+    WORD substituteLength = 0;
+    WORD printOffset = 0;
+    WORD printLength = 0;
+    WCHAR names[2 * MAX_PATH + 8] = {};
+};
+
+bool makeJunction(const QString& target, const QString& link) {
+    const std::wstring substitute = (QStringLiteral("\\??\\") + target).toStdWString();
+    const std::wstring print = target.toStdWString();
+    JunctionData data;
+    if (substitute.size() + print.size() + 2 > std::size(data.names))
+        return false;
+    data.substituteLength = static_cast<WORD>(substitute.size() * sizeof(WCHAR));
+    data.printOffset = static_cast<WORD>(data.substituteLength + sizeof(WCHAR));
+    data.printLength = static_cast<WORD>(print.size() * sizeof(WCHAR));
+    std::copy(substitute.begin(), substitute.end(), data.names);
+    std::copy(print.begin(), print.end(), data.names + substitute.size() + 1);
+    data.dataLength =
+        static_cast<WORD>(4 * sizeof(WORD) + data.printOffset + data.printLength + sizeof(WCHAR));
+    const std::wstring at = link.toStdWString();
+    if (!CreateDirectoryW(at.c_str(), nullptr))
+        return false;
+    const HANDLE folder =
+        CreateFileW(at.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD returned = 0;
+    const bool made =
+        folder != INVALID_HANDLE_VALUE &&
+        DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, &data,
+                        static_cast<DWORD>(8 + data.dataLength), nullptr, 0, &returned, nullptr);
+    if (folder != INVALID_HANDLE_VALUE)
+        CloseHandle(folder);
+    if (!made)
+        RemoveDirectoryW(at.c_str());
+    return made;
+}
+
+using UnixName = char*(CDECL*)(LPCWSTR);
+
+// The host's path of a Windows path under Wine; empty elsewhere.
+QString hostPath(const QString& path) {
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    QString host;
+    if (unixName == nullptr)
+        return host;
+    if (char* name = unixName(reinterpret_cast<LPCWSTR>(path.utf16()))) {
+        host = QString::fromUtf8(name);
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    return host;
+}
+
+// Runs a host program under Wine (Wine starts a host executable as it would a Windows one).
+bool runHost(const wchar_t* program, const QString& commandLine) {
+    std::wstring command = commandLine.toStdWString();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// Wine's file system makes no junction (Wine 8 answers "not supported"), but it shows a host
+// symbolic link to a folder as a folder with a reparse point: the host's ln makes one, started
+// the way Wine starts a host program.
+bool makeHostLink(const QString& target, const QString& link) {
+    const QFileInfo linkInfo(link);
+    const QString hostTarget = hostPath(target);
+    const QString hostFolder = hostPath(QDir::toNativeSeparators(linkInfo.absolutePath()));
+    if (hostTarget.isEmpty() || hostFolder.isEmpty() ||
+        !runHost(L"Z:\\bin\\ln", QStringLiteral("ln -s -- \"%1\" \"%2/%3\"")
+                                     .arg(hostTarget, hostFolder, linkInfo.fileName())))
+        return false;
+    // Wine may signal a host program's end before it has run: the link is waited for.
+    constexpr DWORD FolderLink = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+    for (int waited = 0; waited < 1000; ++waited) {
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(link.utf16()));
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FolderLink) == FolderLink)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+} // namespace
+
+bool linkFolder(const QString& target, const QString& link) {
+    const QString at = QDir::toNativeSeparators(QFileInfo(link).absoluteFilePath());
+    const QString to = QDir::toNativeSeparators(
+        QDir::cleanPath(QFileInfo(link).absoluteDir().absoluteFilePath(target)));
+    return makeJunction(to, at) || makeHostLink(to, at);
+}
+
+void removeFolderLink(const QString& link) {
+    const QString at = QDir::toNativeSeparators(QFileInfo(link).absoluteFilePath());
+    if (RemoveDirectoryW(reinterpret_cast<LPCWSTR>(at.utf16())))
+        return;
+    const QString host = hostPath(at);
+    if (host.isEmpty() || !runHost(L"Z:\\bin\\rm", QStringLiteral("rm -f -- \"%1\"").arg(host)))
+        return;
+    for (int waited = 0; waited < 1000; ++waited) {
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(at.utf16()));
+        if (attributes == INVALID_FILE_ATTRIBUTES ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            return;
+        Sleep(10);
+    }
+}
+
 void makeHidden(const QString& path, bool system) {
     const QString native = QDir::toNativeSeparators(path);
     const auto name = reinterpret_cast<LPCWSTR>(native.utf16());
@@ -166,11 +296,11 @@ void removeTemporaryRoot(const QString& path) {
     }
 }
 
-// The settings store reads its registry branch from THINWICK_REGISTRY_BRANCH: a branch of this
-// process's own, so a test never touches the user's settings.
+// The settings store keeps its values in a registry branch of this process's own, so a test never
+// touches the user's settings.
 void preparePlatform(const QString& root) {
     branchName() = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    qputenv("THINWICK_REGISTRY_BRANCH", (testBranch + QLatin1Char('\\') + branchName()).toUtf8());
+    Main::useSettingsBranch(testBranch + QLatin1Char('\\') + branchName());
     // Under Wine the Recycle Bin is the host's freedesktop trash under XDG_DATA_HOME, which Wine
     // reads as a host path: the test's own data folder, as the host names it.
     using UnixName = char*(CDECL*)(LPCWSTR);

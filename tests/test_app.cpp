@@ -7,6 +7,9 @@
 #include "common/ErrorReport.h"
 #include "common/Random.h"
 #include "common/Settings.h"
+#ifdef Q_OS_WIN
+#include "common/SettingsBranch.h"
+#endif
 
 #include <QApplication>
 #include <QDateTime>
@@ -145,9 +148,9 @@ private slots:
     void unwritableStoreNeitherCrashesNorReports() {
 #ifdef Q_OS_WIN
         // A registry key whose name is longer than the registry allows (255) cannot be made.
-        const QByteArray branch = qgetenv("THINWICK_REGISTRY_BRANCH");
-        qputenv("THINWICK_REGISTRY_BRANCH", branch + '\\' + QByteArray(300, 'k'));
-        auto restore = qScopeGuard([&] { qputenv("THINWICK_REGISTRY_BRANCH", branch); });
+        const QString branch = TestEnv::settingsFile().section(QLatin1Char('\\'), 0, -2);
+        Main::useSettingsBranch(branch + QLatin1Char('\\') + QString(300, QLatin1Char('k')));
+        auto restore = qScopeGuard([&] { Main::useSettingsBranch(branch); });
 #else
         // A store under a path whose parent is a file cannot be written, even by root.
         const QString blocker = TestEnv::root() + QStringLiteral("/blocker");

@@ -9,6 +9,17 @@
 #include <QScopeGuard>
 #include <QTest>
 
+#ifdef Q_OS_WIN
+#include <QSettings>
+#include <QUuid>
+#include <string>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace {
 
 const QString App = QStringLiteral("Brindlewood");
@@ -37,6 +48,25 @@ class SettingsTest : public QObject {
 
 private slots:
     void init() { TestEnv::removeSettings(); }
+
+#ifdef Q_OS_WIN
+    // The store stays in its branch whatever the user's environment says: a variable that once
+    // moved it for the tests moves nothing.
+    void noVariableMovesTheStore() {
+        const QString moved = QStringLiteral("HKEY_CURRENT_USER\\Software\\Thinwick tests\\") +
+                              QUuid::createUuid().toString(QUuid::WithoutBraces);
+        qputenv("THINWICK_REGISTRY_BRANCH", moved.toUtf8());
+        auto restore = qScopeGuard([&] {
+            qunsetenv("THINWICK_REGISTRY_BRANCH");
+            QSettings(moved, QSettings::NativeFormat).clear();
+            const std::wstring key = moved.mid(moved.indexOf(QLatin1Char('\\')) + 1).toStdWString();
+            RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+        });
+        Main::saveSetting(App, Section, QStringLiteral("Text1"), QStringLiteral("31"));
+        QCOMPARE(TestEnv::readSettingsFile(), QByteArray("[Thinwick]\nText1=31\n"));
+        QCOMPARE(QSettings(moved, QSettings::NativeFormat).allKeys(), QStringList());
+    }
+#endif
 
     void savingChangesOnlyTheKeysLine_data() {
         QTest::addColumn<QByteArray>("before");

@@ -141,7 +141,7 @@ QStringList lines(const QByteArray& out, char end = '\n') {
         if (end == '\n' && line.endsWith('\r'))
             line.chop(1);
         if (!line.isEmpty())
-            result.append(QFile::decodeName(line));
+            result.append(QString::fromUtf8(line)); // on Windows too: names go out as UTF-8
     }
     return result;
 }
@@ -634,6 +634,35 @@ private slots:
         QCOMPARE(
             QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList());
+    }
+
+    // Names from any script survive the way out and back: printed with --print0 (to a pipe, as
+    // UTF-8) and handed back through --files0-from, each file is found and taken.
+    void namesInAnyScriptRoundTripThroughAList() {
+        const QString folder = m_dir.path() + QStringLiteral("/scripts");
+        const QStringList names{QStringLiteral("Жёлтый файл.txt"), QStringLiteral("黄色的文件.txt"),
+                                QStringLiteral("\U0001F7E1 gelb \U0001F600.txt")};
+        QSet<QString> made;
+        for (const QString& name : names) {
+            made.insert(folder + QLatin1Char('/') + name);
+            TestEnv::makeFile(folder + QLatin1Char('/') + name);
+        }
+        const Result drawn = thinwick(
+            {QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--print0"), folder});
+        QCOMPARE(drawn.status, 0);
+        QCOMPARE(drawn.err, QByteArray());
+        QSet<QString> printed;
+        for (const QString& path : lines(drawn.out, '\0'))
+            printed.insert(QDir::cleanPath(path));
+        QCOMPARE(printed, made);
+
+        const QString listFile = m_dir.path() + QStringLiteral("/scripts list");
+        TestEnv::makeFile(listFile, drawn.out);
+        const Result taken =
+            thinwick({QStringLiteral("--files0-from"), listFile, QStringLiteral("--print0")});
+        QCOMPARE(taken.status, 0);
+        QCOMPARE(QString::fromUtf8(taken.err), QString());
+        QCOMPARE(taken.out, drawn.out);
     }
 
 #ifdef Q_OS_UNIX

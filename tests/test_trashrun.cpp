@@ -9,10 +9,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <stdexcept>
 
@@ -97,10 +102,13 @@ class TrashRunTest : public QObject {
         return path;
     }
 
-    // Moves album/ away to moved/ and puts a link to other/ in its place.
-    bool swapAlbumForALink() {
-        return QDir(m_root).rename(QStringLiteral("album"), QStringLiteral("moved")) &&
-               QFile::link(m_root + QStringLiteral("/other"), m_root + QStringLiteral("/album"));
+    // Moves album/ away to moved/ and puts a link to other/ in its place (a junction on Windows).
+    void swapAlbumForALink() {
+        QVERIFY2(QDir(m_root).rename(QStringLiteral("album"), QStringLiteral("moved")),
+                 "album/ cannot be moved away");
+        QVERIFY2(TestEnv::linkFolder(m_root + QStringLiteral("/other"),
+                                     m_root + QStringLiteral("/album")),
+                 "no link can be made");
     }
 
     // What went wrong when a run was asked for album/NAME after that swap; empty when other/NAME
@@ -122,7 +130,10 @@ private slots:
         QDir(RunRecord::runsFolder()).removeRecursively();
         TestEnv::resetTrash();
     }
-    void cleanup() { m_dir.reset(); }
+    void cleanup() {
+        TestEnv::removeFolderLink(m_root + QStringLiteral("/album"));
+        m_dir.reset();
+    }
 
     void tallyRecordAndClosingMessage() {
         const QString a = file(QStringLiteral("a.txt"));
@@ -241,6 +252,7 @@ private slots:
         QCOMPARE(run.closingMessage(), QStringLiteral("Done."));
     }
 
+#ifndef _WIN32
     // A run killed right after a file's rename has it in its record already; one killed after the
     // line but before the rename leaves the file in place, and put-back passes over it silently
     // (its orphan information file removed). Either way every file ends up in its place.
@@ -251,9 +263,6 @@ private slots:
         QTest::newRow("before the rename") << false << 1;
     }
     void killedAroundTheRenameLosesNothing() {
-#ifdef _WIN32
-        QSKIP("a run killed mid-way needs fork()");
-#else
         QFETCH(bool, afterRename);
         QFETCH(int, restored);
         const QStringList paths{file(QStringLiteral("1.txt")), file(QStringLiteral("2.txt")),
@@ -287,7 +296,66 @@ private slots:
         for (const QString& path : paths)
             QVERIFY2(QFileInfo::exists(path), qPrintable(path));
         QCOMPARE(trashInfoNames(), QStringList());
+    }
 #endif
+
+    // The program ended from outside in the middle of a run (SIGKILL; TerminateProcess on
+    // Windows) has recorded every file it moved, but for the one moving at that instant, which the
+    // trash holds.
+    void aProgramKilledMidRunLosesNoMovedFile() {
+        // Enough files that the run is still going when the test sees the first ones gone: moving
+        // a file costs Wine's Recycle Bin a hundred times what a rename costs on Linux.
+#ifdef _WIN32
+        constexpr int Files = 300;
+#else
+        constexpr int Files = 5000;
+#endif
+        QStringList paths;
+        for (int i = 0; i < Files; ++i)
+            paths.append(file(QStringLiteral("pool/f%1.txt").arg(i, 3, 10, QLatin1Char('0'))));
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.setStandardInputFile(QProcess::nullDevice());
+        program.start(QStringLiteral(THINWICK_PROGRAM),
+                      {QStringLiteral("--count"), QString::number(Files), QStringLiteral("--trash"),
+                       QStringLiteral("--yes"), m_root + QStringLiteral("/pool")});
+        QVERIFY(program.waitForStarted());
+        const QDir pool(m_root + QStringLiteral("/pool"));
+        QElapsedTimer waited;
+        waited.start();
+        while (pool.entryList(QDir::Files).size() > Files - 10 && !program.waitForFinished(1) &&
+               waited.elapsed() < 120000) {
+        }
+        program.kill();
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+        QStringList gone;
+        for (const QString& path : paths)
+            if (!QFileInfo::exists(path))
+                gone.append(path);
+        QVERIFY2(gone.size() < Files, "the run ended before it was killed");
+
+        const std::optional<RunRecord::Run> run = RunRecord::load(QString());
+        QVERIFY(run.has_value());
+        QVERIFY(!run->finished);
+        QStringList recorded;
+        for (const RunRecord::Entry& entry : run->entries)
+            recorded.append(QDir::fromNativeSeparators(entry.original));
+        QStringList inTrash;
+        for (const QString& info : trashInfoNames()) {
+            QSettings entry(TestEnv::dataHome() + QStringLiteral("/Trash/info/") + info,
+                            QSettings::IniFormat);
+            inTrash.append(
+                QDir::fromNativeSeparators(TestEnv::pathFromTrashInfo(QUrl::fromPercentEncoding(
+                    entry.value(QStringLiteral("Trash Info/Path")).toByteArray()))));
+        }
+        QStringList unrecorded;
+        for (const QString& path : gone) {
+            QVERIFY2(inTrash.contains(path), qPrintable(path + QStringLiteral(" is lost")));
+            if (!recorded.contains(path))
+                unrecorded.append(path);
+        }
+        QVERIFY2(unrecorded.size() <= 1, qPrintable(unrecorded.join(QLatin1Char('\n'))));
     }
 
     // Files leave only from the folder the run found: a link put in that folder's place during
@@ -299,9 +367,6 @@ private slots:
         QTest::newRow("after as many folders as are held open") << 128;
     }
     void aFolderReplacedByALinkIsNotFollowed() {
-#ifdef _WIN32
-        QSKIP("symbolic links need a privilege here");
-#else
         QFETCH(int, before);
         const QString a = file(QStringLiteral("album/a.txt"));
         const QString b = file(QStringLiteral("album/b.txt"));
@@ -311,25 +376,26 @@ private slots:
         for (int folder = 0; folder < before; ++folder)
             run.trashOne(file(QStringLiteral("earlier/%1/x.txt").arg(folder)));
         run.trashOne(a);
-        QVERIFY(swapAlbumForALink());
+        swapAlbumForALink();
+        if (QTest::currentTestFailed())
+            return;
         run.trashOne(b);
         run.finish();
         const QString followed = followedLink(QStringLiteral("b.txt"));
+#ifdef _WIN32
+        QEXPECT_FAIL("", "the Windows trash follows a junction put in a folder's place", Abort);
+#endif
         QVERIFY2(followed.isEmpty(), qPrintable(followed));
         QCOMPARE(run.tally().gone, 0);
         const std::optional<RunRecord::Run> record = RunRecord::load(run.runId());
         QVERIFY(record.has_value());
         QCOMPARE(record->entries.size(), std::size_t(before + 2));
         QCOMPARE(record->entries.back().original, b);
-#endif
     }
 
     // A folder the run keeps taking files from stays held open while more folders than are held
     // at once come and go: a link put in its place late in the run is still not followed.
     void aFolderInUseStaysHeldAmongMany() {
-#ifdef _WIN32
-        QSKIP("symbolic links need a privilege here");
-#else
         TestEnv::makeFile(m_root + QStringLiteral("/other/late.txt"), "not listed");
         DesktopTrash trash;
         Delete1::TrashRun run(trash);
@@ -338,26 +404,31 @@ private slots:
             run.trashOne(file(QStringLiteral("earlier/%1/x.txt").arg(folder)));
         }
         const QString late = file(QStringLiteral("album/late.txt"));
-        QVERIFY(swapAlbumForALink());
+        swapAlbumForALink();
+        if (QTest::currentTestFailed())
+            return;
         run.trashOne(late);
         run.finish();
         const QString followed = followedLink(QStringLiteral("late.txt"));
-        QVERIFY2(followed.isEmpty(), qPrintable(followed));
+#ifdef _WIN32
+        QEXPECT_FAIL("", "the Windows trash follows a junction put in a folder's place", Abort);
 #endif
+        QVERIFY2(followed.isEmpty(), qPrintable(followed));
     }
 
     // Folders side by side are each recorded with where they really are: reached through a link
     // above them, through a link of their own, or by their own paths.
     void foldersSideBySideRecordWhereTheyReallyAre() {
-#ifdef _WIN32
-        QSKIP("symbolic links need a privilege here");
-#else
         const QString root = QFileInfo(m_root).canonicalFilePath();
         QVERIFY(QDir().mkpath(root + QStringLiteral("/boxes")));
-        QVERIFY(QFile::link(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        QVERIFY(TestEnv::linkFolder(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        auto unlinkShelf = qScopeGuard([&] { TestEnv::removeFolderLink(root + "/shelf"); });
         QVERIFY(QDir().mkpath(root + QStringLiteral("/elsewhere")));
-        QVERIFY(
-            QFile::link(root + QStringLiteral("/elsewhere"), root + QStringLiteral("/boxes/a3")));
+        QVERIFY(TestEnv::linkFolder(root + QStringLiteral("/elsewhere"),
+                                    root + QStringLiteral("/boxes/a3")));
+        auto unlinkA3 = qScopeGuard([&] { TestEnv::removeFolderLink(root + "/boxes/a3"); });
+        if (QFileInfo(root + QStringLiteral("/shelf")).canonicalFilePath() != root + "/boxes")
+            QSKIP("this system does not resolve a folder link in a path (Wine's host links)");
         // Each file's path as listed, and its folder's resolved path as the record should have it
         // (empty when that is the path's own folder).
         const QList<std::pair<QString, QString>> files = {
@@ -386,7 +457,6 @@ private slots:
             QCOMPARE(record->entries.at(at).realFolder,
                      real.isEmpty() ? QString() : root + QLatin1Char('/') + real);
         }
-#endif
     }
 
     // The record says where a file's folder really is when the file's path leads there through a
@@ -402,16 +472,17 @@ private slots:
                                                  << "boxes/album";
     }
     void theRecordSaysWhereTheFolderReallyIs() {
-#ifdef _WIN32
-        QSKIP("symbolic links need a privilege here");
-#else
         QFETCH(QString, through);
         QFETCH(QString, real);
         const QString root = QFileInfo(m_root).canonicalFilePath();
         QVERIFY(QDir().mkpath(root + QStringLiteral("/boxes/album")));
-        QVERIFY(
-            QFile::link(root + QStringLiteral("/boxes/album"), root + QStringLiteral("/current")));
-        QVERIFY(QFile::link(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        QVERIFY(TestEnv::linkFolder(root + QStringLiteral("/boxes/album"),
+                                    root + QStringLiteral("/current")));
+        auto unlinkCurrent = qScopeGuard([&] { TestEnv::removeFolderLink(root + "/current"); });
+        QVERIFY(TestEnv::linkFolder(QStringLiteral("boxes"), root + QStringLiteral("/shelf")));
+        auto unlinkShelf = qScopeGuard([&] { TestEnv::removeFolderLink(root + "/shelf"); });
+        if (QFileInfo(root + QStringLiteral("/shelf")).canonicalFilePath() != root + "/boxes")
+            QSKIP("this system does not resolve a folder link in a path (Wine's host links)");
         const QString path = root + QLatin1Char('/') + through + QStringLiteral("/a.txt");
         TestEnv::makeFile(path, "a");
         DesktopTrash trash;
@@ -424,7 +495,6 @@ private slots:
         QCOMPARE(record->entries.front().original, path);
         QCOMPARE(record->entries.front().realFolder,
                  real.isEmpty() ? QString() : root + QLatin1Char('/') + real);
-#endif
     }
 
     // The record names a file by its path without "." or ".." parts and doubled "/"; a name that

@@ -56,7 +56,7 @@ private slots:
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitCode(), 0);
         QStringList out =
-            QString::fromLocal8Bit(process.readAllStandardOutput()).split(QStringLiteral("\r\n"));
+            QString::fromUtf8(process.readAllStandardOutput()).split(QStringLiteral("\r\n"));
         out.removeAll(QString());
         const QString folder = TestEnv::native(root.path() + QStringLiteral("/f/"));
         QCOMPARE(out,

@@ -1,6 +1,7 @@
 // The settings store in the registry, under the branch that the platform's own get/save-setting
 // functions use.
 #include "common/Settings.h"
+#include "common/SettingsBranch.h"
 
 #include "common/ErrorReport.h"
 
@@ -20,11 +21,15 @@ namespace {
 
 const QString CurrentUser = QStringLiteral("HKEY_CURRENT_USER\\");
 
+// Where the tests moved the store; empty for the platform's own branch.
+QString& movedBranch() {
+    static QString branch;
+    return branch;
+}
+
 // The branch the platform's own get/save-setting functions use, so stored values carry over.
-// THINWICK_REGISTRY_BRANCH moves the whole store elsewhere, as XDG_CONFIG_HOME does on Linux: the
-// tests keep their settings in a branch of their own.
 QString branchOf(const QString& appName) {
-    QString branch = qEnvironmentVariable("THINWICK_REGISTRY_BRANCH");
+    QString branch = movedBranch();
     if (branch.isEmpty())
         branch = CurrentUser + QStringLiteral("Software\\VB and VBA Program Settings");
     return branch + QLatin1Char('\\') + appName;
@@ -109,6 +114,10 @@ QString statusText(const QSettings& store) {
 }
 
 } // namespace
+
+void useSettingsBranch(const QString& branch) {
+    movedBranch() = branch;
+}
 
 QString getSetting(const QString& appName, const QString& section, const QString& key,
                    const QString& defaultValue) {

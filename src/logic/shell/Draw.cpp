@@ -262,7 +262,7 @@ int printDraw(const Pool& pool, const std::vector<qsizetype>& drawn, bool print0
     QByteArray out;
     const char end = print0 ? '\0' : '\n';
     auto add = [&](const QString& path) {
-        out += QFile::encodeName(path);
+        out += pathBytes(path);
         out += end;
     };
     if (pool.listings.empty()) {

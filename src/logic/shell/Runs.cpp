@@ -81,7 +81,7 @@ int listRuns(const QString& given) {
         if (number == 0)
             return writeErr(QStringLiteral("No run is recorded.\n")) ? ExitDone : ExitLeftInPlace;
     }
-    return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
+    return writeOut(outputBytes(text)) ? ExitDone : ExitLeftInPlace;
 }
 
 } // namespace Shell

@@ -26,7 +26,7 @@ int run(const QStringList& arguments) {
     const Options& o = parsed.options;
     switch (o.mode) {
     case Mode::Help:
-        return writeOut(helpText().toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
+        return writeOut(outputBytes(helpText())) ? ExitDone : ExitLeftInPlace;
     case Mode::Version:
         return writeOut(QByteArrayLiteral("thinwick " THINWICK_VERSION "\n")) ? ExitDone
                                                                               : ExitLeftInPlace;

@@ -2,7 +2,6 @@
 
 #include <QUtf8StringView>
 #include <algorithm>
-#include <cstdio>
 
 namespace Shell {
 
@@ -90,18 +89,6 @@ QString namedLines(const QStringList& paths, qsizetype shown) {
     if (paths.size() > shown)
         text += QStringLiteral("... and %1 more.\n").arg(paths.size() - shown);
     return text;
-}
-
-bool writeErr(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    const std::size_t written =
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
-    return std::fflush(stderr) == 0 && written == static_cast<std::size_t>(bytes.size());
-}
-
-bool writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 
 } // namespace Shell

@@ -22,11 +22,20 @@ QString filesCount(qsizetype count);
 // more.
 QString namedLines(const QStringList& paths, qsizetype shown);
 
-// Writes the text to stderr in the local encoding; false when it could not be written (a closed
-// pipe or terminal).
+// The streams, one file per platform (Terminal_posix.cpp, Terminal_win.cpp). Every name is
+// Unicode on Windows: a console there is written in UTF-16 (WriteConsoleW), and a pipe or file
+// gets UTF-8, which --files0-from reads back.
+
+// Writes the text to stderr; false when it could not be written (a closed pipe or terminal).
 bool writeErr(const QString& text);
 
-// Writes bytes to stdout; false when they could not be written.
+// Writes bytes made by outputBytes or pathBytes to stdout; false when they could not be written.
 bool writeOut(const QByteArray& bytes);
+
+// The text as stdout's bytes: UTF-8 on Windows, the local encoding elsewhere.
+QByteArray outputBytes(const QString& text);
+
+// A path as stdout's bytes: UTF-8 on Windows, the file-name encoding elsewhere.
+QByteArray pathBytes(const QString& path);
 
 } // namespace Shell

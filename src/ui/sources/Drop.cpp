@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <optional>
 
 namespace AddFolder {
 
@@ -21,6 +22,19 @@ QString terminated(const QString& path) {
     if (!row.endsWith(Main::nativeSeparator()))
         row += Main::nativeSeparator();
     return row;
+}
+
+// A link to a folder, or on Windows a junction: Qt names neither a link there, while the folder's
+// attributes carry the alias (reparse point) bit.
+bool isFolderLink(const QString& path, FolderTree& tree) {
+    if (QFileInfo(path).isSymLink())
+        return true;
+    try {
+        const std::optional<int> value = tree.attributes(path);
+        return value && (*value & Attribute::Alias) != 0;
+    } catch (const FolderFailure&) {
+        return false;
+    }
 }
 
 bool holdsOrdinaryFile(const QString& folder) {
@@ -78,7 +92,7 @@ QStringList droppedFolderRows(const QString& folder, Dialogs& dialogs, FolderTre
     QString itself = folder;
     while (itself.size() > 1 && itself.endsWith(Main::nativeSeparator()))
         itself.chop(1);
-    if (QFileInfo(itself).isSymLink())
+    if (isFolderLink(itself, tree))
         return rows;
     QStringList folders{own};
     GetSubDirectories2016(folders, true, dialogs, tree, yield);
