@@ -342,7 +342,7 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
         QString last;
         auto nameMoved = [&] {
             if (run.moved() > named)
-                writeOut((escaped(last) + QLatin1Char('\n')).toLocal8Bit());
+                writeOut(outputBytes(escaped(last) + QLatin1Char('\n')));
             named = run.moved();
         };
         run.run(going, [&](qsizetype position, qsizetype /*count*/, const QString& path) {
