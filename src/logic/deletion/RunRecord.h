@@ -23,10 +23,14 @@
 // trash folder found renamed during the run. Records of format 1 (one JSON document, "from" and
 // "to" only) still load. Paths are stored as their bytes on disk,
 // percent-encoded ("/" kept), so any file name comes back exactly. No record is ever written over
-// another run's; the newest Kept runs are kept.
+// another run's. Which runs are kept: see Kept.
 namespace RunRecord {
 
+// The newest Kept runs are kept; an older run is kept while any of its files is still in the
+// trash, up to MostKept records in all (past that the oldest go even so, so the runs folder stays
+// bounded).
 inline constexpr int Kept = 20;
+inline constexpr int MostKept = 200;
 
 // A device and inode number; both zero when not recorded (records of format 1).
 struct FileId {
@@ -81,8 +85,7 @@ struct Run {
 
 enum class Access { Read, PutBack };
 
-// $XDG_STATE_HOME/Thinwick/runs, with ~/.local/state when XDG_STATE_HOME is unset or relative;
-// %LOCALAPPDATA%/Thinwick/runs on Windows.
+// Thinwick/runs in the user's state folder (UserFolders::stateHome()).
 QString runsFolder();
 
 // Why the runs folder cannot be used (a link, another user's, writable by others), empty when it
@@ -104,9 +107,11 @@ QStringList ids();
 QString idNumbered(quint64 number);
 
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
-// there is none or it cannot be read. Access::PutBack refuses a run whose trash run is still
-// going, and waits for any other put-back of the run to end.
-std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read);
+// there is none or it cannot be read. Access::PutBack waits for any other put-back of the run to
+// end (calling `waiting` first when it has to wait), then refuses a run whose trash run is still
+// going.
+std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read,
+                        const std::function<void()>& waiting = {});
 
 // For tests: the clock that dates runs (the real one when empty).
 void setClock(std::function<QDateTime()> clock);
@@ -128,6 +133,16 @@ public:
     ~Recorder() override;
     // FromWindow (the default) or FromCommandLine; set before the first file moves.
     void setOrigin(const QString& origin) { m_run.origin = origin; }
+    // Gives the run its number and begins its record before any file moves, so that a runs folder
+    // that cannot be used, a counter that cannot be kept or a full disk is known then. The reason,
+    // empty when the record is begun. Without it the first moved file begins the record.
+    QString reserve();
+    // Whether the record has room for the line of a file at `path`, reserved now where it had
+    // not; false when the record is being kept and the file system has no more room (error()
+    // says so): the file must then stay where it is. True for a run that is not recorded at all.
+    bool roomFor(const QString& path);
+    // Why the record cannot be kept; empty while it can.
+    [[nodiscard]] QString error() const;
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
     void aboutToMove(const MoveNotice& notice) override;
