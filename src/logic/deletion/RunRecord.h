@@ -17,13 +17,16 @@
 // write to it); each record is 0600 and named by the run's id: its time in UTC and a number that
 // keeps two runs of one millisecond apart. While a run moves files its record grows as a journal,
 // <id>.journal, one line per moved file, so a run that is killed still names what it moved; at its
-// end the journal is renamed <id>.json. The lines are JSON: first {"format": "thinwick-run 2",
-// "time": ISO 8601 in UTC}, then per file {"from", "to", "folder": [device, inode], "file":
-// [device, inode], "real": the folder resolved}, and {"moved": trash folder, "now": where} for a
-// trash folder found renamed during the run. Records of format 1 (one JSON document, "from" and
-// "to" only) still load. Paths are stored as their bytes on disk,
-// percent-encoded ("/" kept), so any file name comes back exactly. No record is ever written over
-// another run's. Which runs are kept: see Kept.
+// end the journal is renamed <id>.json. The lines are JSON: first {"format": "thinwick-run 3",
+// "time": ISO 8601 in UTC, "number": the run's number, "origin": "window" or "command line"},
+// then per file {"from", "to", "folder": [device, inode], "file": [device, inode], "born":
+// [seconds, nanoseconds], "real": the folder resolved}, the 64-bit numbers as decimal strings so
+// they come back exactly, and {"moved": trash folder, "now": where} for a trash folder found
+// renamed during the run. Records of format 2 (the same with JSON numbers, no run number) and
+// format 1 (one JSON document, "from" and "to" only) still load. Paths are stored as their bytes
+// on disk, percent-encoded ("/" kept), so any file name comes back exactly. The runs folder also
+// holds the counter that numbers the runs. No record is ever written over another run's. Which
+// runs are kept: see Kept.
 namespace RunRecord {
 
 // The newest Kept runs are kept; an older run is kept while any of its files is still in the
