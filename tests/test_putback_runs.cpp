@@ -130,7 +130,7 @@ class PutBackRunsTest : public QObject {
     }
 
     QString file(const QString& name, const QByteArray& data = "x") {
-        const QString path = m_root + QLatin1Char('/') + name;
+        QString path = m_root + QLatin1Char('/') + name;
         writeFile(path, data);
         return path;
     }
@@ -140,7 +140,7 @@ class PutBackRunsTest : public QObject {
 
     // Files n0 … n(count-1) in a folder of the scratch folder; the folder.
     QString pool(const QString& name, int count) {
-        const QString folder = m_root + QLatin1Char('/') + name;
+        QString folder = m_root + QLatin1Char('/') + name;
         for (int i = 0; i < count; ++i)
             writeFile(folder + QStringLiteral("/n%1").arg(i), "x");
         guard(folder + QStringLiteral("/n0"));
@@ -204,8 +204,8 @@ private slots:
         // Old runs pruned: the rest keep their numbers, new ones go on counting.
         for (int i = 0; i < RunRecord::Kept; ++i) {
             RunRecord::Run run;
-            run.entries.push_back(
-                {m_root + QStringLiteral("/gone"), m_root + QStringLiteral("/t")});
+            run.entries.emplace_back(m_root + QStringLiteral("/gone"),
+                                     m_root + QStringLiteral("/t"));
             QVERIFY(RunRecord::save(run).isEmpty());
             QCOMPARE(run.number, quint64(5 + i));
         }
@@ -523,14 +523,14 @@ private slots:
     // Old runs are pruned only when none of their files is in the trash any more.
     void pruningKeepsRunsWithFilesInTheTrash() {
         RunRecord::Run gone;
-        gone.entries.push_back(
-            {m_root + QStringLiteral("/g"), m_root + QStringLiteral("/nowhere")});
+        gone.entries.emplace_back(m_root + QStringLiteral("/g"),
+                                  m_root + QStringLiteral("/nowhere"));
         QVERIFY(RunRecord::save(gone).isEmpty());
         const QString holding = trashRun({file(QStringLiteral("p/held"))});
         for (int i = 0; i < RunRecord::Kept; ++i) {
             RunRecord::Run run;
-            run.entries.push_back(
-                {m_root + QStringLiteral("/g"), m_root + QStringLiteral("/nowhere")});
+            run.entries.emplace_back(m_root + QStringLiteral("/g"),
+                                     m_root + QStringLiteral("/nowhere"));
             QVERIFY(RunRecord::save(run).isEmpty());
         }
         const QStringList ids = RunRecord::ids();
@@ -547,10 +547,10 @@ private slots:
                                                 QStringLiteral(".lock"));
         QVERIFY(held->tryLock(0));
         QByteArray err;
+        int rounds = 0;
         const int status =
             inChild({QStringLiteral("--put-back"), QStringLiteral("1")}, &err, [&](pid_t) {
                 // Released once the child has had time to say it waits.
-                static int rounds = 0;
                 if (++rounds < 300)
                     return false;
                 held.reset();
@@ -591,13 +591,14 @@ private slots:
         QCOMPARE(static_cast<qsizetype>(run->entries.size()), trashed().size());
     }
     void ctrlCInAShellLoopGives130() {
-        const QString folder = pool(QStringLiteral("loop"), 3000);
+        constexpr int Files = 3000;
+        const QString folder = pool(QStringLiteral("loop"), Files);
         QProcess sh;
         // The loop would run the program three times; Ctrl+C in the first ends the loop. Each
         // run's pid is printed first, so that the signal goes to the program by its id.
         sh.start(QStringLiteral("/bin/sh"),
                  {QStringLiteral("-c"),
-                  QStringLiteral("for i in 1 2 3; do \"$0\" --count 1000 --trash --yes \"$1\" "
+                  QStringLiteral("for i in 1 2 3; do \"$0\" --count 3000 --trash --yes \"$1\" "
                                  "2>/dev/null & echo \"$!\"; wait $!; s=$?; echo \"$s\"; "
                                  "[ \"$s\" = 0 ] || exit \"$s\"; done"),
                   QStringLiteral(THINWICK_PROGRAM), folder});
@@ -611,7 +612,7 @@ private slots:
         QVERIFY(sh.waitForFinished(60000));
         QCOMPARE(sh.readAllStandardOutput(), QByteArray("130\n"));
         QCOMPARE(sh.exitCode(), 130);
-        QVERIFY(trashed().size() < 1000);
+        QVERIFY(trashed().size() < Files);
     }
 };
 

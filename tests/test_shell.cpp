@@ -414,7 +414,7 @@ private slots:
         const QString odd = QStringLiteral("/tmp/a %25 b\nc/Jörg's \"x\".txt");
         for (int i = 0; i < RunRecord::Kept + 3; ++i) {
             RunRecord::Run run;
-            run.entries.push_back({odd + QString::number(i), QStringLiteral("/t/%1").arg(i)});
+            run.entries.emplace_back(odd + QString::number(i), QStringLiteral("/t/%1").arg(i));
             QVERIFY(RunRecord::save(run).isEmpty());
         }
         const QStringList ids = RunRecord::ids();

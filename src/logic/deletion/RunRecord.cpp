@@ -569,7 +569,8 @@ bool Recorder::roomFor(const QString& path) {
     if (!journal.file.isOpen())
         return true;
     // Three paths of at most PATH_MAX bytes besides the file's own, percent-encoded.
-    const qint64 line = 3 * (3 * QFile::encodeName(path).size() + 2 * 4096) + 256;
+    constexpr qint64 PathMax = 4096;
+    const qint64 line = 3 * (3 * QFile::encodeName(path).size() + 2 * PathMax) + 256;
     return journal.roomFor(line);
 }
 
