@@ -4,6 +4,7 @@
 // and the real trash under the test's XDG_DATA_HOME.
 #include "TestSupport.h"
 #include "common/UserFolders.h"
+#include "deletion/FileIdentity.h"
 #include "deletion/PutBack.h"
 #include "deletion/RunRecord.h"
 #include "deletion/RunRecordText.h"
@@ -276,6 +277,48 @@ private slots:
         QCOMPARE(Delete1::runTitle(run), title);
     }
 
+    // On an overlay with xino=on a lower layer's files have inode numbers past 2^63: a run there
+    // is put back whole.
+    void overlayWithHighInodesPutsBack() {
+        if (!m_noNamespace.isEmpty())
+            QSKIP(qPrintable(m_noNamespace));
+        const QString base = m_root + QStringLiteral("/overlay");
+        const QString merged = base + QStringLiteral("/merged");
+        for (const QString& part :
+             {QStringLiteral("/lower"), QStringLiteral("/upper"), QStringLiteral("/merged")}) {
+            QVERIFY(QDir().mkpath(base + part));
+        }
+        // The layers on two file systems, so xino gives the lower one high inode numbers.
+        for (const QString& part : {QStringLiteral("/lower"), QStringLiteral("/upper")}) {
+            QVERIFY(::mount("tmpfs", QFile::encodeName(base + part).constData(), "tmpfs", 0,
+                            "mode=0755") == 0);
+            m_mounts.prepend(base + part);
+        }
+        writeFile(base + QStringLiteral("/lower/photos/old.jpg"), "lower");
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/upper/up")));
+        QVERIFY(QDir().mkpath(base + QStringLiteral("/upper/work")));
+        const QByteArray options =
+            "lowerdir=" + QFile::encodeName(base) + "/lower,upperdir=" + QFile::encodeName(base) +
+            "/upper/up,workdir=" + QFile::encodeName(base) + "/upper/work,xino=on";
+        if (::mount("overlay", QFile::encodeName(merged).constData(), "overlay", 0,
+                    options.constData()) != 0)
+            QSKIP("no overlay with xino here");
+        m_mounts.prepend(merged);
+        const QString old = merged + QStringLiteral("/photos/old.jpg");
+        const QString fresh = merged + QStringLiteral("/photos/new.jpg");
+        writeFile(fresh, "upper");
+        if (RunRecord::identityOf(old, false).inode < (quint64{1} << 53))
+            QSKIP("the overlay gives no inode numbers past 2^53 here");
+        const QString id = trashRun({old, fresh});
+        QCOMPARE(RunRecord::load(id)->entries.size(), std::size_t{2});
+        QByteArray err;
+        QCOMPARE(inChild({QStringLiteral("--put-back"), id}, &err), 0);
+        QVERIFY2(err.contains("2 files were put back."), err.constData());
+        QCOMPARE(readAll(old), QByteArray("lower"));
+        QCOMPARE(readAll(fresh), QByteArray("upper"));
+        QVERIFY(!QFileInfo::exists(recordPath(id)));
+    }
+
     // Device and inode numbers past 2^53 (an overlay with xino=on starts at 2^63) come back
     // exactly; format 2's JSON numbers still load.
     void identitiesRoundTripExactly_data() {
@@ -488,8 +531,12 @@ private slots:
         QVERIFY2(moved > 0 && left > 0, qPrintable(QString::number(moved)));
         QVERIFY2(err.contains("the run's record cannot grow: no room for the record"),
                  err.constData());
+        // The record names every file that moved, and the run can be put back by its number.
+        QVERIFY2(err.contains(" to the trash (run 1); thinwick --put-back 1 puts them back."),
+                 err.constData());
         const std::optional<RunRecord::Run> run = RunRecord::load(QString());
         QVERIFY(run);
+        QVERIFY(run->finished);
         QCOMPARE(static_cast<int>(run->entries.size()), moved);
     }
 

@@ -389,6 +389,7 @@ struct Recorder::Journal {
     qint64 size = 0; // the room reserved
     qint64 used = 0;
     QString error;
+    bool lost = false;    // a line could not be written: the journal misses a moved file
     bool opened = false;  // open() was called
     bool created = false; // and made the journal file, which is this run's
     // Held while the journal is open: put-back leaves a run that is still going alone.
@@ -422,8 +423,10 @@ struct Recorder::Journal {
         return true;
     }
     void append(const QByteArray& text) {
-        if (!roomFor(text.size()) || !writeAt(used, text.constData(), text.size()))
+        if (!roomFor(text.size()) || !writeAt(used, text.constData(), text.size())) {
+            lost = true;
             return;
+        }
         used += text.size();
     }
     // What was written from `at` on is taken back.
@@ -598,8 +601,10 @@ QString Recorder::save() {
         journal.running.reset();
         return {};
     }
-    if (!journal.error.isEmpty())
-        return journal.error; // what the journal holds can still be put back
+    // A journal that missed a line is left as it is (what it holds can still be put back); one that
+    // only ran out of room for more files names every file moved, and becomes the record.
+    if (journal.lost)
+        return journal.error;
     // The journal becomes the record, never replacing another; then the run is over.
     const bool named = QFile::rename(pathOf(m_run.id, JournalSuffix), pathOf(m_run.id));
     journal.running.reset();
