@@ -125,7 +125,7 @@ private slots:
             return;
         const QString files = Shell::runFilesText(run);
         QVERIFY2(files.startsWith(QStringLiteral("not in the trash")), qPrintable(files));
-        const QString line = Shell::runLine(2, run);
+        const QString line = Shell::runLine(run);
         QVERIFY2(line.contains(QStringLiteral("none in the trash")), qPrintable(line));
     }
 

@@ -102,8 +102,8 @@ private slots:
             // The Recycle Bin does not say where it put a file: each one stays there, named with
             // the way back.
             const QString text = dialogs.messageTexts().value(0);
-            QVERIFY2(text.startsWith(QStringLiteral("0 files were put back.\n\n3 files stayed in "
-                                                    "the trash:\n")),
+            QVERIFY2(text.contains(QStringLiteral("):\n0 files were put back.\n\n3 files stayed "
+                                                  "in the trash:\n")),
                      qPrintable(text));
             for (const QString& path : m_files) {
                 QVERIFY(
@@ -115,7 +115,13 @@ private slots:
             }
             return;
         }
-        QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("3 files were put back.")});
+        // The message names the run it put back: the first run, its three files from one folder.
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        const QString text = dialogs.messageTexts().front();
+        QVERIFY2(text.startsWith(QStringLiteral("Put-back of run 1 of ")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral(" (3 files from %1):\n3 files were put back.")
+                                   .arg(TestEnv::native(QFileInfo(m_files.front()).path()))),
+                 qPrintable(text));
         for (const QString& path : m_files) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));

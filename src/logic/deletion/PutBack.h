@@ -13,6 +13,8 @@ struct PutBackResult {
     // It never went: a run killed between recording the move and making it left the file in
     // its place and its information file in the trash (now removed). Not counted either way.
     bool neverMoved = false;
+    // The record's line for it cannot be read: nothing was done, and the line stays recorded.
+    bool damaged = false;
     // Why it stayed in the trash ("refused: …" for a record that names no trash entry of this
     // user's), why it is not there, or for a file put back what it left in the trash.
     QString reason;
@@ -29,5 +31,13 @@ PutBackResult putBack(const RunRecord::Entry& entry, const QDateTime& ranAt = {}
 // Whether the run can be put back at all; if not, why, in one sentence (a run whose files the
 // Recycle Bin took without saying where: only its own Restore can bring them back).
 bool canPutBack(const RunRecord::Run& run, QString* why = nullptr);
+
+// The result for an entry whose line in the record is damaged: nothing is looked at or moved.
+inline PutBackResult damagedEntry() {
+    PutBackResult result;
+    result.damaged = true;
+    result.reason = QStringLiteral("its line in the record cannot be read");
+    return result;
+}
 
 } // namespace Delete1

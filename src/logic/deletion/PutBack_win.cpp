@@ -52,6 +52,8 @@ namespace Delete1 {
 
 PutBackResult putBackFromRecycleBin(const RunRecord::Entry& entry, const QDateTime& ranAt,
                                     RecycleShell& shell) {
+    if (entry.damaged)
+        return damagedEntry();
     PutBackResult result;
     if (entry.destroyed) {
         result.neverMoved = true;

@@ -1,21 +1,30 @@
 #include "deletion/RunRecordText.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 namespace RunRecord::Text {
 
 namespace {
 
-const QString Format = QStringLiteral("thinwick-run 2");
+const QString Format = QStringLiteral("thinwick-run 3");
+const QString FormatTwo = QStringLiteral("thinwick-run 2");
 const QString FormatOne = QStringLiteral("thinwick-run 1");
+// The largest whole number a JSON number (a double) holds exactly.
+constexpr double ExactInDouble = 9007199254740992.0; // 2^53
 
 QString decoded(const QJsonValue& value) {
     return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
@@ -76,21 +85,46 @@ private:
 // The room a line needs besides its encoded paths: its keys and six numbers.
 constexpr qsizetype LineRoom = 256;
 
-Birth birthOf(const QJsonValue& value) {
-    const QJsonArray pair = value.toArray();
-    if (pair.size() != 2)
-        return {};
-    return {static_cast<qint64>(pair.at(0).toDouble()),
-            static_cast<quint32>(pair.at(1).toDouble())};
+// A whole number from 0 to `most`: a decimal string (format 3), or a JSON number (format 2) that
+// a double holds exactly. No value for anything else (negative, a fraction, too big, not digits).
+std::optional<quint64> wholeOf(const QJsonValue& value, quint64 most) {
+    quint64 number = 0;
+    if (value.isString()) {
+        const QByteArray digits = value.toString().toLatin1();
+        const char* end = digits.constData() + digits.size();
+        if (digits.isEmpty() || digits.size() > 20 || digits.at(0) < '0' || digits.at(0) > '9')
+            return std::nullopt;
+        const auto [at, error] = std::from_chars(digits.constData(), end, number);
+        if (error != std::errc() || at != end)
+            return std::nullopt;
+    } else if (value.isDouble()) {
+        const double real = value.toDouble();
+        // Written the other way round, a NaN would pass.
+        if (!(real >= 0 && real < ExactInDouble) || real != std::floor(real))
+            return std::nullopt;
+        number = static_cast<quint64>(real);
+    } else {
+        return std::nullopt;
+    }
+    if (number > most)
+        return std::nullopt;
+    return number;
 }
 
-FileId idOf(const QJsonValue& value) {
+// A pair of whole numbers; an absent key reads as zeros, anything else not a pair of whole
+// numbers marks the entry damaged.
+std::optional<std::pair<quint64, quint64>> pairOf(const QJsonValue& value, quint64 firstMost,
+                                                  quint64 secondMost) {
+    if (value.isUndefined())
+        return std::pair<quint64, quint64>{0, 0};
     const QJsonArray pair = value.toArray();
     if (pair.size() != 2)
-        return {};
-    // Device and inode numbers are written as integers; JSON reads them as doubles, exact to 2^53.
-    return {static_cast<quint64>(pair.at(0).toDouble()),
-            static_cast<quint64>(pair.at(1).toDouble())};
+        return std::nullopt;
+    const std::optional<quint64> first = wholeOf(pair.at(0), firstMost);
+    const std::optional<quint64> second = wholeOf(pair.at(1), secondMost);
+    if (!first || !second)
+        return std::nullopt;
+    return std::pair{*first, *second};
 }
 
 Entry entryOf(const QJsonObject& object) {
@@ -98,9 +132,18 @@ Entry entryOf(const QJsonObject& object) {
     entry.original = decoded(object.value(QStringLiteral("from")));
     entry.trashed = decoded(object.value(QStringLiteral("to")));
     entry.destroyed = object.value(QStringLiteral("destroyed")).toBool();
-    entry.folder = idOf(object.value(QStringLiteral("folder")));
-    entry.file = idOf(object.value(QStringLiteral("file")));
-    entry.folderBorn = birthOf(object.value(QStringLiteral("born")));
+    constexpr quint64 Any = std::numeric_limits<quint64>::max();
+    const auto folder = pairOf(object.value(QStringLiteral("folder")), Any, Any);
+    const auto file = pairOf(object.value(QStringLiteral("file")), Any, Any);
+    const auto born = pairOf(object.value(QStringLiteral("born")),
+                             std::numeric_limits<qint64>::max(), 999'999'999);
+    if (!folder || !file || !born || entry.original.isEmpty()) {
+        entry.damaged = true;
+        return entry;
+    }
+    entry.folder = {folder->first, folder->second};
+    entry.file = {file->first, file->second};
+    entry.folderBorn = {static_cast<qint64>(born->first), static_cast<quint32>(born->second)};
     if (object.contains(QStringLiteral("real")))
         entry.realFolder = decoded(object.value(QStringLiteral("real")));
     return entry;
@@ -143,14 +186,17 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
     writer.put("\",\"to\":\"");
     writer.encoded(trashed);
     writer.put('"');
+    // Device and inode as decimal strings: a JSON number is read as a double, exact only to 2^53,
+    // and inode numbers on some file systems start at 2^63.
     const auto id = [&writer](std::string_view key, const FileId& fileId) {
         if (!fileId.known())
             return;
         writer.put(key);
+        writer.put('"');
         writer.number(fileId.device);
-        writer.put(',');
+        writer.put("\",\"");
         writer.number(fileId.inode);
-        writer.put(']');
+        writer.put("\"]");
     };
     id(",\"folder\":[", ids.folder);
     id(",\"file\":[", ids.file);
@@ -160,9 +206,9 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
         writer.put('"');
     }
     if (ids.folderBorn.known()) {
-        writer.put(",\"born\":[");
+        writer.put(",\"born\":[\"");
         writer.number(ids.folderBorn.seconds);
-        writer.put(',');
+        writer.put("\",");
         writer.number(ids.folderBorn.nanoseconds);
         writer.put(']');
     }
@@ -180,48 +226,94 @@ QByteArray entryText(const Entry& entry) {
     return text;
 }
 
-QByteArray headerLine(const QDateTime& time) {
-    return "{\"format\":" + quoted(Format.toLatin1()) +
-           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1()) + "}\n";
+QByteArray headerLine(const Run& run) {
+    QByteArray line = "{\"format\":" + quoted(Format.toLatin1()) +
+                      ",\"time\":" + quoted(run.time.toString(Qt::ISODateWithMs).toLatin1());
+    if (run.number != 0)
+        line += ",\"number\":" + QByteArray::number(run.number);
+    if (!run.origin.isEmpty())
+        line += ",\"origin\":" + quoted(run.origin.toUtf8());
+    return line + "}\n";
+}
+
+bool readHeader(const QByteArray& line, Run& run) {
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+    const QString format = object.value(QStringLiteral("format")).toString();
+    if (error.error != QJsonParseError::NoError || (format != Format && format != FormatTwo))
+        return false;
+    run.time = QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    // Numbers are given one by one from 1: a double holds them exactly.
+    run.number =
+        wholeOf(object.value(QStringLiteral("number")), static_cast<quint64>(ExactInDouble))
+            .value_or(0);
+    run.origin = object.value(QStringLiteral("origin")).toString();
+    return true;
 }
 
 QByteArray recordText(const Run& run) {
-    QByteArray text = headerLine(run.time);
+    QByteArray text = headerLine(run);
     for (const Entry& entry : run.entries)
-        text += entryText(entry);
+        text += entry.damaged ? entry.line : entryText(entry);
     return text;
 }
 
-// A record of format 2: its first line names the format and the time, each further line a moved
-// file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
-// or in zero bytes where its journal was not filled yet; both are left out.
-bool readLines(QByteArray text, Run& run) {
-    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
-        text.truncate(zero);
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QJsonParseError error{};
-        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
-        if (i == 0) {
-            if (error.error != QJsonParseError::NoError ||
-                object.value(QStringLiteral("format")).toString() != Format)
-                return false;
-            run.time =
-                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
-        } else if (error.error != QJsonParseError::NoError) {
+// A record of format 2 or 3, read line by line: its first line names the format and the time,
+// each further line a moved file or a trash folder found moved. A record cut off by a killed run
+// ends in a part of a line, or in zero bytes where its journal was not filled yet; both are left
+// out. A whole line that cannot be read is kept as a damaged entry.
+Read readLines(QIODevice& device, Run& run, QString& fault,
+               const std::function<bool(const Entry&)>& enough) {
+    // One buffer for every line: a line longer than it is none that a run writes, and is not read
+    // further.
+    std::vector<char> buffer(static_cast<std::size_t>(LongestLine) + 2);
+    const auto room = static_cast<qint64>(buffer.size());
+    bool headed = false;
+    for (qint64 number = 1;; ++number) {
+        const qint64 length = device.readLine(buffer.data(), room);
+        if (length <= 0)
+            break;
+        if (buffer[static_cast<std::size_t>(length) - 1] != '\n') {
+            if (length < room - 1)
+                break; // the last line, cut short
+            if (number == 1)
+                return Read::NotLines; // perhaps a record of format 1, one document
+            fault = QStringLiteral("line %1 is longer than any line a run writes").arg(number);
+            return Read::Damaged;
+        }
+        const QByteArray line = QByteArray::fromRawData(buffer.data(), length - 1);
+        if (line.contains('\0'))
+            break; // the journal's room not filled yet
+        if (number == 1) {
+            if (!readHeader(line, run))
+                return Read::NotLines;
+            headed = true;
             continue;
-        } else if (object.contains(QStringLiteral("moved"))) {
+        }
+        QJsonParseError error{};
+        const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+        if (error.error == QJsonParseError::NoError && object.contains(QStringLiteral("moved"))) {
             relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
                             decoded(object.value(QStringLiteral("now"))));
-        } else {
-            run.entries.push_back(entryOf(object));
+            continue;
         }
+        Entry entry;
+        if (error.error == QJsonParseError::NoError)
+            entry = entryOf(object);
+        else
+            entry.damaged = true;
+        if (entry.damaged)
+            entry.line = QByteArray(line.constData(), line.size()) + '\n';
+        run.entries.push_back(std::move(entry));
+        if (enough && enough(run.entries.back()))
+            break;
     }
-    return true;
+    return headed ? Read::Record : Read::NotLines;
 }
 
 // A record of format 1: one JSON document.
 bool readDocument(const QByteArray& text, Run& run) {
+    run.origin.clear();
     QJsonParseError error{};
     const QJsonObject root = QJsonDocument::fromJson(text, &error).object();
     if (error.error != QJsonParseError::NoError ||

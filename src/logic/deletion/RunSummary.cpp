@@ -1,8 +1,37 @@
 #include "deletion/RunSummary.h"
 
 #include <QDir>
+#include <QLocale>
+#include <QSet>
+#include <filesystem>
+#include <system_error>
 
 namespace Delete1 {
+
+QString runTitle(const RunRecord::Run& run) {
+    QString title =
+        run.number == 0 ? QStringLiteral("the run") : QStringLiteral("run %1").arg(run.number);
+    title += QStringLiteral(" of ") +
+             QLocale::system().toString(run.time.toLocalTime(), QLocale::ShortFormat);
+    if (run.origin == RunRecord::FromCommandLine)
+        title += QStringLiteral(" from the command line");
+    QSet<QString> folders;
+    QString folder;
+    for (const RunRecord::Entry& entry : run.entries) {
+        if (entry.original.isEmpty())
+            continue;
+        const qsizetype slash = entry.original.lastIndexOf(QLatin1Char('/'));
+        folder = slash <= 0 ? QStringLiteral("/") : entry.original.left(slash);
+        folders.insert(folder);
+    }
+    const auto files = static_cast<qsizetype>(run.entries.size());
+    title += files == 1 ? QStringLiteral(" (1 file") : QStringLiteral(" (%1 files").arg(files);
+    if (folders.size() == 1)
+        title += QStringLiteral(" from ") + QDir::toNativeSeparators(folder);
+    else if (folders.size() > 1)
+        title += QStringLiteral(" from %1 folders").arg(folders.size());
+    return title + QLatin1Char(')');
+}
 
 void RunTally::count(const QString& path, const ShellDeleteResult& result,
                      RunRecord::Recorder* record) {
@@ -29,8 +58,17 @@ void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& res
         ++restored;
         if (!result.reason.isEmpty())
             leftovers.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+    } else if (result.damaged) {
+        damaged.append(original.isEmpty() ? QString::fromUtf8(entry.line.trimmed().left(80))
+                                          : original);
+        kept.push_back(entry);
     } else if (result.missing) {
         missing.append(original);
+        std::error_code error;
+        if (!entry.trashed.isEmpty() &&
+            std::filesystem::symlink_status(nativePath(entry.trashed), error).type() !=
+                std::filesystem::file_type::not_found)
+            kept.push_back(entry);
     } else {
         stayed.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
         kept.push_back(entry);
@@ -108,7 +146,21 @@ QString putBackMessage(const PutBackTally& tally) {
                           .arg(tally.leftovers.size());
         appendNamed(text, tally.leftovers);
     }
+    if (!tally.damaged.isEmpty()) {
+        text += tally.damaged.size() == 1
+                    ? QStringLiteral("\n\n1 file's line in the run's record is damaged; it was "
+                                     "left as it is:")
+                    : QStringLiteral("\n\n%1 files' lines in the run's record are damaged; they "
+                                     "were left as they are:")
+                          .arg(tally.damaged.size());
+        appendNamed(text, tally.damaged);
+    }
     return text;
+}
+
+QString putBackMessage(const QString& runTitle, const PutBackTally& tally) {
+    return QStringLiteral("Put-back of ") + runTitle + QStringLiteral(":\n") +
+           putBackMessage(tally);
 }
 
 } // namespace Delete1

@@ -53,7 +53,7 @@ QString helpText() {
         "                       first 20, and name each file as it moves\n"
         "      --put-back[=RUN] put back the files the last run (or run RUN) moved to\n"
         "                       the trash\n"
-        "      --runs[=RUN]     list the recorded runs, 1 the last; with RUN, its files\n"
+        "      --runs[=RUN]     list the recorded runs by number; with RUN, its files\n"
         "      --self-check     print where the program found its files\n"
         "  -h, --help           print this help\n"
         "      --version        print the version\n"

@@ -313,24 +313,36 @@ bool confirmed(const QStringList& going, const Options& options) {
                options.filesFrom == QStringLiteral("-"));
 }
 
-// How the files of a run come back: --put-back, unless the Recycle Bin took them without saying
-// where; then only its own Restore brings them back.
-QString putBackHint(const QString& id) {
+// How the files of a run come back: --put-back with the run's number, unless the Recycle Bin took
+// them without saying where; then only its own Restore brings them back.
+QString putBackHint(const QString& id, quint64 number) {
     const std::optional<RunRecord::Run> run = RunRecord::load(id);
     return run && !Delete1::canPutBack(*run)
                ? QStringLiteral("the Recycle Bin's Restore puts them back.")
-               : QStringLiteral("thinwick --put-back puts them back.");
+               : QStringLiteral("thinwick --put-back %1 puts them back.").arg(number);
 }
 
 int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
     qsizetype staying = 0;
     const QStringList going = withUsableTrash(drawn, staying);
-    if (going.isEmpty() || (!options.yes && !confirmed(going, options))) {
+    if (going.isEmpty()) {
         writeErr(QStringLiteral("Nothing was moved.\n"));
         return ExitLeftInPlace;
     }
+    // The run's record begun before the question: a run that could not be put back is not
+    // offered.
     DesktopTrash trash;
-    Delete1::TrashRun run(trash);
+    Delete1::TrashRun run(trash, RunRecord::FromCommandLine);
+    if (const QString fault = run.prepare(); !fault.isEmpty()) {
+        writeErr(QStringLiteral("thinwick: this run could not be recorded, so --put-back could not "
+                                "undo it: %1\nNothing was moved.\n")
+                     .arg(escaped(fault)));
+        return ExitLeftInPlace;
+    }
+    if (!options.yes && !confirmed(going, options)) {
+        writeErr(QStringLiteral("Nothing was moved.\n"));
+        return ExitLeftInPlace;
+    }
     const InterruptGuard guard;
     {
         // Verbose names each file on stdout as it has moved, as rm -v does; those lines show the
@@ -380,8 +392,12 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
                 .arg(filesCount(run.moved()), recordError));
     else
         add(QStringLiteral("Moved %1 to the trash (run %2); %3")
-                .arg(filesCount(run.moved()), run.runId(), putBackHint(run.runId())));
+                .arg(filesCount(run.moved()), QString::number(run.runNumber()),
+                     putBackHint(run.runId(), run.runNumber())));
     const bool told = writeErr(summary + QLatin1Char('\n'));
+    // Stopped by a signal: having stopped cleanly, the program dies of it, so a shell loop or
+    // xargs that started it stops too.
+    InterruptGuard::dieOfSignal();
     return run.tally().leftInPlace.isEmpty() && run.tally().destroyed.isEmpty() && staying == 0 &&
                    !failed && !run.stopRequested() && recordError.isEmpty() && told
                ? ExitDone

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QSet>
 #include <filesystem>
 #include <system_error>
 
@@ -42,12 +43,13 @@ QString folderOf(const QString& path) {
 
 } // namespace
 
-QString runLine(int number, const RunRecord::Run& run) {
+QString runLine(const RunRecord::Run& run) {
     qsizetype inTrash = 0;
     qsizetype recycled = 0;
     qsizetype destroyed = 0;
     std::uintmax_t bytes = 0;
     QStringList folders;
+    QSet<QString> seen;
     for (const RunRecord::Entry& entry : run.entries) {
         if (entry.destroyed) {
             ++destroyed;
@@ -58,9 +60,11 @@ QString runLine(int number, const RunRecord::Run& run) {
             bytes += *size;
         }
         // Records keep "/"; the folder is shown with the platform's separator.
-        const QString folder = folderOf(QDir::toNativeSeparators(entry.original));
-        if (!folders.contains(folder))
-            folders.append(folder);
+        QString folder = folderOf(QDir::toNativeSeparators(entry.original));
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
+            folders.append(std::move(folder));
+        }
     }
     QString from = escaped(folders.mid(0, ShownFolders).join(QStringLiteral(", ")));
     if (folders.size() > ShownFolders)
@@ -76,7 +80,7 @@ QString runLine(int number, const RunRecord::Run& run) {
     if (destroyed > 0)
         trash += QStringLiteral(", %1 deleted for good by the shell").arg(destroyed);
     return QStringLiteral("%1  %2  %3  %4, %5  %6")
-        .arg(number, 2)
+        .arg(run.number == 0 ? QStringLiteral("-") : QString::number(run.number), 2)
         .arg(run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
              filesCount(static_cast<qsizetype>(run.entries.size())), trash, from);
 }
@@ -102,6 +106,10 @@ QString runFilesText(const RunRecord::Run& run) {
 }
 
 std::optional<QString> runNamed(const QString& given, QString& reason) {
+    if (const QString fault = RunRecord::runsFolderFault(); !fault.isEmpty()) {
+        reason = QStringLiteral("the runs folder cannot be trusted: ") + fault;
+        return std::nullopt;
+    }
     const QStringList ids = RunRecord::ids();
     if (given.isEmpty()) {
         if (ids.isEmpty()) {
@@ -111,16 +119,15 @@ std::optional<QString> runNamed(const QString& given, QString& reason) {
         return ids.first();
     }
     bool isNumber = false;
-    const qsizetype number = given.toLongLong(&isNumber);
+    const quint64 number = given.toULongLong(&isNumber);
     if (isNumber && given.at(0).isDigit()) {
-        if (number >= 1 && number <= ids.size())
-            return ids.at(number - 1);
+        if (QString id = RunRecord::idNumbered(number); !id.isEmpty())
+            return id;
         reason = ids.isEmpty()
                      ? QStringLiteral("there is no run %1: no run is recorded").arg(escaped(given))
-                     : QStringLiteral("there is no run %1: thinwick --runs lists runs "
-                                      "1 to %2")
-                           .arg(escaped(given))
-                           .arg(ids.size());
+                     : QStringLiteral("there is no run %1: thinwick --runs lists the runs "
+                                      "recorded")
+                           .arg(escaped(given));
         return std::nullopt;
     }
     if (ids.contains(given))

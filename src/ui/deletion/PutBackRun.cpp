@@ -87,6 +87,7 @@ void DeletionController::putBackLastRun() {
         return;
     }
     const auto n = static_cast<qsizetype>(run->entries.size());
+    const QString title = Delete1::runTitle(*run);
     // Busy like a run: the run button, the entry and other long work wait until it is done.
     const BusyState::RunScope running(m_busy);
 
@@ -117,7 +118,7 @@ void DeletionController::putBackLastRun() {
     m_busy.setPointer(BusyState::PointerDefault);
     m_bar.setValueF(0);
     m_bar.setBarText(QStringLiteral("Progress Bar"));
-    QString text = Delete1::putBackMessage(tally);
+    QString text = Delete1::putBackMessage(title, tally);
     if (!error.isEmpty())
         text += QStringLiteral("\n\nThe run's record could not be updated: ") + error;
     m_dialogs.message(text, m_appTitle, MessageIcon::None);
