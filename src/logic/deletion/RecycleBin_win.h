@@ -5,6 +5,7 @@
 // recycles, destroys, is not implemented, or finds a name taken.
 #include "deletion/PutBack.h"
 #include "deletion/RunRecord.h"
+#include "deletion/SourceFolders_win.h"
 #include "deletion/Trash.h"
 
 #include <QDateTime>
@@ -105,15 +106,19 @@ public:
 };
 
 // The trash over the Recycle Bin: each file through one IFileOperation, recycled or left in place,
-// never deleted for good without saying so.
+// never deleted for good without saying so. Each file is taken from the folder the run found at
+// its folder's path first, until the next flush.
 class RecycleBinTrash : public Trash {
 public:
     explicit RecycleBinTrash(RecycleShell& shell) : m_shell(shell) {}
     TrashResult moveToTrash(const QString& path) override;
+    // Lets go of the folders held since the last flush.
+    void flush() override { m_folders.clear(); }
     [[nodiscard]] bool looksBeforeMoving() const override { return true; }
 
 private:
     RecycleShell& m_shell;
+    HeldFolders m_folders;
 };
 
 namespace Delete1 {

@@ -9,6 +9,9 @@
 //     whose parsing name is where the file went. A file gone without a new item was destroyed:
 //     reported as such, never as moved. One operation per file, because a run tallies and
 //     records each file as it goes, and the window and the shell can stop a run between files.
+//   - Each file is taken from the folder the run found at its folder's path first (held open
+//     until the flush): a junction or link put in the folder's place is not followed, and a
+//     folder renamed during the run gives its files from where it went.
 //   - Where IFileOperation is not implemented (Wine), SHFileOperationW with FOF_ALLOWUNDO and
 //     FOF_WANTNUKEWARNING (the shell asks before it would destroy anything); a file counts as
 //     moved only when the Recycle Bin holds more items afterwards than before.
@@ -202,7 +205,11 @@ QString hresultMessage(HRESULT result) {
 
 TrashResult RecycleBinTrash::moveToTrash(const QString& given) {
     TrashResult result;
-    const std::wstring path = fullPathOf(given, result.reason);
+    const std::wstring full = fullPathOf(given, result.reason);
+    if (full.empty())
+        return result;
+    // Taken from the folder the run found there first, never through a link put in its place.
+    const std::wstring path = m_folders.source(full, result.reason, result.gone);
     if (path.empty())
         return result;
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -299,8 +306,10 @@ struct DesktopTrash::State {
 DesktopTrash::DesktopTrash() : m_state(std::make_unique<State>()) {}
 DesktopTrash::~DesktopTrash() = default;
 
-// The Recycle Bin keeps its own records.
-void DesktopTrash::flush() {}
+// The Recycle Bin keeps its own records; the run's folders are let go.
+void DesktopTrash::flush() {
+    m_state->trash.flush();
+}
 
 // The Recycle Bin's folders are the shell's own; none is kept open between calls.
 std::vector<std::pair<QString, QString>> DesktopTrash::takeMovedFolders() {
