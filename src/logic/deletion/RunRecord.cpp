@@ -203,6 +203,10 @@ QStringList ids() {
     return result;
 }
 
+bool stillMoving(const QString& id) {
+    return isRunId(id) && heldElsewhere(pathOf(id, RunningSuffix));
+}
+
 QString save(Run& run) {
     Recorder recorder;
     for (const Entry& entry : run.entries)

@@ -88,6 +88,10 @@ QString update(const Run& run);
 // by a clock that was ahead, counts as older than any other).
 QStringList ids();
 
+// Whether the run with that id is still moving files to the trash (its trash run, in this
+// program or another, holds the record open).
+bool stillMoving(const QString& id);
+
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
 // there is none or it cannot be read. Access::PutBack refuses a run whose trash run is still
 // going, and waits for any other put-back of the run to end.
