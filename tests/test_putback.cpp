@@ -123,7 +123,13 @@ private slots:
         });
         form.updatePutBackAction();
         form.putBackAction()->trigger();
-        QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("3 files were put back.")});
+        // The message names the run it put back: the first run, its three files from one folder.
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        const QString text = dialogs.messageTexts().front();
+        QVERIFY2(text.startsWith(QStringLiteral("Put-back of run 1 of ")), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral(" (3 files from %1):\n3 files were put back.")
+                                   .arg(TestEnv::native(QFileInfo(m_files.front()).path()))),
+                 qPrintable(text));
         for (const QString& path : m_files) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));

@@ -150,10 +150,10 @@ QStringList lines(const QByteArray& out, char end = '\n') {
 #ifdef Q_OS_WIN
 const QString PutBackHint = QStringLiteral("the Recycle Bin's Restore puts them back");
 #else
-const QString PutBackHint = QStringLiteral("thinwick --put-back puts them back");
+const QString PutBackHint = QStringLiteral("thinwick --put-back \\d+ puts them back");
 #endif
 const QRegularExpression ClosingLine(QStringLiteral("Moved (1 file|\\d+ files) to the trash \\(run "
-                                                    "\\d{8}-\\d{9}-\\d{2}\\); ") +
+                                                    "\\d+\\); ") +
                                      PutBackHint + QStringLiteral("\\.\n$"));
 
 QString trashFiles() {
@@ -474,7 +474,8 @@ private slots:
         QCOMPARE(QString::fromUtf8(result.err), said);
     }
 
-    // The runs are numbered newest first and shown in local time; a number picks a run.
+    // The runs are listed newest first by the numbers they were given, in local time; a number
+    // picks a run.
     void runsAreNumberedInLocalTime() {
         QDir(RunRecord::runsFolder()).removeRecursively();
         const QString folder = m_dir.path() + QStringLiteral("/runs");
@@ -503,7 +504,7 @@ private slots:
             QVERIFY2(shown.contains(QStringLiteral("  %1, sent to the Recycle Bin  %2\n")
                                         .arg(files, TestEnv::native(folder))),
                      qPrintable(shown));
-        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("1")}).out),
+        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("2")}).out),
                  QStringLiteral("sent to the Recycle Bin    %1\n"
                                 "sent to the Recycle Bin    %2\n")
                      .arg(TestEnv::native(folder + QStringLiteral("/newer one.txt")),
@@ -538,26 +539,26 @@ private slots:
         QCOMPARE(runs.status, 0);
         QCOMPARE(
             QString::fromUtf8(runs.out),
-            QStringLiteral(" 1  2025-12-08 06:30:00  %1  2 files, 2 in the trash (9 bytes)  %3\n"
-                           " 2  2025-12-08 05:17:12  %2  1 file, none in the trash  %3\n")
+            QStringLiteral(" 2  2025-12-08 06:30:00  %1  2 files, 2 in the trash (9 bytes)  %3\n"
+                           " 1  2025-12-08 05:17:12  %2  1 file, none in the trash  %3\n")
                 .arg(ids.at(0), ids.at(1), folder));
-        const Result files = thinwick({QStringLiteral("--runs"), QStringLiteral("1")});
+        const Result files = thinwick({QStringLiteral("--runs"), QStringLiteral("2")});
         QCOMPARE(files.status, 0);
         QCOMPARE(QString::fromUtf8(files.out),
                  QStringLiteral("in the trash               %1/newer one.txt\n"
                                 "in the trash               %1/newer two.txt\n")
                      .arg(folder));
         TestEnv::makeFile(folder + QStringLiteral("/newer two.txt"), "taken");
-        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("1")}).out),
+        QCOMPARE(QString::fromUtf8(thinwick({QStringLiteral("--runs"), QStringLiteral("2")}).out),
                  QStringLiteral("in the trash               %1/newer one.txt\n"
                                 "in the trash, place taken  %1/newer two.txt\n")
                      .arg(folder));
 
-        // --put-back 2 picks the older run by its number; 3 is no run.
+        // --put-back 1 picks the older run by its number; 3 is no run.
         QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("3")}).status, 2);
-        QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("2")}).status, 1);
-        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
         QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("1")}).status, 1);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
+        QCOMPARE(thinwick({QStringLiteral("--put-back"), QStringLiteral("2")}).status, 1);
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/newer one.txt")));
     }
 

@@ -23,6 +23,8 @@ const QString JournalSuffix = QStringLiteral(".journal");
 // Held by a put-back of the run, and by the trash run while its journal is open.
 const QString LockSuffix = QStringLiteral(".lock");
 const QString RunningSuffix = QStringLiteral(".running");
+// The last number given to a run, and (with LockSuffix) its lock.
+const QString CounterName = QStringLiteral("last-number");
 constexpr int NumbersPerMillisecond = 100;
 // The start of a record, where its time stands (format 2 writes it before the files).
 constexpr qint64 HeaderBytes = 512;
@@ -93,30 +95,32 @@ QString prepareFolder(bool make) {
     return {};
 }
 
-// The time a record gives itself: format 2 at its start, format 1 in its name (which its time
-// made).
-QDateTime timeOf(const QString& id) {
+// What a record says of itself at its start: format 2 and 3 their time (and 3 the run's number)
+// in the first line; format 1 its time in its name, which its time made.
+struct Dated {
+    QString id;
+    QDateTime time;
+    quint64 number = 0;
+};
+
+Dated datedRun(const QString& id) {
+    Dated dated{id, {}, 0};
     for (const QString& suffix : {Suffix, JournalSuffix}) {
         QFile file(pathOf(id, suffix));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        static constexpr QByteArrayView Key = "\"time\":\"";
-        const QByteArray header = file.read(HeaderBytes);
-        const qsizetype key = header.indexOf(Key);
-        const qsizetype start = key + Key.size();
-        const qsizetype end = key < 0 ? -1 : header.indexOf('"', start);
-        if (end > start)
-            return QDateTime::fromString(QString::fromLatin1(header.mid(start, end - start)),
-                                         Qt::ISODateWithMs);
+        const QByteArray start = file.read(HeaderBytes);
+        Run run;
+        if (Text::readHeader(start.left(start.indexOf('\n')), run)) {
+            dated.time = run.time;
+            dated.number = run.number;
+            return dated;
+        }
         break;
     }
-    return QDateTime::fromString(id.left(18), QStringLiteral("yyyyMMdd-HHmmsszzz")).toUTC();
+    dated.time = QDateTime::fromString(id.left(18), QStringLiteral("yyyyMMdd-HHmmsszzz")).toUTC();
+    return dated;
 }
-
-struct Dated {
-    QString id;
-    QDateTime time;
-};
 
 // Every recorded run, newest first; a run dated in the future counts as the oldest.
 std::vector<Dated> datedRuns() {
@@ -132,7 +136,7 @@ std::vector<Dated> datedRuns() {
         if (!isRunId(id) || seen.contains(id))
             continue;
         seen.insert(id);
-        runs.push_back({id, timeOf(id)});
+        runs.push_back(datedRun(id));
     }
     const QDateTime limit = now().addSecs(60);
     std::sort(runs.begin(), runs.end(), [&limit](const Dated& a, const Dated& b) {
@@ -145,6 +149,37 @@ std::vector<Dated> datedRuns() {
         return a.id > b.id;
     });
     return runs;
+}
+
+// The next run's number, taken under the counter's lock: one more than both the last number given
+// and the highest in any record, so a counter lost or reset never gives a number twice. Zero, and
+// the reason, when the counter cannot be kept.
+quint64 takeNumber(QString& error) {
+    QLockFile lock(runsFolder() + QLatin1Char('/') + CounterName + LockSuffix);
+    lock.setStaleLockTime(0);
+    if (!lock.lock()) {
+        error = QStringLiteral("cannot take the lock of the run counter in %1")
+                    .arg(QDir::toNativeSeparators(runsFolder()));
+        return 0;
+    }
+    const QString path = runsFolder() + QLatin1Char('/') + CounterName;
+    quint64 last = 0;
+    QFile counter(path);
+    if (counter.open(QIODevice::ReadOnly))
+        last = counter.read(32).trimmed().toULongLong();
+    counter.close();
+    for (const Dated& run : datedRuns())
+        last = std::max(last, run.number);
+    const quint64 next = last + 1;
+    QSaveFile file(path);
+    const QByteArray text = QByteArray::number(next) + '\n';
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        error = QStringLiteral("cannot write the run counter %1: %2")
+                    .arg(QDir::toNativeSeparators(path), file.errorString());
+        return 0;
+    }
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    return next;
 }
 
 // Whether another process holds the lock file (a lock left by a process that is gone is taken
@@ -207,13 +242,25 @@ bool stillMoving(const QString& id) {
     return isRunId(id) && heldElsewhere(pathOf(id, RunningSuffix));
 }
 
+QString idNumbered(quint64 number) {
+    if (number == 0 || !runsFolderFault().isEmpty())
+        return {};
+    for (const Dated& run : datedRuns())
+        if (run.number == number)
+            return run.id;
+    return {};
+}
+
 QString save(Run& run) {
     Recorder recorder;
+    if (!run.origin.isEmpty())
+        recorder.setOrigin(run.origin);
     for (const Entry& entry : run.entries)
         recorder.add(entry.original, entry.trashed);
     QString error = recorder.save();
     run.id = recorder.id();
     run.time = recorder.time();
+    run.number = recorder.number();
     return error;
 }
 
@@ -353,7 +400,9 @@ struct Recorder::Journal {
     }
 };
 
-Recorder::Recorder() : m_journal(std::make_unique<Journal>()) {}
+Recorder::Recorder() : m_journal(std::make_unique<Journal>()) {
+    m_run.origin = FromWindow;
+}
 
 Recorder::~Recorder() {
     save();
@@ -425,6 +474,8 @@ void Recorder::open() {
     Journal& journal = *m_journal;
     journal.opened = true;
     journal.error = prepareFolder(true);
+    if (journal.error.isEmpty())
+        m_run.number = takeNumber(journal.error);
     m_run.time = now();
     const QString stamp = m_run.time.toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
     for (int number = 0; journal.error.isEmpty() && number < NumbersPerMillisecond; ++number) {
@@ -449,7 +500,7 @@ void Recorder::open() {
     journal.running->setStaleLockTime(0);
     journal.running->tryLock(0);
     if (journal.mapTo(Journal::FirstSize))
-        journal.append(Text::headerLine(m_run.time));
+        journal.append(Text::headerLine(m_run));
 }
 
 void Recorder::relocate(const QString& said, const QString& now) {

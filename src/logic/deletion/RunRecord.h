@@ -55,11 +55,23 @@ struct Entry {
     Birth folderBorn;   // that folder's birth time, when known
     FileId file;        // the file itself
     QString realFolder; // that folder's resolved path, when it differs from the original's folder
+    // The record's line for this file cannot be read (a number out of range, a path missing): it
+    // is kept in the record as it is (line) and never taken for a file gone from the trash.
+    bool damaged = false;
+    QByteArray line;
 };
+
+// Where a run was started from, as its record says.
+inline const QString FromWindow = QStringLiteral("window");
+inline const QString FromCommandLine = QStringLiteral("command line");
 
 struct Run {
     QString id; // the file name without ".json"
     QDateTime time;
+    // Given when the run starts, from a counter in the runs folder: never changed, never given
+    // to another run. 0 for a record written before runs had numbers.
+    quint64 number = 0;
+    QString origin; // FromWindow, FromCommandLine, or empty when not recorded
     std::vector<Entry> entries;
     bool finished = true; // false for a run known only from its journal (it was cut short)
     // Held from load(id, reason, Access::PutBack) until the run is dropped: no other put-back of
@@ -92,6 +104,9 @@ QStringList ids();
 // program or another, holds the record open).
 bool stillMoving(const QString& id);
 
+// The id of the recorded run with that number; empty when none has it.
+QString idNumbered(quint64 number);
+
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
 // there is none or it cannot be read. Access::PutBack refuses a run whose trash run is still
 // going, and waits for any other put-back of the run to end.
@@ -115,6 +130,8 @@ public:
     Recorder(Recorder&&) = delete;
     Recorder& operator=(Recorder&&) = delete;
     ~Recorder() override;
+    // FromWindow (the default) or FromCommandLine; set before the first file moves.
+    void setOrigin(const QString& origin) { m_run.origin = origin; }
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
     void aboutToMove(const MoveNotice& notice) override;
@@ -126,9 +143,10 @@ public:
     // in it are recorded at their real place. With `now` unknown they stay as they are.
     void relocate(const QString& said, const QString& now);
     qsizetype size() const { return m_count; }
-    // The run's id and time, set when the first file is added.
+    // The run's id, time and number, set when the first file is added.
     QString id() const;
     QDateTime time() const;
+    quint64 number() const { return m_run.number; }
     // Empty when the record was written or there was nothing to write; else why not.
     QString save();
 

@@ -7,15 +7,22 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string_view>
+#include <system_error>
 
 namespace RunRecord::Text {
 
 namespace {
 
-const QString Format = QStringLiteral("thinwick-run 2");
+const QString Format = QStringLiteral("thinwick-run 3");
+const QString FormatTwo = QStringLiteral("thinwick-run 2");
 const QString FormatOne = QStringLiteral("thinwick-run 1");
+// The largest whole number a JSON number (a double) holds exactly.
+constexpr double ExactInDouble = 9007199254740992.0; // 2^53
 
 QString decoded(const QJsonValue& value) {
     return QFile::decodeName(QByteArray::fromPercentEncoding(value.toString().toLatin1()));
@@ -76,30 +83,64 @@ private:
 // The room a line needs besides its encoded paths: its keys and six numbers.
 constexpr qsizetype LineRoom = 256;
 
-Birth birthOf(const QJsonValue& value) {
-    const QJsonArray pair = value.toArray();
-    if (pair.size() != 2)
-        return {};
-    return {static_cast<qint64>(pair.at(0).toDouble()),
-            static_cast<quint32>(pair.at(1).toDouble())};
+// A whole number from 0 to `most`: a decimal string (format 3), or a JSON number (format 2) that
+// a double holds exactly. No value for anything else (negative, a fraction, too big, not digits).
+std::optional<quint64> wholeOf(const QJsonValue& value, quint64 most) {
+    quint64 number = 0;
+    if (value.isString()) {
+        const QByteArray digits = value.toString().toLatin1();
+        const char* end = digits.constData() + digits.size();
+        if (digits.isEmpty() || digits.size() > 20 || digits.at(0) < '0' || digits.at(0) > '9')
+            return std::nullopt;
+        const auto [at, error] = std::from_chars(digits.constData(), end, number);
+        if (error != std::errc() || at != end)
+            return std::nullopt;
+    } else if (value.isDouble()) {
+        const double real = value.toDouble();
+        // Written the other way round, a NaN would pass.
+        if (!(real >= 0 && real < ExactInDouble) || real != std::floor(real))
+            return std::nullopt;
+        number = static_cast<quint64>(real);
+    } else {
+        return std::nullopt;
+    }
+    if (number > most)
+        return std::nullopt;
+    return number;
 }
 
-FileId idOf(const QJsonValue& value) {
+// A pair of whole numbers; an absent key reads as zeros, anything else not a pair of whole
+// numbers marks the entry damaged.
+std::optional<std::pair<quint64, quint64>> pairOf(const QJsonValue& value, quint64 firstMost,
+                                                  quint64 secondMost) {
+    if (value.isUndefined())
+        return std::pair<quint64, quint64>{0, 0};
     const QJsonArray pair = value.toArray();
     if (pair.size() != 2)
-        return {};
-    // Device and inode numbers are written as integers; JSON reads them as doubles, exact to 2^53.
-    return {static_cast<quint64>(pair.at(0).toDouble()),
-            static_cast<quint64>(pair.at(1).toDouble())};
+        return std::nullopt;
+    const std::optional<quint64> first = wholeOf(pair.at(0), firstMost);
+    const std::optional<quint64> second = wholeOf(pair.at(1), secondMost);
+    if (!first || !second)
+        return std::nullopt;
+    return std::pair{*first, *second};
 }
 
 Entry entryOf(const QJsonObject& object) {
     Entry entry;
     entry.original = decoded(object.value(QStringLiteral("from")));
     entry.trashed = decoded(object.value(QStringLiteral("to")));
-    entry.folder = idOf(object.value(QStringLiteral("folder")));
-    entry.file = idOf(object.value(QStringLiteral("file")));
-    entry.folderBorn = birthOf(object.value(QStringLiteral("born")));
+    constexpr quint64 Any = std::numeric_limits<quint64>::max();
+    const auto folder = pairOf(object.value(QStringLiteral("folder")), Any, Any);
+    const auto file = pairOf(object.value(QStringLiteral("file")), Any, Any);
+    const auto born = pairOf(object.value(QStringLiteral("born")),
+                             std::numeric_limits<qint64>::max(), 999'999'999);
+    if (!folder || !file || !born || entry.original.isEmpty()) {
+        entry.damaged = true;
+        return entry;
+    }
+    entry.folder = {folder->first, folder->second};
+    entry.file = {file->first, file->second};
+    entry.folderBorn = {static_cast<qint64>(born->first), static_cast<quint32>(born->second)};
     if (object.contains(QStringLiteral("real")))
         entry.realFolder = decoded(object.value(QStringLiteral("real")));
     return entry;
@@ -142,14 +183,17 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
     writer.put("\",\"to\":\"");
     writer.encoded(trashed);
     writer.put('"');
+    // Device and inode as decimal strings: a JSON number is read as a double, exact only to 2^53,
+    // and inode numbers on some file systems start at 2^63.
     const auto id = [&writer](std::string_view key, const FileId& fileId) {
         if (!fileId.known())
             return;
         writer.put(key);
+        writer.put('"');
         writer.number(fileId.device);
-        writer.put(',');
+        writer.put("\",\"");
         writer.number(fileId.inode);
-        writer.put(']');
+        writer.put("\"]");
     };
     id(",\"folder\":[", ids.folder);
     id(",\"file\":[", ids.file);
@@ -159,9 +203,9 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
         writer.put('"');
     }
     if (ids.folderBorn.known()) {
-        writer.put(",\"born\":[");
+        writer.put(",\"born\":[\"");
         writer.number(ids.folderBorn.seconds);
-        writer.put(',');
+        writer.put("\",");
         writer.number(ids.folderBorn.nanoseconds);
         writer.put(']');
     }
@@ -177,19 +221,39 @@ QByteArray entryText(const Entry& entry) {
     return text;
 }
 
-QByteArray headerLine(const QDateTime& time) {
-    return "{\"format\":" + quoted(Format.toLatin1()) +
-           ",\"time\":" + quoted(time.toString(Qt::ISODateWithMs).toLatin1()) + "}\n";
+QByteArray headerLine(const Run& run) {
+    QByteArray line = "{\"format\":" + quoted(Format.toLatin1()) +
+                      ",\"time\":" + quoted(run.time.toString(Qt::ISODateWithMs).toLatin1());
+    if (run.number != 0)
+        line += ",\"number\":" + QByteArray::number(run.number);
+    if (!run.origin.isEmpty())
+        line += ",\"origin\":" + quoted(run.origin.toUtf8());
+    return line + "}\n";
+}
+
+bool readHeader(const QByteArray& line, Run& run) {
+    QJsonParseError error{};
+    const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+    const QString format = object.value(QStringLiteral("format")).toString();
+    if (error.error != QJsonParseError::NoError || (format != Format && format != FormatTwo))
+        return false;
+    run.time = QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    // Numbers are given one by one from 1: a double holds them exactly.
+    run.number =
+        wholeOf(object.value(QStringLiteral("number")), static_cast<quint64>(ExactInDouble))
+            .value_or(0);
+    run.origin = object.value(QStringLiteral("origin")).toString();
+    return true;
 }
 
 QByteArray recordText(const Run& run) {
-    QByteArray text = headerLine(run.time);
+    QByteArray text = headerLine(run);
     for (const Entry& entry : run.entries)
-        text += entryText(entry);
+        text += entry.damaged ? entry.line : entryText(entry);
     return text;
 }
 
-// A record of format 2: its first line names the format and the time, each further line a moved
+// A record of format 2 or 3: its first line names the format and the time, each further line a moved
 // file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
 // or in zero bytes where its journal was not filled yet; both are left out.
 bool readLines(QByteArray text, Run& run) {
@@ -197,21 +261,22 @@ bool readLines(QByteArray text, Run& run) {
         text.truncate(zero);
     const QList<QByteArray> lines = text.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i == 0) {
+            if (!readHeader(lines.at(i), run))
+                return false;
+            continue;
+        }
         QJsonParseError error{};
         const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
-        if (i == 0) {
-            if (error.error != QJsonParseError::NoError ||
-                object.value(QStringLiteral("format")).toString() != Format)
-                return false;
-            run.time =
-                QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODate);
-        } else if (error.error != QJsonParseError::NoError) {
+        if (error.error != QJsonParseError::NoError)
             continue;
-        } else if (object.contains(QStringLiteral("moved"))) {
+        if (object.contains(QStringLiteral("moved"))) {
             relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
                             decoded(object.value(QStringLiteral("now"))));
         } else {
             run.entries.push_back(entryOf(object));
+            if (run.entries.back().damaged)
+                run.entries.back().line = lines.at(i) + '\n';
         }
     }
     return true;

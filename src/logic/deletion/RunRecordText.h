@@ -6,9 +6,10 @@
 #include <QDateTime>
 #include <QString>
 
-// How a run record is written and read: format 2 is a line of JSON per moved file after a line
-// that names the format and the time, so a journal can grow by appending; format 1, the last
-// release's, is one JSON document.
+// How a run record is written and read: format 3 is a line of JSON per moved file after a line
+// that names the format, the time, the run's number and where it was started, so a journal can
+// grow by appending; its 64-bit numbers are decimal strings. Format 2 (the same with JSON numbers
+// and no run number) and format 1 (one JSON document) still load.
 namespace RunRecord::Text {
 
 // A path as its bytes on disk, percent-encoded ("/" kept), so any file name comes back exactly.
@@ -25,7 +26,10 @@ void appendEntryLine(QByteArray& out, const QByteArray& original, const QByteArr
 
 // One entry as a line; the first line of a record; a whole record of format 2.
 QByteArray entryText(const Entry& entry);
-QByteArray headerLine(const QDateTime& time);
+QByteArray headerLine(const Run& run);
+// Fills the run's time, number and origin from a record's first line; false when it is not the
+// first line of a record of format 2 or 3.
+bool readHeader(const QByteArray& line, Run& run);
 QByteArray recordText(const Run& run);
 
 // Fill run from a record of format 2 / format 1; false when the text is not one.

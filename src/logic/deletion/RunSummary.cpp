@@ -1,8 +1,35 @@
 #include "deletion/RunSummary.h"
 
 #include <QDir>
+#include <QLocale>
+#include <QSet>
 
 namespace Delete1 {
+
+QString runTitle(const RunRecord::Run& run) {
+    QString title =
+        run.number == 0 ? QStringLiteral("the run") : QStringLiteral("run %1").arg(run.number);
+    title += QStringLiteral(" of ") +
+             QLocale::system().toString(run.time.toLocalTime(), QLocale::ShortFormat);
+    if (run.origin == RunRecord::FromCommandLine)
+        title += QStringLiteral(" from the command line");
+    QSet<QString> folders;
+    QString folder;
+    for (const RunRecord::Entry& entry : run.entries) {
+        if (entry.original.isEmpty())
+            continue;
+        const qsizetype slash = entry.original.lastIndexOf(QLatin1Char('/'));
+        folder = slash <= 0 ? QStringLiteral("/") : entry.original.left(slash);
+        folders.insert(folder);
+    }
+    const auto files = static_cast<qsizetype>(run.entries.size());
+    title += files == 1 ? QStringLiteral(" (1 file") : QStringLiteral(" (%1 files").arg(files);
+    if (folders.size() == 1)
+        title += QStringLiteral(" from ") + QDir::toNativeSeparators(folder);
+    else if (folders.size() > 1)
+        title += QStringLiteral(" from %1 folders").arg(folders.size());
+    return title + QLatin1Char(')');
+}
 
 void RunTally::count(const QString& path, const ShellDeleteResult& result,
                      RunRecord::Recorder* record) {
@@ -96,6 +123,11 @@ QString putBackMessage(const PutBackTally& tally) {
         appendNamed(text, tally.leftovers);
     }
     return text;
+}
+
+QString putBackMessage(const QString& runTitle, const PutBackTally& tally) {
+    return QStringLiteral("Put-back of ") + runTitle + QStringLiteral(":\n") +
+           putBackMessage(tally);
 }
 
 } // namespace Delete1

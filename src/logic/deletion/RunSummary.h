@@ -10,6 +10,11 @@
 
 namespace Delete1 {
 
+// A run as every put-back message, question and list names it: "run 7 of <local date and time>
+// (3 files from /home/a/Photos)", with "from the command line" after the time for a run started
+// there, "N folders" for files from several, and "the run of …" for a record without a number.
+QString runTitle(const RunRecord::Run& run);
+
 // What a deletion run did with its files, as its closing message tells it.
 struct RunTally {
     QStringList leftInPlace; // "path (reason)" of each file that stayed where it was
@@ -40,5 +45,7 @@ QString putBackMessage(qsizetype restored, const QStringList& stayed, const QStr
 // The same for a tally, with the files put back that left something behind (their trash
 // information file) named last.
 QString putBackMessage(const PutBackTally& tally);
+// The same after a line that names the run (its runTitle, taken before it was put back).
+QString putBackMessage(const QString& runTitle, const PutBackTally& tally);
 
 } // namespace Delete1

@@ -18,7 +18,8 @@ void TrashRun::run(const QStringList& paths, const Progress& progress) {
     }
 }
 
-TrashRun::TrashRun(Trash& trash) : m_trash(trash) {
+TrashRun::TrashRun(Trash& trash, const QString& origin) : m_trash(trash) {
+    m_record.setOrigin(origin);
     m_trash.setWitness(&m_record);
 }
 

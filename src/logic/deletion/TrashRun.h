@@ -24,8 +24,9 @@ public:
     // call requestStop(), which then keeps that path and the rest in place.
     using Progress = std::function<void(qsizetype position, qsizetype count, const QString& path)>;
 
-    // The trash tells the run's record of each move before it happens, where it can.
-    explicit TrashRun(Trash& trash);
+    // The trash tells the run's record of each move before it happens, where it can. The origin
+    // (RunRecord::FromWindow or FromCommandLine) goes into the record.
+    explicit TrashRun(Trash& trash, const QString& origin = RunRecord::FromWindow);
     TrashRun(const TrashRun&) = delete;
     TrashRun& operator=(const TrashRun&) = delete;
     TrashRun(TrashRun&&) = delete;
@@ -55,6 +56,8 @@ public:
     // The files moved so far, and the name of the run's record (set once a file has moved).
     [[nodiscard]] qsizetype moved() const { return m_record.size(); }
     [[nodiscard]] QString runId() const { return m_record.id(); }
+    // The run's number, given with its record (0 until then).
+    [[nodiscard]] quint64 runNumber() const { return m_record.number(); }
     // Why the record could not be written; empty when it was or nothing moved.
     [[nodiscard]] const QString& recordError() const { return m_recordError; }
 

@@ -49,7 +49,7 @@ QString helpText() {
         "  -y, --yes      do not ask first (needed when not on a terminal)\n"
         "  -v, --verbose  show every drawn file before the question, not only the first 20\n"
         "  --put-back [RUN]  put back the files the last run (or run RUN) moved to the trash\n"
-        "  --runs [RUN]   list the recorded runs, 1 the last; with RUN, list its files\n"
+        "  --runs [RUN]   list the recorded runs by number; with RUN, list its files\n"
         "  --self-check   print where the program found its files\n"
         "\n"
         "Each draw is new. To trash exactly the files a draw showed, give both commands the\n"

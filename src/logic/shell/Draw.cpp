@@ -312,11 +312,12 @@ bool confirmed(const QStringList& going, const Options& options) {
 
 // How the files of a run come back. The Recycle Bin does not say where it put a file: its own
 // Restore brings them back there.
-QString putBackHint() {
+QString putBackHint(quint64 number) {
 #ifdef Q_OS_WIN
+    Q_UNUSED(number)
     return QStringLiteral("the Recycle Bin's Restore puts them back.");
 #else
-    return QStringLiteral("thinwick --put-back puts them back.");
+    return QStringLiteral("thinwick --put-back %1 puts them back.").arg(number);
 #endif
 }
 
@@ -328,7 +329,7 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
         return ExitLeftInPlace;
     }
     DesktopTrash trash;
-    Delete1::TrashRun run(trash);
+    Delete1::TrashRun run(trash, RunRecord::FromCommandLine);
     const InterruptGuard guard;
     {
         Progress progress(QStringLiteral("Moving to the trash"), going.size());
@@ -362,7 +363,8 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
                 .arg(filesCount(run.moved()), recordError));
     else
         add(QStringLiteral("Moved %1 to the trash (run %2); %3")
-                .arg(filesCount(run.moved()), run.runId(), putBackHint()));
+                .arg(filesCount(run.moved()), QString::number(run.runNumber()),
+                     putBackHint(run.runNumber())));
     const bool told = writeErr(summary + QLatin1Char('\n'));
     return run.tally().leftInPlace.isEmpty() && staying == 0 && !failed && !run.stopRequested() &&
                    recordError.isEmpty() && told

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QLocale>
+#include <QSet>
 #include <filesystem>
 #include <system_error>
 
@@ -38,11 +39,12 @@ QString folderOf(const QString& path) {
 
 } // namespace
 
-QString runLine(int number, const RunRecord::Run& run) {
+QString runLine(const RunRecord::Run& run) {
     qsizetype inTrash = 0;
     qsizetype recycled = 0;
     std::uintmax_t bytes = 0;
     QStringList folders;
+    QSet<QString> seen;
     for (const RunRecord::Entry& entry : run.entries) {
         if (entry.trashed.isEmpty()) {
             ++recycled;
@@ -51,9 +53,11 @@ QString runLine(int number, const RunRecord::Run& run) {
             bytes += *size;
         }
         // Records keep "/"; the folder is shown with the platform's separator.
-        const QString folder = folderOf(QDir::toNativeSeparators(entry.original));
-        if (!folders.contains(folder))
-            folders.append(folder);
+        QString folder = folderOf(QDir::toNativeSeparators(entry.original));
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
+            folders.append(std::move(folder));
+        }
     }
     QString from = escaped(folders.mid(0, ShownFolders).join(QStringLiteral(", ")));
     if (folders.size() > ShownFolders)
@@ -67,7 +71,7 @@ QString runLine(int number, const RunRecord::Run& run) {
         // The Recycle Bin does not say where it put a file: what is known is that it took it.
         trash = QStringLiteral("sent to the Recycle Bin");
     return QStringLiteral("%1  %2  %3  %4, %5  %6")
-        .arg(number, 2)
+        .arg(run.number == 0 ? QStringLiteral("-") : QString::number(run.number), 2)
         .arg(run.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), run.id,
              filesCount(static_cast<qsizetype>(run.entries.size())), trash, from);
 }
@@ -100,16 +104,15 @@ std::optional<QString> runNamed(const QString& given, QString& reason) {
         return ids.first();
     }
     bool isNumber = false;
-    const qsizetype number = given.toLongLong(&isNumber);
+    const quint64 number = given.toULongLong(&isNumber);
     if (isNumber && given.at(0).isDigit()) {
-        if (number >= 1 && number <= ids.size())
-            return ids.at(number - 1);
+        if (QString id = RunRecord::idNumbered(number); !id.isEmpty())
+            return id;
         reason = ids.isEmpty()
                      ? QStringLiteral("there is no run %1: no run is recorded").arg(escaped(given))
-                     : QStringLiteral("there is no run %1: thinwick --runs lists runs "
-                                      "1 to %2")
-                           .arg(escaped(given))
-                           .arg(ids.size());
+                     : QStringLiteral("there is no run %1: thinwick --runs lists the runs "
+                                      "recorded")
+                           .arg(escaped(given));
         return std::nullopt;
     }
     if (ids.contains(given))

@@ -35,6 +35,7 @@ int putBackRun(const QString& given) {
     std::optional<RunRecord::Run> run = namedRun(given, status, RunRecord::Access::PutBack);
     if (!run)
         return status;
+    const QString title = Delete1::runTitle(*run);
     Delete1::PutBackTally tally;
     {
         Progress progress(QStringLiteral("Putting back"),
@@ -49,7 +50,7 @@ int putBackRun(const QString& given) {
     // again once its place is free.
     run->entries = std::move(tally.kept);
     const QString updateError = RunRecord::update(*run);
-    QString summary = Delete1::putBackMessage(tally);
+    QString summary = Delete1::putBackMessage(title, tally);
     if (!updateError.isEmpty())
         summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
     writeErr(summary + QLatin1Char('\n'));
@@ -67,12 +68,9 @@ int listRuns(const QString& given) {
             return status;
         text = runFilesText(*run);
     } else {
-        int number = 0;
-        for (const QString& id : RunRecord::ids()) {
-            ++number;
+        for (const QString& id : RunRecord::ids())
             if (const std::optional<RunRecord::Run> run = RunRecord::load(id))
-                text += runLine(number, *run) + QLatin1Char('\n');
-        }
+                text += runLine(*run) + QLatin1Char('\n');
     }
     return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
 }

@@ -29,7 +29,7 @@ struct Options {
     std::optional<std::uint64_t> seed;
     QStringList folders;
     QString filesFrom; // --files0-from FILE, "-" for standard input
-    QString run;       // --put-back RUN, --runs RUN: a number (1 = the last run) or a name
+    QString run;       // --put-back RUN, --runs RUN: a run's number or its name
 };
 
 // The options, or the one line that says what is wrong and how to put it right (checked: the

@@ -149,6 +149,7 @@ void DeletionController::putBack(const QString& id) {
         return;
     }
     const auto n = static_cast<qsizetype>(run->entries.size());
+    const QString title = Delete1::runTitle(*run);
     // Busy like a run: the run button, the entry and other long work wait until it is done.
     const BusyState::RunScope running(m_busy);
 
@@ -179,7 +180,7 @@ void DeletionController::putBack(const QString& id) {
     m_busy.setPointer(BusyState::PointerDefault);
     m_bar.setValueF(0);
     m_bar.setBarText(QStringLiteral("Progress Bar"));
-    QString text = Delete1::putBackMessage(tally);
+    QString text = Delete1::putBackMessage(title, tally);
     if (!error.isEmpty())
         text += QStringLiteral("\n\nThe run's record could not be updated: ") + error;
     m_dialogs.message(text, m_appTitle, MessageIcon::None);
