@@ -283,7 +283,8 @@ private slots:
         form.PutBackLastRun_Click();
         QCOMPARE(dialogs.calls().size(), std::size_t{1});
         const QString text = dialogs.calls().front().text;
-        QVERIFY2(text.startsWith(QStringLiteral("Put back the last run, ")), qPrintable(text));
+        QVERIFY2(text.startsWith(QStringLiteral("Put back the last run, run 1 of ")),
+                 qPrintable(text));
         QVERIFY2(text.contains(QStringLiteral("(3 files from ") + TestEnv::native(folder) +
                                QStringLiteral(")?")),
                  qPrintable(text));
@@ -302,12 +303,16 @@ private slots:
                                                   "back.")
                                 << QString() << false;
         QTest::newRow("nothing left in the trash")
-            << QStringLiteral("emptied") << QStringLiteral("None of the files of the last run, ")
-            << QStringLiteral(", is still in the trash.") << true;
-        QTest::newRow("still moving")
-            << QStringLiteral("moving") << QStringLiteral("The last run, ")
-            << QStringLiteral(", is still moving files to the trash; put it back once it has "
-                              "ended.")
+            << QStringLiteral("emptied")
+            << QStringLiteral("None of the files of the last run, run 2 of ")
+            << QStringLiteral(" (1 file from %1), is still in the trash.")
+                   .arg(TestEnv::native(TestEnv::root()))
+            << true;
+        QTest::newRow("still moving, from the command line")
+            << QStringLiteral("moving") << QStringLiteral("The last run, run 2 of ")
+            << QStringLiteral(" from the command line (1 file from %1), is still moving files to "
+                              "the trash; put it back once it has ended.")
+                   .arg(TestEnv::native(TestEnv::root()))
             << true;
         QTest::newRow("window busy")
             << QStringLiteral("busy")
@@ -331,6 +336,7 @@ private slots:
         } else if (situation == QStringLiteral("moving")) {
             // A trash run of another process holds its record open while it moves files.
             moving = std::make_unique<RunRecord::Recorder>();
+            moving->setOrigin(RunRecord::FromCommandLine);
             const QString trashed = TestEnv::dataHome() + QStringLiteral("/Trash/files/m.txt");
             TestEnv::makeFile(trashed);
             moving->add(TestEnv::root() + QStringLiteral("/m.txt"), trashed);

@@ -45,6 +45,7 @@ void recordFilesInTrash(const QStringList& names, const QString& folder) {
 // A trash run of another program, still moving files: its record stays open while it lives.
 std::unique_ptr<RunRecord::Recorder> startMovingRun(const QString& folder) {
     auto recorder = std::make_unique<RunRecord::Recorder>();
+    recorder->setOrigin(RunRecord::FromCommandLine);
     TestEnv::makeFile(trashFiles() + QStringLiteral("moving.txt"));
     recorder->add(folder + QStringLiteral("/moving.txt"),
                   trashFiles() + QStringLiteral("moving.txt"));
@@ -124,7 +125,7 @@ private slots:
         QCOMPARE(rows.size(), 3);
         const QStringList folders = {QStringLiteral("/moving"), QStringLiteral("/emptied"),
                                      QStringLiteral("/oldest")};
-        const QStringList counts = {QStringLiteral("(1 file from "),
+        const QStringList counts = {QStringLiteral(" from the command line (1 file from "),
                                     QStringLiteral("(2 files from "),
                                     QStringLiteral("(2 files from ")};
         const QStringList states = {Moving,
@@ -134,7 +135,8 @@ private slots:
             QVERIFY2(rows[i][0].contains(counts[i] + TestEnv::native(root + folders[i]) +
                                          QLatin1Char(')')),
                      qPrintable(rows[i][0]));
-            QVERIFY2(rows[i][0].at(0).isUpper(), qPrintable(rows[i][0]));
+            QVERIFY2(rows[i][0].startsWith(QStringLiteral("Run %1 of ").arg(3 - i)),
+                     qPrintable(rows[i][0]));
             QCOMPARE(rows[i][1], states[i]);
         }
         // The run that can go back is the one chosen at first.
@@ -183,10 +185,13 @@ private slots:
         press(putBackButton(dialog)); // a click the button shows, a moment later
         QTRY_COMPARE(dialogs.calls().size(), std::size_t{2});
         const QString question = dialogs.calls().front().text;
-        QVERIFY2(question.startsWith(QStringLiteral("Put back ")) &&
+        QVERIFY2(question.startsWith(QStringLiteral("Put back run 1 of ")) &&
                      question.contains(QStringLiteral("(2 files from ") + TestEnv::native(folder)),
                  qPrintable(question));
-        QCOMPARE(dialogs.messageTexts(), QStringList{QStringLiteral("2 files were put back.")});
+        const QString done = dialogs.messageTexts().value(0);
+        QVERIFY2(done.startsWith(QStringLiteral("Put-back of run 1 of ")) &&
+                     done.endsWith(QStringLiteral(":\n2 files were put back.")),
+                 qPrintable(done));
         for (const QString& path : files) {
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));

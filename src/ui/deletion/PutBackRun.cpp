@@ -131,7 +131,7 @@ void DeletionController::askAndPutBack(const QString& id, bool isLast) {
     const RunChoice run = RunChoices::look(id);
     if (!run.canPutBack()) {
         m_dialogs.message(isLast ? run.whyNotLast()
-                                 : RunChoices::sentence(run.title) + QStringLiteral(": ") +
+                                 : run.sentenceTitle() + QStringLiteral(" cannot be put back. ") +
                                        run.whyNot(),
                           m_appTitle, MessageIcon::None);
         return;

@@ -1,11 +1,9 @@
 #include "deletion/RunChoice.h"
 
 #include "deletion/RunRecord.h"
+#include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 
-#include <QDir>
-#include <QLocale>
-#include <QSet>
 #include <filesystem>
 #include <system_error>
 
@@ -39,6 +37,10 @@ QString filesText(qsizetype count) {
 
 } // namespace
 
+QString RunChoice::sentenceTitle() const {
+    return capitalised(title);
+}
+
 QString RunChoice::whyNot() const {
     switch (block) {
     case Block::None:
@@ -56,6 +58,9 @@ QString RunChoice::whyNot() const {
     case Block::PlacesTaken:
         return QStringLiteral("Other files now stand where its files in the trash were; move "
                               "them away first.");
+    case Block::Damaged:
+        return QStringLiteral("Its record is damaged where it names its files in the trash; "
+                              "they cannot be put back from here.");
     }
     return {};
 }
@@ -81,6 +86,10 @@ QString RunChoice::whyNotLast() const {
         return QStringLiteral("Other files now stand where the files of the last run, %1, were; "
                               "move them away first.")
             .arg(title);
+    case Block::Damaged:
+        return QStringLiteral("The record of the last run, %1, is damaged where it names its "
+                              "files in the trash; they cannot be put back from here.")
+            .arg(title);
     }
     return {};
 }
@@ -99,23 +108,7 @@ QString RunChoice::state() const {
 namespace RunChoices {
 
 QString titleOf(const RunRecord::Run& run) {
-    // The run's time and what it moved, from where.
-    QSet<QString> seen;
-    QString folder;
-    for (const RunRecord::Entry& entry : run.entries) {
-        const QString path = QDir::toNativeSeparators(entry.original);
-        const qsizetype cut = path.lastIndexOf(QDir::separator());
-        const QString parent = cut <= 0 ? QString(QDir::separator()) : path.left(cut);
-        if (seen.isEmpty())
-            folder = parent;
-        seen.insert(parent);
-    }
-    const QString from = seen.size() > 1 ? QStringLiteral("%1 folders").arg(seen.size()) : folder;
-    const QString when = QLocale::system().toString(run.time.toLocalTime(), QLocale::ShortFormat);
-    const auto count = static_cast<qsizetype>(run.entries.size());
-    return from.isEmpty()
-               ? QStringLiteral("the run of %1 (%2)").arg(when, filesText(count))
-               : QStringLiteral("the run of %1 (%2 from %3)").arg(when, filesText(count), from);
+    return Delete1::runTitle(run);
 }
 
 RunChoice look(const QString& id) {
@@ -132,8 +125,11 @@ RunChoice look(const QString& id) {
     choice.title = titleOf(*run);
     choice.files = static_cast<qsizetype>(run->entries.size());
     qsizetype unplaced = 0;
+    qsizetype damaged = 0;
     for (const RunRecord::Entry& entry : run->entries) {
-        if (entry.trashed.isEmpty()) {
+        if (entry.damaged) {
+            ++damaged;
+        } else if (entry.trashed.isEmpty()) {
             ++unplaced;
         } else if (somethingAt(entry.trashed)) {
             ++choice.inTrash;
@@ -143,6 +139,8 @@ RunChoice look(const QString& id) {
     }
     if (RunRecord::stillMoving(id))
         choice.block = RunChoice::Block::Moving;
+    else if (choice.inTrash == 0 && damaged > 0)
+        choice.block = RunChoice::Block::Damaged;
     else if (choice.inTrash == 0)
         choice.block =
             unplaced > 0 ? RunChoice::Block::RecycleBinOnly : RunChoice::Block::NothingInTrash;
@@ -173,7 +171,7 @@ std::optional<RunChoice> last(QString& why) {
 
 QString question(const RunChoice& run, bool isLast) {
     QString text = isLast ? QStringLiteral("Put back the last run, %1?").arg(run.title)
-                          : QStringLiteral("Put back %1?").arg(capitalised(run.title));
+                          : QStringLiteral("Put back %1?").arg(run.title);
     text += QStringLiteral("\n\n");
     if (run.inTrash == run.files)
         text += run.files == 1

@@ -18,6 +18,7 @@ struct RunChoice {
         NothingInTrash, // none of its files is in the trash any more
         RecycleBinOnly, // the trash took its files without saying where
         PlacesTaken,    // every file still in the trash has its place taken
+        Damaged,        // the record's lines for its files in the trash cannot be read
     };
 
     QString id;
@@ -29,6 +30,8 @@ struct RunChoice {
     QString detail; // the reason a record could not be read
 
     [[nodiscard]] bool canPutBack() const { return block == Block::None; }
+    // The title as a sentence starts: "Run 7 of …".
+    [[nodiscard]] QString sentenceTitle() const;
     // Why it cannot go back, as a whole sentence about "it"; empty when it can.
     [[nodiscard]] QString whyNot() const;
     // The same about the last run, named by its title.

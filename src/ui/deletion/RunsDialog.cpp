@@ -14,12 +14,6 @@ namespace {
 
 constexpr int IdRole = Qt::UserRole;
 
-QString capitalised(QString text) {
-    if (!text.isEmpty())
-        text[0] = text.at(0).toUpper();
-    return text;
-}
-
 } // namespace
 
 RunsDialog::RunsDialog(PutBack putBack, QWidget* parent)
@@ -61,7 +55,7 @@ void RunsDialog::refresh() {
     m_list->clear();
     QTreeWidgetItem* select = nullptr;
     for (const RunChoice& run : m_runs) {
-        auto* item = new QTreeWidgetItem(m_list, {capitalised(run.title), run.state()});
+        auto* item = new QTreeWidgetItem(m_list, {run.sentenceTitle(), run.state()});
         item->setData(0, IdRole, run.id);
         item->setToolTip(1, run.state());
         if (run.id == keep || (select == nullptr && keep.isEmpty() && run.canPutBack()))
