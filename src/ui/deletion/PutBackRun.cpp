@@ -78,7 +78,8 @@ void DeletionController::updatePutBackAction() {
         whyNotLast = whyNotAny =
             QStringLiteral("Files are being moved or the window is busy; wait until it has "
                            "finished.");
-    } else if (const std::optional<RunChoice> last = RunChoices::last(whyNotLast)) {
+    } else if (const std::optional<RunChoice> last =
+                   RunChoices::last(whyNotLast, RunChoices::Look::UntilOneCanGo)) {
         whyNotLast = last->whyNotLast();
         lastTip = QStringLiteral("Puts back the last run, %1.").arg(last->title);
     } else {
@@ -103,7 +104,8 @@ void DeletionController::putBackLastRun() {
         return;
     }
     QString why;
-    if (const std::optional<RunChoice> last = RunChoices::last(why))
+    if (const std::optional<RunChoice> last =
+            RunChoices::last(why, RunChoices::Look::UntilOneCanGo))
         askAndPutBack(last->id, true);
 }
 

@@ -4,6 +4,8 @@
 #include "deletion/RunSummary.h"
 #include "deletion/ShellDelete.h"
 
+#include <QFileInfo>
+#include <QPair>
 #include <filesystem>
 #include <system_error>
 
@@ -15,6 +17,31 @@ namespace fs = std::filesystem;
 bool somethingAt(const QString& path) {
     std::error_code error;
     return fs::exists(fs::symlink_status(Delete1::nativePath(path), error));
+}
+
+// The run last found able to go back, and the file that showed it. Looking again (every context
+// menu, every Ctrl+Z) while its record is unchanged checks that file alone instead of reading a
+// record of perhaps a hundred thousand lines.
+struct Witness {
+    QString id;
+    QPair<qint64, QDateTime> record;
+    RunChoice choice;
+    QString original;
+    QString trashed;
+};
+
+Witness& lastWitness() {
+    static Witness witness;
+    return witness;
+}
+
+// The size and time of the run's record, which change whenever it is written.
+QPair<qint64, QDateTime> recordStamp(const QString& id) {
+    const QString base = RunRecord::runsFolder() + QLatin1Char('/') + id;
+    QFileInfo info(base + QStringLiteral(".json"));
+    if (!info.exists())
+        info.setFile(base + QStringLiteral(".journal"));
+    return {info.size(), info.lastModified()};
 }
 
 QString capitalised(QString text) {
@@ -111,7 +138,13 @@ QString titleOf(const RunRecord::Run& run) {
     return Delete1::runTitle(run);
 }
 
-RunChoice look(const QString& id) {
+RunChoice look(const QString& id, Look how) {
+    Witness& witness = lastWitness();
+    const QPair<qint64, QDateTime> stamp = recordStamp(id);
+    if (how == Look::UntilOneCanGo && witness.id == id && witness.record == stamp &&
+        somethingAt(witness.trashed) && !somethingAt(witness.original) &&
+        !RunRecord::stillMoving(id))
+        return witness.choice;
     RunChoice choice;
     choice.id = id;
     QString reason;
@@ -135,6 +168,12 @@ RunChoice look(const QString& id) {
             ++choice.inTrash;
             if (somethingAt(entry.original))
                 ++choice.placesTaken;
+            else if (how == Look::UntilOneCanGo) {
+                // Enough to know it can go back.
+                witness.original = entry.original;
+                witness.trashed = entry.trashed;
+                break;
+            }
         }
     }
     if (RunRecord::stillMoving(id))
@@ -146,6 +185,11 @@ RunChoice look(const QString& id) {
             unplaced > 0 ? RunChoice::Block::RecycleBinOnly : RunChoice::Block::NothingInTrash;
     else if (choice.placesTaken == choice.inTrash)
         choice.block = RunChoice::Block::PlacesTaken;
+    if (how == Look::UntilOneCanGo) {
+        witness.id = choice.canPutBack() ? id : QString();
+        witness.record = stamp;
+        witness.choice = choice;
+    }
     return choice;
 }
 
@@ -156,7 +200,7 @@ std::vector<RunChoice> all() {
     return runs;
 }
 
-std::optional<RunChoice> last(QString& why) {
+std::optional<RunChoice> last(QString& why, Look how) {
     if (const QString fault = RunRecord::runsFolderFault(); !fault.isEmpty()) {
         why = QStringLiteral("The runs folder cannot be trusted: ") + fullStop(fault);
         return std::nullopt;
@@ -166,7 +210,7 @@ std::optional<RunChoice> last(QString& why) {
         why = QStringLiteral("No run is recorded, so there is nothing to put back.");
         return std::nullopt;
     }
-    return look(ids.first());
+    return look(ids.first(), how);
 }
 
 QString question(const RunChoice& run, bool isLast) {

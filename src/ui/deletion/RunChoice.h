@@ -45,15 +45,19 @@ namespace RunChoices {
 // The name of a run in every message and row of the window.
 QString titleOf(const RunRecord::Run& run);
 
+// How far to look: every file, or only until one file is found that can go back (its counts are
+// then only those seen so far; whether it can go back is known all the same).
+enum class Look { Everything, UntilOneCanGo };
+
 // The choice for one recorded run, looked at now.
-RunChoice look(const QString& id);
+RunChoice look(const QString& id, Look how = Look::Everything);
 
 // Every recorded run, newest first.
 std::vector<RunChoice> all();
 
 // The newest recorded run; no value, and a whole sentence saying why, when none can be read (no
 // run recorded, a runs folder that cannot be trusted).
-std::optional<RunChoice> last(QString& why);
+std::optional<RunChoice> last(QString& why, Look how = Look::Everything);
 
 // The question asked before a run goes back: it names the run and what is still in the trash.
 QString question(const RunChoice& run, bool isLast);
