@@ -186,7 +186,8 @@ private slots:
     }
 
     // Ctrl+Z puts back the last run from anywhere in the window, unless the number box has typing
-    // of its own to undo. The run is recorded after the window opened: the key looks afresh.
+    // of its own to undo. The run is recorded after a menu showed the entry greyed: the key looks
+    // afresh.
     void ctrlZPutsBackUnlessTheNumberBoxCanUndo_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("typed");
@@ -204,6 +205,9 @@ private slots:
         ScriptedDialogs dialogs;
         Form1 form(dialogs);
         form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QVERIFY(openSummaryMenu(form).disabled); // nothing recorded yet: the entry greys
+        form.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         recordOneFile();
         auto* widget = form.findChild<QWidget*>(control);
