@@ -1,11 +1,12 @@
 #include "common/ProgramFolder.h"
 
+#include "common/UserFolders.h"
+
 #include "common/ErrorReport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 namespace ProgramFolder {
 
@@ -33,13 +34,7 @@ Found locate(const QString& executableFolder) {
 }
 
 QString userSampleFolder() {
-#ifdef Q_OS_WIN
-    // Beside the run records: the local application data the environment names.
-    if (const QString local = qEnvironmentVariable("LOCALAPPDATA"); !local.isEmpty())
-        return QDir::cleanPath(local + QStringLiteral("/Thinwick/Samples"));
-#endif
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/Thinwick/Samples");
+    return UserFolders::dataHome() + QStringLiteral("/Thinwick/Samples");
 }
 
 // As rows show paths: with the native separator, so the row and the paths drawn from it have one.

@@ -8,11 +8,12 @@
 #include "common/FileRead.h"
 #include "common/IniText.h"
 
+#include "common/UserFolders.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QStringDecoder>
 #include <optional>
 
@@ -20,8 +21,7 @@ namespace Main {
 namespace {
 
 QString storePath(const QString& appName) {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QLatin1Char('/') + appName + QStringLiteral(".ini");
+    return UserFolders::configHome() + QLatin1Char('/') + appName + QStringLiteral(".ini");
 }
 
 // The file's bytes; nothing when there is no file. Throws Failure when it exists and cannot be

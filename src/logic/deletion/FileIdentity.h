@@ -19,8 +19,9 @@ QString ownershipFault(const QString& path, bool stickyAllowed = false);
 // Takes group and others' access away from a folder of the user's own.
 void closeToOthers(const QString& folder);
 
-// Opens `other` read-write on the very file `file` has open, as a second file object that sees
-// the file's current size (a mapping made through it may reach past the size `file` first saw).
-bool openAgain(QFile& file, QFile& other);
+// Makes the open file at least `size` bytes long with its blocks given by the file system (zero
+// bytes past its end), so writes below that size cannot fail for want of space. The reason when
+// the room cannot be had, empty when it was.
+QString reserveRoom(QFile& file, qint64 size);
 
 } // namespace RunRecord

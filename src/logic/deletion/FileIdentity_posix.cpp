@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,9 +36,10 @@ void closeToOthers(const QString& folder) {
         ::chmod(name.constData(), 0700);
 }
 
-// The same descriptor: no second look-up of the path.
-bool openAgain(QFile& file, QFile& other) {
-    return other.open(file.handle(), QIODevice::ReadWrite, QFileDevice::DontCloseHandle);
+QString reserveRoom(QFile& file, qint64 size) {
+    // posix_fallocate returns the error rather than setting errno.
+    const int error = ::posix_fallocate(file.handle(), 0, static_cast<off_t>(size));
+    return error == 0 ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace RunRecord

@@ -71,11 +71,11 @@ QString ownershipFault(const QString& path, bool /*stickyAllowed*/) {
 
 void closeToOthers(const QString& /*folder*/) {}
 
-// Qt keeps no descriptor of a file it opened on Windows: the second object opens it by name
-// (the journal is opened sharing reads and writes).
-bool openAgain(QFile& file, QFile& other) {
-    other.setFileName(file.fileName());
-    return other.open(QIODevice::ReadWrite);
+// Setting the end of a file gives it its blocks on NTFS.
+QString reserveRoom(QFile& file, qint64 size) {
+    if (file.size() >= size || file.resize(size))
+        return {};
+    return file.errorString();
 }
 
 } // namespace RunRecord

@@ -9,19 +9,21 @@
 // step after the checks works on the opened folders' descriptors, so nothing can be swapped in
 // between.
 #include "deletion/PutBack.h"
-#include "deletion/RenameNoReplace.h"
 
+#include "common/UserFolders.h"
 #include "deletion/RenameNoReplace.h"
 #include "deletion/RunRecord.h"
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace Delete1 {
 
@@ -84,12 +86,6 @@ bool sameFile(const struct stat& st, const RunRecord::FileId& id) {
            static_cast<quint64>(st.st_ino) == id.inode;
 }
 
-QByteArray dataHome() {
-    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
-    const QByteArray base = xdg.startsWith('/') ? xdg : qgetenv("HOME") + "/.local/share";
-    return QFile::encodeName(QDir::cleanPath(QFile::decodeName(base)));
-}
-
 // A trash folder of the user's: a real folder (not a link), theirs, and for a volume's trash
 // writable by no one else.
 Fd openTrashPart(int at, const QByteArray& name, const QByteArray& path, bool privateToUser,
@@ -134,7 +130,7 @@ bool openTrashOf(const QByteArray& trashed, OpenedTrash& trash, QString& reason)
     const QByteArray uid = QByteArray::number(::geteuid());
     Fd folder;
     bool privateToUser = true;
-    if (trashPath == dataHome() + "/Trash") {
+    if (trashPath == UserFolders::homeTrash()) {
         // The user's own home trash, which may be a link to a folder of theirs.
         folder = Fd(::open(trashPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         privateToUser = false;
@@ -259,10 +255,31 @@ Fd makeFolder(const QByteArray& path, QString& reason) {
     return at;
 }
 
+// The folders this process made again in place of removed ones: by the identity recorded of the
+// folder that was removed, the identity of the one made. The other files of that folder go back
+// into it too.
+struct Remade {
+    RunRecord::FileId recorded;
+    RunRecord::Birth born;
+    RunRecord::FileId made;
+};
+
+std::vector<Remade>& remadeFolders() {
+    static std::vector<Remade> folders;
+    return folders;
+}
+
+bool isRemadeFor(const struct stat& st, const RunRecord::Entry& entry) {
+    return std::any_of(remadeFolders().begin(), remadeFolders().end(), [&](const Remade& remade) {
+        return remade.recorded == entry.folder && remade.born == entry.folderBorn &&
+               sameFile(st, remade.made);
+    });
+}
+
 // The folder the file left, opened: the first of the recorded, the resolved and the information
-// file's folder paths that is that very folder. A folder that is gone from all of them is made
-// again. Without a recorded identity (a record of the last release) only a path without any link
-// on it is taken.
+// file's folder paths that is that very folder, or the folder made again in its place by an
+// earlier put-back here. A folder that is gone from all of them is made again. Without a recorded
+// identity (a record of the last release) only a path without any link on it is taken.
 Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& candidates,
                       QString& reason) {
     // A folder made again follows the path the folder had when the file left it, as resolved
@@ -275,14 +292,23 @@ Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& ca
     for (const QByteArray& path : candidates) {
         Fd fd(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         struct stat st {};
-        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && sameFile(st, entry.folder) &&
-            sameBirth(fd.get(), entry.folderBorn))
+        const bool looked = fd.valid() && ::fstat(fd.get(), &st) == 0;
+        if (looked && ((sameFile(st, entry.folder) && sameBirth(fd.get(), entry.folderBorn)) ||
+                       isRemadeFor(st, entry)))
             return fd;
         if (fd.valid() || (errno != ENOENT))
             gone = false;
     }
-    if (gone)
-        return makeFolder(remade, reason);
+    if (gone) {
+        Fd made = makeFolder(remade, reason);
+        struct stat st {};
+        if (made.valid() && ::fstat(made.get(), &st) == 0)
+            remadeFolders().push_back(
+                {entry.folder,
+                 entry.folderBorn,
+                 {static_cast<quint64>(st.st_dev), static_cast<quint64>(st.st_ino)}});
+        return made;
+    }
     reason = QStringLiteral("its folder %1 is another folder now (or a link to one)")
                  .arg(shown(candidates.first()));
     return Fd();
@@ -291,6 +317,8 @@ Fd openOriginalFolder(const RunRecord::Entry& entry, const QList<QByteArray>& ca
 } // namespace
 
 PutBackResult putBack(const RunRecord::Entry& entry) {
+    if (entry.damaged)
+        return damagedEntry();
     PutBackResult result;
     const QByteArray trashed = QFile::encodeName(entry.trashed);
     const QByteArray original = QFile::encodeName(entry.original);

@@ -10,6 +10,8 @@
 namespace Delete1 {
 
 PutBackResult putBack(const RunRecord::Entry& entry) {
+    if (entry.damaged)
+        return damagedEntry();
     PutBackResult result;
     // The Recycle Bin does not say where it put a file: only its own Restore finds it again.
     if (entry.trashed.isEmpty()) {

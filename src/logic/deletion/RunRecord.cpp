@@ -1,5 +1,6 @@
 #include "deletion/RunRecord.h"
 
+#include "common/UserFolders.h"
 #include "deletion/FileIdentity.h"
 #include "deletion/RunRecordText.h"
 
@@ -26,6 +27,8 @@ const QString RunningSuffix = QStringLiteral(".running");
 // The last number given to a run, and (with LockSuffix) its lock.
 const QString CounterName = QStringLiteral("last-number");
 constexpr int NumbersPerMillisecond = 100;
+// The largest record of format 1 (one JSON document, read whole) that is read.
+constexpr qint64 LargestDocument = qint64{256} * 1024 * 1024;
 // The start of a record, where its time stands (format 2 writes it before the files).
 constexpr qint64 HeaderBytes = 512;
 
@@ -190,13 +193,70 @@ bool heldElsewhere(const QString& path) {
     return !lock.tryLock(0) && lock.error() == QLockFile::LockFailedError;
 }
 
+// Reads the run's record (its journal for a run cut short) into run; false, and why, when there
+// is none or it cannot be read. `enough` as Text::readLines has it.
+bool readRecord(const QString& id, Run& run, QString& why,
+                const std::function<bool(const Entry&)>& enough = {}) {
+    QFile file(pathOf(id));
+    if (!file.open(QIODevice::ReadOnly)) {
+        file.setFileName(pathOf(id, JournalSuffix));
+        if (!file.open(QIODevice::ReadOnly)) {
+            why = QStringLiteral("no run %1 is recorded in %2")
+                      .arg(id, QDir::toNativeSeparators(runsFolder()));
+            return false;
+        }
+        run.finished = false;
+    }
+    const QString name = QDir::toNativeSeparators(file.fileName());
+    QString fault;
+    switch (Text::readLines(file, run, fault, enough)) {
+    case Text::Read::Record:
+        return true;
+    case Text::Read::Damaged:
+        why = QStringLiteral("the record %1 is damaged: %2").arg(name, fault);
+        return false;
+    case Text::Read::NotLines:
+        break;
+    }
+    // Format 1, one document, is read whole: no record of that format is larger.
+    if (file.size() <= LargestDocument && file.seek(0) && Text::readDocument(file.readAll(), run))
+        return true;
+    why = QStringLiteral("the record %1 cannot be read").arg(name);
+    return false;
+}
+
+// Whether a file of the run may still be in the trash: one whose entry is there, or whose place
+// in the trash is not known (the Recycle Bin), or whose line cannot be read. A record that
+// cannot be read counts as holding files.
+bool holdsFilesInTrash(const QString& id) {
+    Run run;
+    QString why;
+    const auto inTrash = [](const Entry& entry) {
+        if (entry.damaged || entry.trashed.isEmpty())
+            return true;
+        const QFileInfo info(entry.trashed);
+        return info.exists() || info.isSymLink();
+    };
+    if (!readRecord(id, run, why, inTrash))
+        return true;
+    return !run.entries.empty() && inTrash(run.entries.back());
+}
+
 void prune(const QString& keep) {
-    // A run being put back, or still moving files, keeps its record; the next run prunes.
+    // The newest Kept runs stay; older ones stay while a file of theirs is in the trash, up to
+    // MostKept records. A run being put back, or still moving files, keeps its record; the next
+    // run prunes.
     const std::vector<Dated> runs = datedRuns();
-    int others = 0;
+    int kept = 0;
     for (const Dated& run : runs) {
-        if (run.id == keep || others++ < Kept - 1)
+        if (run.id == keep || kept < Kept) {
+            ++kept;
             continue;
+        }
+        if (kept < MostKept && holdsFilesInTrash(run.id)) {
+            ++kept;
+            continue;
+        }
         QLockFile lock(pathOf(run.id, LockSuffix));
         lock.setStaleLockTime(0);
         if (!lock.tryLock(0) || heldElsewhere(pathOf(run.id, RunningSuffix)))
@@ -209,16 +269,7 @@ void prune(const QString& keep) {
 } // namespace
 
 QString runsFolder() {
-#ifdef Q_OS_WIN
-    QString base = qEnvironmentVariable("LOCALAPPDATA");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/AppData/Local");
-#else
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!base.startsWith(QLatin1Char('/')))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-#endif
-    return QDir::cleanPath(base + QStringLiteral("/Thinwick/runs"));
+    return UserFolders::stateHome() + QStringLiteral("/Thinwick/runs");
 }
 
 QString runsFolderFault() {
@@ -283,7 +334,8 @@ QString update(const Run& run) {
     return {};
 }
 
-std::optional<Run> load(const QString& id, QString* reason, Access access) {
+std::optional<Run> load(const QString& id, QString* reason, Access access,
+                        const std::function<void()>& waiting) {
     auto fail = [reason](const QString& text) -> std::optional<Run> {
         if (reason != nullptr)
             *reason = text;
@@ -304,46 +356,41 @@ std::optional<Run> load(const QString& id, QString* reason, Access access) {
     }
     std::shared_ptr<QLockFile> lock;
     if (access == Access::PutBack) {
-        // A run still moving files is not put back under its feet; another put-back of it is
-        // waited for.
+        // Another put-back of the run is waited for, and said to be; only then is the run looked
+        // at, so two put-backs never take each other's look for a run still moving files.
+        lock = std::make_shared<QLockFile>(pathOf(wanted, LockSuffix));
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0)) {
+            if (waiting)
+                waiting();
+            if (!lock->lock())
+                return fail(QStringLiteral("cannot take the lock of the run %1 in %2")
+                                .arg(wanted, runsFolder()));
+        }
+        // A run still moving files is not put back under its feet.
         if (heldElsewhere(pathOf(wanted, RunningSuffix)))
             return fail(QStringLiteral("the run %1 is still moving files to the trash; put it "
                                        "back once it has ended")
                             .arg(wanted));
-        lock = std::make_shared<QLockFile>(pathOf(wanted, LockSuffix));
-        lock->setStaleLockTime(0);
-        if (!lock->lock())
-            return fail(QStringLiteral("cannot take the lock of the run %1 in %2")
-                            .arg(wanted, runsFolder()));
     }
     Run run;
     run.id = wanted;
     run.lock = lock;
-    QFile file(pathOf(wanted));
-    if (!file.open(QIODevice::ReadOnly)) {
-        // A run cut short: its journal.
-        file.setFileName(pathOf(wanted, JournalSuffix));
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(QStringLiteral("no run %1 is recorded in %2").arg(wanted, runsFolder()));
-        run.finished = false;
-    }
-    const QByteArray text = file.readAll();
-    if (!Text::readLines(text, run) && !Text::readDocument(text, run))
-        return fail(QStringLiteral("the record %1 cannot be read").arg(file.fileName()));
+    QString why;
+    if (!readRecord(wanted, run, why))
+        return fail(why);
     return run;
 }
 
-// The run's journal: open from the first moved file to the end of the run.
-// The run's journal, open from the first moved file to the end of the run. It is written through
-// a shared mapping of the file: a line costs a copy into memory, and what is copied is in the
-// file even when the process is killed the next moment. The file grows in steps; the rest of a
-// step is zero bytes until the end of the run cuts it off.
+// The run's journal, open from the reservation (or the first moved file) to the end of the run.
+// Each line is written to the file at once, so what is written is in the file even when the
+// process is killed the next moment. The room for the lines is reserved from the file system
+// ahead (zero bytes past the last line until the end of the run cuts them off): a full disk is
+// found when the room is asked for, before the file whose line would not fit is moved.
 struct Recorder::Journal {
     static constexpr qint64 FirstSize = qint64{256} * 1024;
     QFile file;
-    std::unique_ptr<QFile> mapper;
-    uchar* map = nullptr;
-    qint64 size = 0;
+    qint64 size = 0; // the room reserved
     qint64 used = 0;
     QString error;
     bool opened = false;  // open() was called
@@ -355,45 +402,46 @@ struct Recorder::Journal {
     // The folders files left, by path: their identity and resolved path, looked up once each.
     QHash<QString, std::pair<FileId, QString>> folders;
 
-    bool mapTo(qint64 newSize) {
-        unmap();
-        // A fresh file object on the same descriptor maps it: the journal's own keeps the size it
-        // saw first.
-        mapper = std::make_unique<QFile>();
-        if (!file.resize(newSize) || !openAgain(file, *mapper) ||
-            (map = mapper->map(0, newSize)) == nullptr) {
-            error = file.errorString();
+    // Room for `bytes` more, reserved when it is not yet; false (and the reason) when the file
+    // system cannot give it.
+    bool roomFor(qint64 bytes) {
+        if (!error.isEmpty() || !file.isOpen())
+            return false;
+        if (used + bytes <= size)
+            return true;
+        const qint64 newSize = std::max(size * 2, used + bytes);
+        if (const QString fault = reserveRoom(file, newSize); !fault.isEmpty()) {
+            error = QStringLiteral("no room for the record in %1: %2")
+                        .arg(QDir::toNativeSeparators(runsFolder()), fault);
             return false;
         }
         size = newSize;
         return true;
     }
-    void unmap() {
-        if (map != nullptr)
-            mapper->unmap(map);
-        map = nullptr;
-        mapper.reset();
+    bool writeAt(qint64 at, const char* data, qint64 length) {
+        if (!file.seek(at) || file.write(data, length) != length) {
+            error = file.errorString();
+            return false;
+        }
+        return true;
     }
-    void append(const QByteArray& line) {
-        if (!error.isEmpty() || !file.isOpen())
+    void append(const QByteArray& text) {
+        if (!roomFor(text.size()) || !writeAt(used, text.constData(), text.size()))
             return;
-        if (used + line.size() > size && !mapTo(std::max(size * 2, used + line.size())))
-            return;
-        std::memcpy(map + used, line.constData(), static_cast<std::size_t>(line.size()));
-        used += line.size();
+        used += text.size();
     }
     // What was written from `at` on is taken back.
     void rewind(qint64 at) {
-        if (map == nullptr || at > used)
+        if (!file.isOpen() || at > used)
             return;
-        std::memset(map + at, 0, static_cast<std::size_t>(used - at));
-        used = at;
+        const QByteArray zeros(used - at, '\0');
+        if (writeAt(at, zeros.constData(), zeros.size()))
+            used = at;
     }
     // The journal cut to what was written, and closed.
     void close() {
         if (!file.isOpen())
             return;
-        unmap();
         if (!file.resize(used) && error.isEmpty())
             error = file.errorString();
         file.close();
@@ -499,8 +547,38 @@ void Recorder::open() {
     journal.running = std::make_unique<QLockFile>(pathOf(m_run.id, RunningSuffix));
     journal.running->setStaleLockTime(0);
     journal.running->tryLock(0);
-    if (journal.mapTo(Journal::FirstSize))
+    if (journal.roomFor(Journal::FirstSize))
         journal.append(Text::headerLine(m_run));
+    if (!journal.error.isEmpty()) {
+        // No record at all: the journal goes, and the error says why.
+        journal.file.close();
+        journal.file.remove();
+        journal.created = false;
+        journal.running.reset();
+    }
+}
+
+QString Recorder::reserve() {
+    if (!m_journal->opened)
+        open();
+    return m_journal->error;
+}
+
+bool Recorder::roomFor(const QString& path) {
+    Journal& journal = *m_journal;
+    if (!journal.opened)
+        open();
+    // A run whose record could not be begun goes on unrecorded (its error says why); one that
+    // is being recorded moves a file only when its line has room.
+    if (!journal.file.isOpen())
+        return true;
+    // Three paths of at most PATH_MAX bytes besides the file's own, percent-encoded.
+    const qint64 line = 3 * (3 * QFile::encodeName(path).size() + 2 * 4096) + 256;
+    return journal.roomFor(line);
+}
+
+QString Recorder::error() const {
+    return m_journal->error;
 }
 
 void Recorder::relocate(const QString& said, const QString& now) {

@@ -17,16 +17,23 @@
 // write to it); each record is 0600 and named by the run's id: its time in UTC and a number that
 // keeps two runs of one millisecond apart. While a run moves files its record grows as a journal,
 // <id>.journal, one line per moved file, so a run that is killed still names what it moved; at its
-// end the journal is renamed <id>.json. The lines are JSON: first {"format": "thinwick-run 2",
-// "time": ISO 8601 in UTC}, then per file {"from", "to", "folder": [device, inode], "file":
-// [device, inode], "real": the folder resolved}, and {"moved": trash folder, "now": where} for a
-// trash folder found renamed during the run. Records of format 1 (one JSON document, "from" and
-// "to" only) still load. Paths are stored as their bytes on disk,
-// percent-encoded ("/" kept), so any file name comes back exactly. No record is ever written over
-// another run's; the newest Kept runs are kept.
+// end the journal is renamed <id>.json. The lines are JSON: first {"format": "thinwick-run 3",
+// "time": ISO 8601 in UTC, "number": the run's number, "origin": "window" or "command line"},
+// then per file {"from", "to", "folder": [device, inode], "file": [device, inode], "born":
+// [seconds, nanoseconds], "real": the folder resolved}, the 64-bit numbers as decimal strings so
+// they come back exactly, and {"moved": trash folder, "now": where} for a trash folder found
+// renamed during the run. Records of format 2 (the same with JSON numbers, no run number) and
+// format 1 (one JSON document, "from" and "to" only) still load. Paths are stored as their bytes
+// on disk, percent-encoded ("/" kept), so any file name comes back exactly. The runs folder also
+// holds the counter that numbers the runs. No record is ever written over another run's. Which
+// runs are kept: see Kept.
 namespace RunRecord {
 
+// The newest Kept runs are kept; an older run is kept while any of its files is still in the
+// trash, up to MostKept records in all (past that the oldest go even so, so the runs folder stays
+// bounded).
 inline constexpr int Kept = 20;
+inline constexpr int MostKept = 200;
 
 // A device and inode number; both zero when not recorded (records of format 1).
 struct FileId {
@@ -81,8 +88,7 @@ struct Run {
 
 enum class Access { Read, PutBack };
 
-// $XDG_STATE_HOME/Thinwick/runs, with ~/.local/state when XDG_STATE_HOME is unset or relative;
-// %LOCALAPPDATA%/Thinwick/runs on Windows.
+// Thinwick/runs in the user's state folder (UserFolders::stateHome()).
 QString runsFolder();
 
 // Why the runs folder cannot be used (a link, another user's, writable by others), empty when it
@@ -108,9 +114,11 @@ bool stillMoving(const QString& id);
 QString idNumbered(quint64 number);
 
 // Reads the record with that id, or the newest with an empty id; no value (and the reason) when
-// there is none or it cannot be read. Access::PutBack refuses a run whose trash run is still
-// going, and waits for any other put-back of the run to end.
-std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read);
+// there is none or it cannot be read. Access::PutBack waits for any other put-back of the run to
+// end (calling `waiting` first when it has to wait), then refuses a run whose trash run is still
+// going.
+std::optional<Run> load(const QString& id, QString* reason = nullptr, Access access = Access::Read,
+                        const std::function<void()>& waiting = {});
 
 // For tests: the clock that dates runs (the real one when empty).
 void setClock(std::function<QDateTime()> clock);
@@ -132,6 +140,16 @@ public:
     ~Recorder() override;
     // FromWindow (the default) or FromCommandLine; set before the first file moves.
     void setOrigin(const QString& origin) { m_run.origin = origin; }
+    // Gives the run its number and begins its record before any file moves, so that a runs folder
+    // that cannot be used, a counter that cannot be kept or a full disk is known then. The reason,
+    // empty when the record is begun. Without it the first moved file begins the record.
+    QString reserve();
+    // Whether the record has room for the line of a file at `path`, reserved now where it had
+    // not; false when the record is being kept and the file system has no more room (error()
+    // says so): the file must then stay where it is. True for a run that is not recorded at all.
+    bool roomFor(const QString& path);
+    // Why the record cannot be kept; empty while it can.
+    [[nodiscard]] QString error() const;
     // A relative original path is taken relative to the current folder.
     void add(const QString& original, const QString& trashed);
     void aboutToMove(const MoveNotice& notice) override;

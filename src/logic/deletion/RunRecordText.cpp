@@ -1,6 +1,7 @@
 #include "deletion/RunRecordText.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace RunRecord::Text {
 
@@ -253,37 +255,62 @@ QByteArray recordText(const Run& run) {
     return text;
 }
 
-// A record of format 2 or 3: its first line names the format and the time, each further line a moved
-// file or a trash folder found moved. A record cut off by a killed run ends in a part of a line,
-// or in zero bytes where its journal was not filled yet; both are left out.
-bool readLines(QByteArray text, Run& run) {
-    if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
-        text.truncate(zero);
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (i == 0) {
-            if (!readHeader(lines.at(i), run))
-                return false;
+// A record of format 2 or 3, read line by line: its first line names the format and the time,
+// each further line a moved file or a trash folder found moved. A record cut off by a killed run
+// ends in a part of a line, or in zero bytes where its journal was not filled yet; both are left
+// out. A whole line that cannot be read is kept as a damaged entry.
+Read readLines(QIODevice& device, Run& run, QString& fault,
+               const std::function<bool(const Entry&)>& enough) {
+    // One buffer for every line: a line longer than it is none that a run writes, and is not read
+    // further.
+    std::vector<char> buffer(static_cast<std::size_t>(LongestLine) + 2);
+    const auto room = static_cast<qint64>(buffer.size());
+    bool headed = false;
+    for (qint64 number = 1;; ++number) {
+        const qint64 length = device.readLine(buffer.data(), room);
+        if (length <= 0)
+            break;
+        if (buffer[static_cast<std::size_t>(length) - 1] != '\n') {
+            if (length < room - 1)
+                break; // the last line, cut short
+            if (number == 1)
+                return Read::NotLines; // perhaps a record of format 1, one document
+            fault = QStringLiteral("line %1 is longer than any line a run writes").arg(number);
+            return Read::Damaged;
+        }
+        const QByteArray line = QByteArray::fromRawData(buffer.data(), length - 1);
+        if (line.contains('\0'))
+            break; // the journal's room not filled yet
+        if (number == 1) {
+            if (!readHeader(line, run))
+                return Read::NotLines;
+            headed = true;
             continue;
         }
         QJsonParseError error{};
-        const QJsonObject object = QJsonDocument::fromJson(lines.at(i), &error).object();
-        if (error.error != QJsonParseError::NoError)
-            continue;
-        if (object.contains(QStringLiteral("moved"))) {
+        const QJsonObject object = QJsonDocument::fromJson(line, &error).object();
+        if (error.error == QJsonParseError::NoError && object.contains(QStringLiteral("moved"))) {
             relocateEntries(run.entries, decoded(object.value(QStringLiteral("moved"))),
                             decoded(object.value(QStringLiteral("now"))));
-        } else {
-            run.entries.push_back(entryOf(object));
-            if (run.entries.back().damaged)
-                run.entries.back().line = lines.at(i) + '\n';
+            continue;
         }
+        Entry entry;
+        if (error.error == QJsonParseError::NoError)
+            entry = entryOf(object);
+        else
+            entry.damaged = true;
+        if (entry.damaged)
+            entry.line = QByteArray(line.constData(), line.size()) + '\n';
+        run.entries.push_back(std::move(entry));
+        if (enough && enough(run.entries.back()))
+            break;
     }
-    return true;
+    return headed ? Read::Record : Read::NotLines;
 }
 
 // A record of format 1: one JSON document.
 bool readDocument(const QByteArray& text, Run& run) {
+    run.origin.clear();
     QJsonParseError error{};
     const QJsonObject root = QJsonDocument::fromJson(text, &error).object();
     if (error.error != QJsonParseError::NoError ||

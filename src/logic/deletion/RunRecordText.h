@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <functional>
+
+class QIODevice;
 
 // How a run record is written and read: format 3 is a line of JSON per moved file after a line
 // that names the format, the time, the run's number and where it was started, so a journal can
@@ -32,8 +35,18 @@ QByteArray headerLine(const Run& run);
 bool readHeader(const QByteArray& line, Run& run);
 QByteArray recordText(const Run& run);
 
-// Fill run from a record of format 2 / format 1; false when the text is not one.
-bool readLines(QByteArray text, Run& run);
+// The longest line a record may hold: far longer than any a run writes (three paths of at most
+// PATH_MAX bytes, percent-encoded). A longer one makes the record damaged, and is not read whole.
+inline constexpr qint64 LongestLine = qint64{1024} * 1024;
+
+enum class Read { Record, NotLines, Damaged };
+
+// Fills run from a record of format 2 or 3, line by line: NotLines when the first line is not
+// such a record's, Damaged (and why) for a line longer than LongestLine. `enough`, when given, is
+// asked after each entry whether to stop reading.
+Read readLines(QIODevice& device, Run& run, QString& fault,
+               const std::function<bool(const Entry&)>& enough = {});
+// Fills run from a record of format 1; false when the text is not one.
 bool readDocument(const QByteArray& text, Run& run);
 
 } // namespace RunRecord::Text

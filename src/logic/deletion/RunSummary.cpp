@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QLocale>
 #include <QSet>
+#include <filesystem>
+#include <system_error>
 
 namespace Delete1 {
 
@@ -51,8 +53,17 @@ void PutBackTally::count(const RunRecord::Entry& entry, const PutBackResult& res
         ++restored;
         if (!result.reason.isEmpty())
             leftovers.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
+    } else if (result.damaged) {
+        damaged.append(original.isEmpty() ? QString::fromUtf8(entry.line.trimmed().left(80))
+                                          : original);
+        kept.push_back(entry);
     } else if (result.missing) {
         missing.append(original);
+        std::error_code error;
+        if (!entry.trashed.isEmpty() &&
+            std::filesystem::symlink_status(nativePath(entry.trashed), error).type() !=
+                std::filesystem::file_type::not_found)
+            kept.push_back(entry);
     } else {
         stayed.append(original + QStringLiteral(" (") + result.reason + QLatin1Char(')'));
         kept.push_back(entry);
@@ -121,6 +132,15 @@ QString putBackMessage(const PutBackTally& tally) {
                     : QStringLiteral("\n\n%1 files were put back but left something in the trash:")
                           .arg(tally.leftovers.size());
         appendNamed(text, tally.leftovers);
+    }
+    if (!tally.damaged.isEmpty()) {
+        text += tally.damaged.size() == 1
+                    ? QStringLiteral("\n\n1 file's line in the run's record is damaged; it was "
+                                     "left as it is:")
+                    : QStringLiteral("\n\n%1 files' lines in the run's record are damaged; they "
+                                     "were left as they are:")
+                          .arg(tally.damaged.size());
+        appendNamed(text, tally.damaged);
     }
     return text;
 }

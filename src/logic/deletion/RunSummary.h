@@ -31,6 +31,9 @@ struct PutBackTally {
     QStringList missing; // files no longer in the trash
     std::vector<RunRecord::Entry> kept;
     QStringList leftovers; // "path (note)" of each file put back with something left behind
+    QStringList damaged;   // the entries whose line in the record cannot be read
+    // Only a file that is back leaves the record: one that stayed, a damaged line, and one said to
+    // be no longer in the trash while something is still at its place there stay in it.
     void count(const RunRecord::Entry& entry, const PutBackResult& result);
 };
 

@@ -1,5 +1,7 @@
 #include "deletion/TrashDestination.h"
 
+#include "common/UserFolders.h"
+
 #include "deletion/TrashFolders.h"
 
 #include <QDir>
@@ -66,13 +68,6 @@ QByteArray cleanAbsolute(const QByteArray& path) {
     if (clean.size() > 1 && clean.endsWith('/'))
         clean.chop(1);
     return clean;
-}
-
-QByteArray dataHome() {
-    const QByteArray xdg = qgetenv("XDG_DATA_HOME");
-    if (xdg.startsWith('/'))
-        return cleanAbsolute(xdg);
-    return cleanAbsolute(qgetenv("HOME") + "/.local/share");
 }
 
 // The resolved path of a folder, or empty with errno set.
@@ -390,14 +385,10 @@ bool Destinations::find(const Entry& entry, Destination& to, TrashResult& result
     // files all go to one home trash); it is made again only when that changed.
     if (!m_environmentRead) {
         m_environmentRead = true;
-        const QByteArray xdg = qgetenv("XDG_DATA_HOME");
-        if (m_homeTrash.isEmpty() || xdg != m_xdgDataHome || !xdg.startsWith('/')) {
-            m_xdgDataHome = xdg;
-            QByteArray homeTrash = dataHome() + "/Trash";
-            if (homeTrash != m_homeTrash)
-                m_last.known = false;
-            m_homeTrash = std::move(homeTrash);
-        }
+        QByteArray homeTrash = UserFolders::homeTrash();
+        if (homeTrash != m_homeTrash)
+            m_last.known = false;
+        m_homeTrash = std::move(homeTrash);
     }
     to.homeTrash = m_homeTrash;
     // A file from the folder and mount of the one before goes where that one went.

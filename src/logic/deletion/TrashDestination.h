@@ -117,10 +117,9 @@ private:
         QString refusal;
         QByteArray prefix; // the recorded path without the file's name
     } m_last;
-    // XDG_DATA_HOME as last read (since the last reset, when m_environmentRead), and the home
-    // trash's path made from it.
+    // The home trash's path as last read from the user's folders (since the last reset, when
+    // m_environmentRead).
     bool m_environmentRead = false;
-    QByteArray m_xdgDataHome;
     QByteArray m_homeTrash;
 };
 

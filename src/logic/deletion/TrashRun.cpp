@@ -31,7 +31,18 @@ TrashRun::~TrashRun() {
     m_trash.setWitness(nullptr);
 }
 
+QString TrashRun::prepare() {
+    return m_record.reserve();
+}
+
 void TrashRun::trashOne(const QString& path) {
+    if (!m_record.roomFor(path)) {
+        // A file whose move could not be recorded is not moved.
+        m_tally.leftInPlace.append(path + QStringLiteral(" (the run's record cannot grow: ") +
+                                   m_record.error() + QLatin1Char(')'));
+        ++m_handled;
+        return;
+    }
     const ShellDeleteResult result = ShellDelete(path, true, m_trash);
     // A trash that told the move ahead has it in the record already; a move told that did not
     // happen is taken back.

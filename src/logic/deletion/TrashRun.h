@@ -35,7 +35,12 @@ public:
     // recorded.
     ~TrashRun();
 
-    // Moves the paths in order until all are handled or a stop is requested.
+    // Begins the run's record (its number, the runs folder checked, room reserved) before any
+    // file moves; the reason it cannot be kept, empty when it can. Without it the first file
+    // begins the record, and a run that cannot be recorded goes on unrecorded.
+    QString prepare();
+    // Moves the paths in order until all are handled or a stop is requested. A file is moved only
+    // while the record has room for it; once it has none, the rest stay in place with the reason.
     void run(const QStringList& paths, const Progress& progress = {});
     // Moves one path: for a caller that drives the loop itself.
     void trashOne(const QString& path);

@@ -324,12 +324,24 @@ QString putBackHint(quint64 number) {
 int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
     qsizetype staying = 0;
     const QStringList going = withUsableTrash(drawn, staying);
-    if (going.isEmpty() || (!options.yes && !confirmed(going, options))) {
+    if (going.isEmpty()) {
         writeErr(QStringLiteral("Nothing was moved.\n"));
         return ExitLeftInPlace;
     }
+    // The run's record begun before the question: a run that could not be put back is not
+    // offered.
     DesktopTrash trash;
     Delete1::TrashRun run(trash, RunRecord::FromCommandLine);
+    if (const QString fault = run.prepare(); !fault.isEmpty()) {
+        writeErr(QStringLiteral("thinwick: this run could not be recorded, so --put-back could not "
+                                "undo it: %1\nNothing was moved.\n")
+                     .arg(escaped(fault)));
+        return ExitLeftInPlace;
+    }
+    if (!options.yes && !confirmed(going, options)) {
+        writeErr(QStringLiteral("Nothing was moved.\n"));
+        return ExitLeftInPlace;
+    }
     const InterruptGuard guard;
     {
         Progress progress(QStringLiteral("Moving to the trash"), going.size());
@@ -366,6 +378,9 @@ int trashDrawn(const QStringList& drawn, const Options& options, bool failed) {
                 .arg(filesCount(run.moved()), QString::number(run.runNumber()),
                      putBackHint(run.runNumber())));
     const bool told = writeErr(summary + QLatin1Char('\n'));
+    // Stopped by a signal: having stopped cleanly, the program dies of it, so a shell loop or
+    // xargs that started it stops too.
+    InterruptGuard::dieOfSignal();
     return run.tally().leftInPlace.isEmpty() && staying == 0 && !failed && !run.stopRequested() &&
                    recordError.isEmpty() && told
                ? ExitDone

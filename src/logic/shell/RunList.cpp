@@ -95,6 +95,10 @@ QString runFilesText(const RunRecord::Run& run) {
 }
 
 std::optional<QString> runNamed(const QString& given, QString& reason) {
+    if (const QString fault = RunRecord::runsFolderFault(); !fault.isEmpty()) {
+        reason = QStringLiteral("the runs folder cannot be trusted: ") + fault;
+        return std::nullopt;
+    }
     const QStringList ids = RunRecord::ids();
     if (given.isEmpty()) {
         if (ids.isEmpty()) {

@@ -11,18 +11,27 @@ namespace Shell {
 
 namespace {
 
-// The run the user named, or the exit status when there is none: 1 when no run is recorded at
-// all, 2 for a number or name that names none.
+// The run the user named, or the exit status when there is none: 2 for a number or name that
+// names none, 1 when no run is recorded at all or the run's record cannot be read or used.
 std::optional<RunRecord::Run> namedRun(const QString& given, int& status,
                                        RunRecord::Access access = RunRecord::Access::Read) {
     QString reason;
+    if (const QString fault = RunRecord::runsFolderFault(); !fault.isEmpty()) {
+        writeErr(QStringLiteral("thinwick: the runs folder cannot be trusted: ") + fault +
+                 QLatin1Char('\n'));
+        status = ExitLeftInPlace;
+        return std::nullopt;
+    }
     const std::optional<QString> id = runNamed(given, reason);
     std::optional<RunRecord::Run> run;
     if (id)
-        run = RunRecord::load(*id, &reason, access);
+        run = RunRecord::load(*id, &reason, access, [&given] {
+            writeErr(QStringLiteral("thinwick: waiting for another put-back of run %1 to end\n")
+                         .arg(escaped(given.isEmpty() ? QStringLiteral("(the last)") : given)));
+        });
     if (!run) {
         writeErr(QStringLiteral("thinwick: ") + reason + QLatin1Char('\n'));
-        status = given.isEmpty() ? ExitLeftInPlace : ExitUsage;
+        status = id || given.isEmpty() ? ExitLeftInPlace : ExitUsage;
     }
     return run;
 }
@@ -54,7 +63,8 @@ int putBackRun(const QString& given) {
     if (!updateError.isEmpty())
         summary += QStringLiteral("\n\nThe run's record could not be updated: ") + updateError;
     writeErr(summary + QLatin1Char('\n'));
-    return tally.stayed.isEmpty() && tally.missing.isEmpty() && tally.leftovers.isEmpty()
+    return tally.stayed.isEmpty() && tally.missing.isEmpty() && tally.leftovers.isEmpty() &&
+                   tally.damaged.isEmpty()
                ? ExitDone
                : ExitLeftInPlace;
 }
@@ -68,9 +78,18 @@ int listRuns(const QString& given) {
             return status;
         text = runFilesText(*run);
     } else {
-        for (const QString& id : RunRecord::ids())
-            if (const std::optional<RunRecord::Run> run = RunRecord::load(id))
+        if (const QString fault = RunRecord::runsFolderFault(); !fault.isEmpty()) {
+            writeErr(QStringLiteral("thinwick: the runs folder cannot be trusted: ") + fault +
+                     QLatin1Char('\n'));
+            return ExitLeftInPlace;
+        }
+        for (const QString& id : RunRecord::ids()) {
+            QString reason;
+            if (const std::optional<RunRecord::Run> run = RunRecord::load(id, &reason))
                 text += runLine(*run) + QLatin1Char('\n');
+            else
+                text += QStringLiteral(" ?  %1  %2\n").arg(id, escaped(reason));
+        }
     }
     return writeOut(text.toLocal8Bit()) ? ExitDone : ExitLeftInPlace;
 }

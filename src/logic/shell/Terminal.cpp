@@ -39,8 +39,8 @@ constexpr int DefaultLines = 24;
 
 volatile std::sig_atomic_t interruptedFlag = 0;
 
-extern "C" void onInterrupt(int /*signal*/) {
-    interruptedFlag = 1;
+extern "C" void onInterrupt(int signal) {
+    interruptedFlag = signal;
 }
 
 } // namespace
@@ -124,6 +124,17 @@ InterruptGuard::~InterruptGuard() {
 
 bool InterruptGuard::interrupted() {
     return interruptedFlag != 0;
+}
+
+void InterruptGuard::dieOfSignal() {
+    const int signal = interruptedFlag;
+    if (signal == 0)
+        return;
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    // A signal the caller blocked: the exit status a shell gives a process killed by it.
+    std::_Exit(128 + signal);
 }
 
 } // namespace Shell

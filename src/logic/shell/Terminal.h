@@ -48,6 +48,10 @@ public:
     InterruptGuard(const InterruptGuard&) = delete;
     InterruptGuard& operator=(const InterruptGuard&) = delete;
     static bool interrupted();
+    // After a clean stop on one of those signals: the signal's default action restored and the
+    // signal raised again, so the caller sees the process die of it (a shell says 130 for
+    // Ctrl+C). Returns only when no signal came.
+    static void dieOfSignal();
 
 private:
     using Handler = void (*)(int);
