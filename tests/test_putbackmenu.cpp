@@ -375,6 +375,25 @@ private slots:
             QVERIFY(!openSummaryMenu(form).disabled);
         }
     }
+
+    // Ctrl+Z in the middle of a rebuild, which lets the window paint, waits until it has finished
+    // and then asks.
+    void ctrlZDuringARebuildWaitsForIt() {
+        recordOneFile();
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        {
+            const BusyState::RebuildScope rebuilding(form.busyState());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+            QCoreApplication::processEvents();
+            QVERIFY(dialogs.calls().empty());
+            dialogs.expectQuestion(false);
+        }
+        QTRY_COMPARE(dialogs.calls().size(), std::size_t{1});
+        QVERIFY(dialogs.calls().front().text.startsWith(QStringLiteral("Put back the last run, ")));
+    }
 };
 
 THINWICK_TEST_MAIN(PutBackMenuTest)

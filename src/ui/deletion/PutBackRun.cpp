@@ -36,10 +36,14 @@ DeletionController::DeletionController(ListView& deleteList, SummaryBox& summary
       m_putBackRunAction(new QAction(QStringLiteral("Put Back a Run…"), this)) {
     // The window's undo: active wherever no text field has an undo of its own to offer.
     m_putBackAction->setShortcut(QKeySequence::Undo);
-    connect(m_putBackAction, &QAction::triggered, this,
-            [this] { Main::untrapped([this] { putBackLastRun(); }); });
-    connect(m_putBackRunAction, &QAction::triggered, this,
-            [this] { Main::untrapped([this] { showRunsDialog(); }); });
+    // Chosen while a rebuild lets the window paint, they wait until it has finished, as every
+    // handler does.
+    connect(m_putBackAction, &QAction::triggered, this, [this] {
+        m_busy.runOrHold([this] { Main::untrapped([this] { putBackLastRun(); }); });
+    });
+    connect(m_putBackRunAction, &QAction::triggered, this, [this] {
+        m_busy.runOrHold([this] { Main::untrapped([this] { showRunsDialog(); }); });
+    });
     m_summary.addAction(m_putBackAction);
     m_summary.addAction(m_putBackRunAction);
     connect(&m_summary, &SummaryBox::contextMenuOpening, this, [this] { updatePutBackAction(); });
