@@ -11,6 +11,7 @@
 #include "common/SettingsBranch.h"
 #endif
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
@@ -359,6 +360,62 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
         }
+    }
+
+    // A screen reader names each control by what it is, not by a caption two of them share; the
+    // visible captions stay as designed.
+    void controlsHaveDistinctAccessibleNames() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const FormControls c(form);
+        const QList<QPair<QWidget*, QString>> named = {
+            {c.ListView1, QStringLiteral("1. Source Folder(s)")},
+            {c.ListView3, QStringLiteral("Random Delete List (not shown on screen)")},
+            {c.Text4, QStringLiteral("Summary/Preview Before Deleting")},
+            {c.Text1, QStringLiteral("Number Of Files To Delete From Source")},
+            {c.ProgressBar1, QStringLiteral("Deletion progress")},
+            {c.PushButton4, QStringLiteral("Clear List (source folders)")},
+            {c.PushButton9, QStringLiteral("Clear List (random delete list and summary)")},
+        };
+        QHash<QString, QWidget*> byName;
+        for (QWidget* control : form.findChildren<QWidget*>()) {
+            if (control->parentWidget() != &form && control->parentWidget() != c.Frame1 &&
+                control->parentWidget() != c.Frame4)
+                continue; // parts of a control (scroll bars, viewports, headers)
+            const QString name =
+                QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), qPrintable(control->objectName()));
+            if (control != c.PushButton15) // the second "Help" does what the first does
+                byName.insert(name, control);
+        }
+        for (const auto& [control, name] : named) {
+            QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name), name);
+            QCOMPARE(byName.value(name), control);
+        }
+        QCOMPARE(c.PushButton4->text(), QStringLiteral("Clear List"));
+        QCOMPARE(c.PushButton9->text(), QStringLiteral("Clear List"));
+    }
+
+    // The first thing a screen reader announces is the hidden delete list, which holds the first
+    // focus: it says what it is and how to remove a row.
+    void firstFocusIsTheNamedHiddenDeleteList() {
+        ScriptedDialogs dialogs;
+        Form1 form(dialogs);
+        form.Form_Load();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QAccessibleInterface* focused =
+            QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+        QCOMPARE(focused->object(), FormControls(form).ListView3);
+        QCOMPARE(focused->text(QAccessible::Name),
+                 QStringLiteral("Random Delete List (not shown on screen)"));
+        const QString description = focused->text(QAccessible::Description);
+        QVERIFY2(description.contains(QStringLiteral("summary box")) &&
+                     description.endsWith(QStringLiteral("Delete removes the selected row.")),
+                 qPrintable(description));
     }
 
     void hoverPointers() {

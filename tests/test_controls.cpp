@@ -5,6 +5,7 @@
 #include "common/ErrorReport.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -32,6 +33,28 @@ private slots:
         QCOMPARE(list.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Heading"));
         list.clearRows();
         QCOMPARE(list.count(), 0);
+    }
+
+    // Assistive technology hears which file a run is processing: the bar's accessible
+    // description is its text while it shows progress, and nothing at rest.
+    void progressBarDescribesTheFileInProgress() {
+        ProgressBar bar;
+        bar.show();
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(&bar);
+        bar.setBarText(QStringLiteral("Progress Bar"));
+        QCOMPARE(read->text(QAccessible::Description), QString());
+        bar.setValueF(25);
+        bar.setBarText(QStringLiteral("Processing: first file.txt"));
+        QTRY_COMPARE(read->text(QAccessible::Description),
+                     QStringLiteral("Processing: first file.txt"));
+        bar.setValueF(50);
+        bar.setBarText(QStringLiteral("Processing: ä second.txt"));
+        QTRY_COMPARE(read->text(QAccessible::Description),
+                     QStringLiteral("Processing: ä second.txt"));
+        bar.setValueF(0);
+        bar.setBarText(QStringLiteral("Progress Bar"));
+        QTest::qWait(40); // two frames: a pending text would have been shown by now
+        QCOMPARE(read->text(QAccessible::Description), QString());
     }
 
     // The real message box: the error report's lone CRs are shown as line breaks, so the empty

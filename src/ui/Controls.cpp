@@ -368,6 +368,17 @@ TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
     connect(this, &QLineEdit::textChanged, this, &TextBox::change);
 }
 
+bool TextBox::event(QEvent* event) {
+    // Undo is the box's own only while it has something to undo; otherwise the key goes on to
+    // the window, whose undo puts back the last run.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo) && !isUndoAvailable()) {
+        event->ignore();
+        return false;
+    }
+    return QLineEdit::event(event);
+}
+
 void TextBox::focusOutEvent(QFocusEvent* event) {
     // Switching to another application or opening a menu is not leaving the box.
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
@@ -399,6 +410,7 @@ void ProgressBar::setBarText(const QString& text) {
     } else {
         m_text = text;
     }
+    m_textPending = true;
     showSoon(false);
     emit textSet(text);
 }
@@ -426,4 +438,12 @@ void ProgressBar::showNow() {
     setValue(steps(m_value));
     setUpdatesEnabled(true);
     update();
+    // Assistive technology hears of a new text (the file in progress) as often as the bar shows
+    // it; at rest the bar describes nothing.
+    if (m_textPending || m_value <= 0.0) {
+        m_textPending = false;
+        const QString description = m_value > 0.0 ? m_text : QString();
+        if (description != accessibleDescription())
+            setAccessibleDescription(description);
+    }
 }

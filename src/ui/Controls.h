@@ -150,7 +150,8 @@ private:
 };
 
 // The one-line text box: a change event after every change of its text, typed or set by the
-// program, and a validation event when the focus is about to leave it.
+// program, and a validation event when the focus is about to leave it. Its undo key is its own only
+// while it has something to undo.
 class TextBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -161,10 +162,13 @@ signals:
     void validate();
 
 protected:
+    bool event(QEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 };
 
 // A progress bar that takes a real value from 0 to 100 and shows a text of its own on the bar.
+// While the value is above 0 the bar's accessible description is the text last set, updated when
+// the bar shows it.
 class ProgressBar : public QProgressBar {
     Q_OBJECT
     Q_PROPERTY(QString barText READ text WRITE setBarText)
@@ -192,6 +196,7 @@ private:
     QString m_text;
     QElapsedTimer m_sinceShown;
     bool m_pending = false;
+    bool m_textPending = false; // a text set since the bar last showed one
 };
 
 class PushButton : public QPushButton {

@@ -13,12 +13,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
@@ -101,6 +104,8 @@ Form1::Form1(Dialogs& dialogs, Trash* trash, QWidget* parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     connect(&m_busy, &BusyState::pointerChanged, this, &Form1::showPointer);
+    connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this), &QShortcut::activated, this,
+            &Form1::openContextMenuFromKeyboard);
     styleControls();
     fitCaptions();
     connectHandlers();
@@ -257,6 +262,7 @@ void Form1::PushButton13_Click() { m_deleteList.removeNotContainingClick(); }
 // Deletion run and put-back.
 void Form1::PushButton2_Click() { m_deletion.run(); }
 void Form1::PutBackLastRun_Click() { m_deletion.putBackLastRun(); }
+void Form1::PutBackRun_Click() { m_deletion.showRunsDialog(); }
 void Form1::updatePutBackAction() { m_deletion.updatePutBackAction(); }
 // clang-format on
 
@@ -324,6 +330,27 @@ void Form1::PushButton_MouseMove() {
 void Form1::Form_MouseMove() {
     if (!isBusy())
         setMousePointer(PointerDefault);
+}
+
+bool Form1::event(QEvent* event) {
+    // Ctrl+Z that no control took for itself: "Put Back Last Run…" is looked at again before the
+    // shortcut is matched, so the key acts on the runs as they are now.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo))
+        m_deletion.updatePutBackAction();
+    return QWidget::event(event);
+}
+
+void Form1::openContextMenuFromKeyboard() {
+    QWidget* target = QApplication::focusWidget();
+    if (target == nullptr || target->window() != this)
+        target = this;
+    if (!target->isEnabled())
+        return;
+    // Where the menu key opens it: at the text cursor, or the middle of a control without one.
+    const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+    QCoreApplication::sendEvent(target, &menuEvent);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {

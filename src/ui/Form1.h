@@ -110,8 +110,10 @@ public:
     void PushButton2_Click();
     bool isDeletionRunning() const { return m_busy.isRunning(); }
 
-    // "Put Back Last Run…", in the context menus of the summary box and the delete list.
+    // "Put Back Last Run…" (Ctrl+Z) and "Put Back a Run…", in the context menus of the summary
+    // box and the delete list.
     void PutBackLastRun_Click();
+    void PutBackRun_Click();
     void updatePutBackAction();
     QAction* putBackAction() const { return m_deletion.putBackAction(); }
 
@@ -124,6 +126,7 @@ signals:
     void unloaded();
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -136,6 +139,8 @@ private:
     // The one place where one subsystem's news reaches another.
     void connectSubsystems();
     void showPointer(int value);
+    // Shift+F10: the context menu of the control with the focus, as the menu key opens it.
+    void openContextMenuFromKeyboard();
 
     Dialogs& m_dialogs;
     BusyState m_busy;

@@ -299,6 +299,7 @@ void SummaryBox::keyPressEvent(QKeyEvent* event) {
 void SummaryBox::contextMenuEvent(QContextMenuEvent* event) {
     emit contextMenuOpening();
     QMenu menu(this);
+    menu.setToolTipsVisible(true); // a greyed entry says why
     QAction* copyAction = menu.addAction(tr("&Copy"), this, [this] { copy(); });
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setEnabled(hasSelection());

@@ -289,6 +289,10 @@ QStringList ids() {
     return result;
 }
 
+bool stillMoving(const QString& id) {
+    return isRunId(id) && heldElsewhere(pathOf(id, RunningSuffix));
+}
+
 QString idNumbered(quint64 number) {
     if (number == 0 || !runsFolderFault().isEmpty())
         return {};

@@ -107,6 +107,10 @@ QString update(const Run& run);
 // by a clock that was ahead, counts as older than any other).
 QStringList ids();
 
+// Whether the run with that id is still moving files to the trash (its trash run, in this
+// program or another, holds the record open).
+bool stillMoving(const QString& id);
+
 // The id of the recorded run with that number; empty when none has it.
 QString idNumbered(quint64 number);
 

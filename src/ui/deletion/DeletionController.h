@@ -1,7 +1,10 @@
 #pragma once
 
+#include "deletion/RunsDialog.h"
+
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 
 class BusyState;
@@ -12,10 +15,11 @@ class QAction;
 class SummaryBox;
 class Trash;
 
-// The deletion run ("3. Delete Files Now") and "Put Back Last Run…": both show their progress on
-// the progress bar and hold the busy state while they work. The run takes the delete list's rows
-// as they stand when it starts. The put-back entry sits in the context menus of the summary box
-// and of the delete list.
+// The deletion run ("3. Start Deleting Files") and putting runs back: both show their progress on
+// the progress bar and hold the busy state while they work. The run takes the delete list's rows as
+// they stand when it starts. "Put Back Last Run…" (Ctrl+Z) and "Put Back a Run…" sit in the
+// context menus of the summary box and of the delete list; an entry that cannot act is greyed,
+// with the reason as its tooltip and status tip.
 class DeletionController : public QObject {
     Q_OBJECT
 public:
@@ -27,18 +31,29 @@ public:
     // Moves every listed file to the trash; a second start while a run is under way is ignored.
     void run();
 
-    // Asks, then puts back the files the newest recorded run moved to the trash, with the
-    // progress bar and the busy pointer of a run, and ends with a summary box.
+    // Asks, naming the run, then puts back the files the newest recorded run moved to the
+    // trash, with the progress bar and the busy pointer of a run, and ends with a summary box.
     void putBackLastRun();
-    // Greys the entry when there is no record, or while a run, a walk or a filter is busy.
+    // Opens the list of recorded runs, from which any one can be put back.
+    void showRunsDialog();
+    // Greys each entry, with its reason, while a run, a walk or a filter is busy or when there is
+    // no record; "Put Back Last Run…" also while the last run is still moving files, when none of
+    // its files is left in the trash, or when other files stand in all their places.
     void updatePutBackAction();
     QAction* putBackAction() const { return m_putBackAction; }
+    QAction* putBackRunAction() const { return m_putBackRunAction; }
+    // The list of runs while it is open.
+    RunsDialog* runsDialog() const { return m_runsDialog; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showDeleteListMenu(QPoint where);
+    // Asks whether to put the run back, after looking at it again; a run that can no longer go
+    // back is named with the reason instead.
+    void askAndPutBack(const QString& id, bool isLast);
+    void putBack(const QString& id);
 
     ListView& m_deleteList;
     SummaryBox& m_summary;
@@ -48,4 +63,6 @@ private:
     const QString& m_appTitle;
     BusyState& m_busy;
     QAction* m_putBackAction;
+    QAction* m_putBackRunAction;
+    QPointer<RunsDialog> m_runsDialog;
 };

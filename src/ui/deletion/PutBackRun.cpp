@@ -1,5 +1,5 @@
-// "Put Back Last Run…": the newest recorded run's files go back from the trash, with the progress
-// bar and the busy pointer of a deletion run.
+// "Put Back Last Run…" and "Put Back a Run…": a recorded run's files go back from the trash, with
+// the progress bar and the busy pointer of a deletion run.
 #include "deletion/DeletionController.h"
 
 #include "BusyState.h"
@@ -10,8 +10,10 @@
 #include "common/ErrorReport.h"
 #include "common/PathRules.h"
 #include "deletion/PutBack.h"
+#include "deletion/RunChoice.h"
 #include "deletion/RunRecord.h"
 #include "deletion/RunSummary.h"
+#include "deletion/RunsDialog.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -30,10 +32,20 @@ DeletionController::DeletionController(ListView& deleteList, SummaryBox& summary
                                        BusyState& busy, QObject* parent)
     : QObject(parent), m_deleteList(deleteList), m_summary(summary), m_bar(bar), m_trash(trash),
       m_dialogs(dialogs), m_appTitle(appTitle), m_busy(busy),
-      m_putBackAction(new QAction(QStringLiteral("Put Back Last Run…"), this)) {
-    connect(m_putBackAction, &QAction::triggered, this,
-            [this] { Main::untrapped([this] { putBackLastRun(); }); });
+      m_putBackAction(new QAction(QStringLiteral("Put Back Last Run…"), this)),
+      m_putBackRunAction(new QAction(QStringLiteral("Put Back a Run…"), this)) {
+    // The window's undo: active wherever no text field has an undo of its own to offer.
+    m_putBackAction->setShortcut(QKeySequence::Undo);
+    // Chosen while a rebuild lets the window paint, they wait until it has finished, as every
+    // handler does.
+    connect(m_putBackAction, &QAction::triggered, this, [this] {
+        m_busy.runOrHold([this] { Main::untrapped([this] { putBackLastRun(); }); });
+    });
+    connect(m_putBackRunAction, &QAction::triggered, this, [this] {
+        m_busy.runOrHold([this] { Main::untrapped([this] { showRunsDialog(); }); });
+    });
     m_summary.addAction(m_putBackAction);
+    m_summary.addAction(m_putBackRunAction);
     connect(&m_summary, &SummaryBox::contextMenuOpening, this, [this] { updatePutBackAction(); });
     m_deleteList.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_deleteList, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
@@ -56,34 +68,90 @@ bool DeletionController::eventFilter(QObject* watched, QEvent* event) {
 void DeletionController::showDeleteListMenu(QPoint where) {
     updatePutBackAction();
     QMenu menu(&m_deleteList);
+    menu.setToolTipsVisible(true);
     addEntryFor(menu, m_putBackAction);
+    addEntryFor(menu, m_putBackRunAction);
     menu.exec(where);
 }
 
 void DeletionController::updatePutBackAction() {
-    m_putBackAction->setEnabled(!m_busy.isRunning() && !m_busy.isBusy() &&
-                                !RunRecord::ids().isEmpty());
+    QString whyNotLast;
+    QString whyNotAny;
+    QString lastTip;
+    if (m_busy.isRunning() || m_busy.isBusy()) {
+        whyNotLast = whyNotAny =
+            QStringLiteral("Files are being moved or the window is busy; wait until it has "
+                           "finished.");
+    } else if (const std::optional<RunChoice> last =
+                   RunChoices::last(whyNotLast, RunChoices::Look::UntilOneCanGo)) {
+        whyNotLast = last->whyNotLast();
+        lastTip = QStringLiteral("Puts back the last run, %1.").arg(last->title);
+    } else {
+        whyNotAny = whyNotLast;
+    }
+    const auto show = [](QAction* action, const QString& whyNot, const QString& tip) {
+        action->setEnabled(whyNot.isEmpty());
+        action->setToolTip(whyNot.isEmpty() ? tip : whyNot);
+        action->setStatusTip(action->toolTip());
+    };
+    show(m_putBackAction, whyNotLast, lastTip);
+    show(m_putBackRunAction, whyNotAny,
+         QStringLiteral("Lists the recorded runs; any of them can be put back."));
 }
 
 void DeletionController::putBackLastRun() {
     updatePutBackAction();
-    if (!m_putBackAction->isEnabled())
+    if (!m_putBackAction->isEnabled()) {
+        // Chosen from a menu that was open while things changed: the reason, not a question.
+        if (!m_busy.isRunning() && !m_busy.isBusy())
+            m_dialogs.message(m_putBackAction->toolTip(), m_appTitle, MessageIcon::None);
         return;
-    std::optional<RunRecord::Run> run = RunRecord::load(QString());
-    if (!run)
+    }
+    QString why;
+    if (const std::optional<RunChoice> last =
+            RunChoices::last(why, RunChoices::Look::UntilOneCanGo))
+        askAndPutBack(last->id, true);
+}
+
+void DeletionController::showRunsDialog() {
+    updatePutBackAction();
+    if (!m_putBackRunAction->isEnabled())
         return;
-    const auto asked = static_cast<qsizetype>(run->entries.size());
-    const QString question =
-        asked == 1 ? QStringLiteral("Put back the 1 file that the last run moved to the trash?")
-                   : QStringLiteral("Put back the %1 files that the last run moved to the trash?")
-                         .arg(asked);
-    if (!m_dialogs.question(question, m_appTitle))
+    if (m_runsDialog == nullptr) {
+        m_runsDialog = new RunsDialog(
+            [this](const QString& id) {
+                Main::untrapped([this, &id] { askAndPutBack(id, false); });
+            },
+            m_summary.window());
+        m_runsDialog->setAttribute(Qt::WA_DeleteOnClose);
+    } else {
+        m_runsDialog->refresh();
+    }
+    m_runsDialog->open();
+}
+
+void DeletionController::askAndPutBack(const QString& id, bool isLast) {
+    if (m_busy.isRunning() || m_busy.isBusy())
         return;
+    // Looked at again just before asking: it may have changed since it was listed.
+    const RunChoice run = RunChoices::look(id);
+    if (!run.canPutBack()) {
+        m_dialogs.message(isLast ? run.whyNotLast()
+                                 : run.sentenceTitle() + QStringLiteral(" cannot be put back. ") +
+                                       run.whyNot(),
+                          m_appTitle, MessageIcon::None);
+        return;
+    }
+    if (m_dialogs.question(RunChoices::question(run, isLast), m_appTitle))
+        putBack(id);
+}
+
+void DeletionController::putBack(const QString& id) {
     // Read again under the lock, held to the end: another put-back of it finishes first.
     QString reason;
-    run = RunRecord::load(run->id, &reason, RunRecord::Access::PutBack);
+    std::optional<RunRecord::Run> run = RunRecord::load(id, &reason, RunRecord::Access::PutBack);
     if (!run) {
-        m_dialogs.message(reason, m_appTitle, MessageIcon::None);
+        m_dialogs.message(RunChoices::sentence(reason), m_appTitle, MessageIcon::None);
         return;
     }
     const auto n = static_cast<qsizetype>(run->entries.size());
