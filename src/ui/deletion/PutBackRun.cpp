@@ -174,7 +174,7 @@ void DeletionController::putBack(const QString& id) {
             break; // the window was closed: what is left stays recorded
         if (!m_busy.isBusy())
             m_busy.setPointer(BusyState::PointerBusy);
-        tally.count(entry, Delete1::putBack(entry));
+        tally.count(entry, Delete1::putBack(entry, run->time));
     }
     // What went back, or is gone from the trash, leaves the record.
     tally.kept.insert(tally.kept.end(), run->entries.begin() + static_cast<std::ptrdiff_t>(i),

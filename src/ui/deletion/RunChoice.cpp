@@ -162,6 +162,8 @@ RunChoice look(const QString& id, Look how) {
     for (const RunRecord::Entry& entry : run->entries) {
         if (entry.damaged) {
             ++damaged;
+        } else if (entry.destroyed) {
+            continue; // deleted for good by the shell: nothing of it is in the trash
         } else if (entry.trashed.isEmpty()) {
             ++unplaced;
         } else if (somethingAt(entry.trashed)) {
