@@ -61,6 +61,8 @@ private slots:
         Form1 form(dialogs);
         runDeletion(form, dialogs);
         form.updatePutBackAction();
+        if (!TestEnv::trashSaysWhere())
+            QSKIP("the Recycle Bin did not say where it put the files: the entry is greyed anyway");
         QVERIFY(form.putBackAction()->isEnabled());
         form.setMousePointer(Form1::PointerBusy); // a walk or a filter is under way
         form.updatePutBackAction();

@@ -370,8 +370,11 @@ private slots:
 
     void runsWithNoneRecordedSaySo() {
         const QTemporaryDir state;
-        const Result result = runWith(
-            {{QStringLiteral("--runs")}, {}, {{QStringLiteral("XDG_STATE_HOME"), state.path()}}});
+        // The runs folder lies under XDG_STATE_HOME, on Windows under LOCALAPPDATA.
+        const Result result = runWith({{QStringLiteral("--runs")},
+                                       {},
+                                       {{QStringLiteral("XDG_STATE_HOME"), state.path()},
+                                        {QStringLiteral("LOCALAPPDATA"), state.path()}}});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, QByteArray());
         QCOMPARE(result.err, QByteArray("No run is recorded.\n"));
