@@ -87,6 +87,16 @@ void appendNamed(QString& text, const QStringList& paths) {
         text += QStringLiteral("\n... and %1 more.").arg(count - ListedFailures);
 }
 
+// A paragraph that counts the paths (`one` for a single path, `many` with %1 for more) and names
+// them; nothing when there are none.
+void appendCounted(QString& text, const QStringList& paths, const QString& one,
+                   const QString& many) {
+    if (paths.isEmpty())
+        return;
+    text += QStringLiteral("\n\n") + (paths.size() == 1 ? one : many.arg(paths.size()));
+    appendNamed(text, paths);
+}
+
 } // namespace
 
 QString closingMessage(const QStringList& leftInPlace, qsizetype gone,
@@ -99,62 +109,38 @@ QString closingMessage(const QStringList& leftInPlace, qsizetype gone,
         text += QStringLiteral("\n\n%1 listed files were no longer where they were listed and "
                                "were skipped.")
                     .arg(gone);
-    if (const auto count = leftInPlace.size(); count > 0) {
-        text += count == 1 ? QStringLiteral("\n\n1 file could not be moved to the trash and was "
-                                            "left in place:")
-                           : QStringLiteral("\n\n%1 files could not be moved to the trash and "
-                                            "were left in place:")
-                                 .arg(count);
-        appendNamed(text, leftInPlace);
-    }
-    if (const auto count = destroyed.size(); count > 0) {
-        text += count == 1 ? QStringLiteral("\n\nFault: 1 file was deleted for good by the shell "
-                                            "instead of being moved to the trash:")
-                           : QStringLiteral("\n\nFault: %1 files were deleted for good by the "
-                                            "shell instead of being moved to the trash:")
-                                 .arg(count);
-        appendNamed(text, destroyed);
-    }
+    appendCounted(text, leftInPlace,
+                  QStringLiteral("1 file could not be moved to the trash and was left in place:"),
+                  QStringLiteral("%1 files could not be moved to the trash and were left in "
+                                 "place:"));
+    appendCounted(text, destroyed,
+                  QStringLiteral("Fault: 1 file was deleted for good by the shell instead of "
+                                 "being moved to the trash:"),
+                  QStringLiteral("Fault: %1 files were deleted for good by the shell instead of "
+                                 "being moved to the trash:"));
     return text;
 }
 
 QString putBackMessage(qsizetype restored, const QStringList& stayed, const QStringList& missing) {
     QString text = restored == 1 ? QStringLiteral("1 file was put back.")
                                  : QStringLiteral("%1 files were put back.").arg(restored);
-    if (!stayed.isEmpty()) {
-        text += stayed.size() == 1
-                    ? QStringLiteral("\n\n1 file stayed in the trash:")
-                    : QStringLiteral("\n\n%1 files stayed in the trash:").arg(stayed.size());
-        appendNamed(text, stayed);
-    }
-    if (!missing.isEmpty()) {
-        text +=
-            missing.size() == 1
-                ? QStringLiteral("\n\n1 file is no longer in the trash:")
-                : QStringLiteral("\n\n%1 files are no longer in the trash:").arg(missing.size());
-        appendNamed(text, missing);
-    }
+    appendCounted(text, stayed, QStringLiteral("1 file stayed in the trash:"),
+                  QStringLiteral("%1 files stayed in the trash:"));
+    appendCounted(text, missing, QStringLiteral("1 file is no longer in the trash:"),
+                  QStringLiteral("%1 files are no longer in the trash:"));
     return text;
 }
 
 QString putBackMessage(const PutBackTally& tally) {
     QString text = putBackMessage(tally.restored, tally.stayed, tally.missing);
-    if (!tally.leftovers.isEmpty()) {
-        text += tally.leftovers.size() == 1
-                    ? QStringLiteral("\n\n1 file was put back but left something in the trash:")
-                    : QStringLiteral("\n\n%1 files were put back but left something in the trash:")
-                          .arg(tally.leftovers.size());
-        appendNamed(text, tally.leftovers);
-    }
-    if (!tally.damaged.isEmpty()) {
-        text += tally.damaged.size() == 1
-                    ? QStringLiteral("\n\n1 file's line in the run's record is damaged; it was "
-                                     "left as it is:")
-                    : QStringLiteral("\n\n%1 files' lines in the run's record are damaged; they "
-                                     "were left as they are:")
-                          .arg(tally.damaged.size());
-        appendNamed(text, tally.damaged);
-    }
+    appendCounted(text, tally.leftovers,
+                  QStringLiteral("1 file was put back but left something in the trash:"),
+                  QStringLiteral("%1 files were put back but left something in the trash:"));
+    appendCounted(text, tally.damaged,
+                  QStringLiteral("1 file's line in the run's record is damaged; it was left as it "
+                                 "is:"),
+                  QStringLiteral("%1 files' lines in the run's record are damaged; they were left "
+                                 "as they are:"));
     return text;
 }
 

@@ -1,5 +1,6 @@
 #include "deletion/SourceFolders.h"
 
+#include "deletion/SecondChance.h"
 #include "deletion/TrashDestination.h"
 
 #include <fcntl.h>
@@ -26,14 +27,7 @@ void SourceFolders::keep(Known& folder) {
         m_kept.push_back({TrashFolders::Fd(folder.fd), &folder});
         return;
     }
-    // The next folder not used since the hand last passed it gives way; the hand clears the marks
-    // it passes, so it stops within one round.
-    while (m_kept[m_next].folder->used) {
-        m_kept[m_next].folder->used = false;
-        m_next = (m_next + 1) % KeptFolders;
-    }
-    Kept& slot = m_kept[m_next];
-    m_next = (m_next + 1) % KeptFolders;
+    Kept& slot = secondChanceSlot(m_kept, m_next);
     slot.folder->fd = -1; // its files go by their full paths from now on
     slot.fd = TrashFolders::Fd(folder.fd);
     slot.folder = &folder;

@@ -1,5 +1,7 @@
 #include "deletion/SourceFolders_win.h"
 
+#include "deletion/SecondChance.h"
+
 #include <cstring>
 
 #ifndef NOMINMAX
@@ -110,14 +112,7 @@ void HeldFolders::keep(Known& folder, void* handle) {
         m_kept.push_back({handle, &folder});
         return;
     }
-    // The next folder not used since the hand last passed it gives way; the hand clears the marks
-    // it passes, so it stops within one round.
-    while (m_kept[m_next].folder->used) {
-        m_kept[m_next].folder->used = false;
-        m_next = (m_next + 1) % KeptFolders;
-    }
-    Kept& slot = m_kept[m_next];
-    m_next = (m_next + 1) % KeptFolders;
+    Kept& slot = secondChanceSlot(m_kept, m_next);
     CloseHandle(slot.handle);
     slot.folder->held = nullptr;
     slot = {handle, &folder};
