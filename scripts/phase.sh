@@ -2,20 +2,20 @@
 # with its wall time and the CPU time it and its children used; `phaseBegin NAME` ... `phaseEnd`
 # does the same for a block of the script. With THINWICK_PHASES naming a file, each line is
 # appended there too, so .ci/run can print every phase of a run at its end. The CPU time of a step
-# is the growth of the shell's children's user and system times (bash's `times`), which counts
-# every process the step waited for.
+# is the growth of the shell's children's user and system times, which counts every process the
+# step waited for.
 
-# Sets phase_cpu to the children's CPU seconds so far. `times` must run in this shell, not in a
-# pipe or $(...), whose subshell has children of its own.
+# Clock ticks per second, for the times in /proc.
+phase_ticks="$(getconf CLK_TCK)"
+
+# Sets phase_cpu to the CPU seconds of this shell's children so far: the user and system times
+# of the children it has waited for (cutime and cstime in /proc/PID/stat), read without a
+# subshell, which would have children of its own, and without a temp file.
 phaseCpu() {
-  local children
-  children="$(mktemp)"
-  times >"$children"
-  phase_cpu="$(awk 'NR == 2 {
-    total = 0
-    for (i = 1; i <= 2; i++) { split($i, part, "m"); sub(/s$/, "", part[2]); total += part[1] * 60 + part[2] }
-    printf "%.2f\n", total }' "$children")"
-  rm -f "$children"
+  local stat
+  read -r -a stat <"/proc/$$/stat"
+  phase_cpu=$(((stat[15] + stat[16]) * 100 / phase_ticks))
+  phase_cpu="$((phase_cpu / 100)).$(printf '%02d' $((phase_cpu % 100)))"
 }
 
 phaseBegin() {
