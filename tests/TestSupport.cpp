@@ -169,4 +169,9 @@ void makeFile(const QString& path, const QByteArray& contents) {
     file.write(contents);
 }
 
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
+}
+
 } // namespace TestEnv

@@ -90,6 +90,9 @@ void resetTrash();
 // Makes a file (and its folders) with the given contents.
 void makeFile(const QString& path, const QByteArray& contents = "x");
 
+// A file's contents, or "<none>" when it cannot be read.
+QByteArray readAll(const QString& path);
+
 // What differs between the platforms the suite runs on; each is defined in the platform's file.
 // Marks a file or folder hidden. On Unix a name starting with "." is what hides it, so tests name
 // hidden entries that way on every platform and call this as well; on Windows it sets the hidden

@@ -27,11 +27,6 @@ QString trashFiles() {
     return TestEnv::dataHome() + QStringLiteral("/Trash/files/");
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A finished record as the last release wrote it (format 2): the time it gives, and one file no
 // longer in the trash.
 void writeRecord(const QString& id, const char* time) {
@@ -83,7 +78,7 @@ class PutBackGuaranteesTest : public QObject {
         QVERIFY(QFile::remove(TestEnv::dataHome() + QStringLiteral("/Trash/info/a.txt.trashinfo")));
         QVERIFY(QFile::rename(second, path));
         trashedInARun(path);
-        QCOMPARE(readAll(trashFiles() + QStringLiteral("a.txt")), QByteArray("second"));
+        QCOMPARE(TestEnv::readAll(trashFiles() + QStringLiteral("a.txt")), QByteArray("second"));
         const std::optional<RunRecord::Run> record = RunRecord::load(first);
         QVERIFY(record.has_value());
         QCOMPARE(record->entries.size(), std::size_t{1});
@@ -114,7 +109,7 @@ private slots:
         const Delete1::PutBackResult result = Delete1::putBack(run.entries.front());
         QVERIFY(!result.restored);
         QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/album/a.txt")));
-        QCOMPARE(readAll(trashFiles() + QStringLiteral("a.txt")), QByteArray("second"));
+        QCOMPARE(TestEnv::readAll(trashFiles() + QStringLiteral("a.txt")), QByteArray("second"));
     }
 
     // Nor does the list of runs count the first run's file as still in the trash.
@@ -143,7 +138,7 @@ private slots:
         QVERIFY(!Delete1::putBack(other).restored);
         QVERIFY(!QFileInfo::exists(a));
         QVERIFY(Delete1::putBack(record->entries.front()).restored);
-        QCOMPARE(readAll(a), QByteArray("a"));
+        QCOMPARE(TestEnv::readAll(a), QByteArray("a"));
     }
 
     // A run that has ended is its record alone: no journal stays beside it.

@@ -28,18 +28,6 @@ namespace {
 
 constexpr uid_t Nobody = 65534;
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
-
 // No runs folder at all, whatever a test left there (a link, a foreign folder).
 void removeRuns() {
     const QString runs = RunRecord::runsFolder();
@@ -162,9 +150,9 @@ private slots:
     void forgedRecordMovesNothing() {
         QFETCH(QString, kind);
         const QString key = m_root + QStringLiteral("/private/id_key");
-        writeFile(key, "secret");
+        TestEnv::makeFile(key, "secret");
         const QString real = m_root + QStringLiteral("/docs/a.txt");
-        writeFile(real, "a");
+        TestEnv::makeFile(real, "a");
         const QString id = trashRun({real});
         RunRecord::Entry entry = onlyEntry(id);
         QVERIFY(!entry.trashed.isEmpty());
@@ -188,9 +176,9 @@ private slots:
             const QString top = m_root + QStringLiteral("/vol");
             const QString trash = top + QStringLiteral("/.Trash-%1").arg(::geteuid());
             const QString theirs = m_root + QStringLiteral("/theirs");
-            writeFile(theirs + QStringLiteral("/files/loot"), "theirs");
-            writeFile(theirs + QStringLiteral("/info/loot.trashinfo"),
-                      "[Trash Info]\nPath=loot\nDeletionDate=2024-01-01T00:00:00\n");
+            TestEnv::makeFile(theirs + QStringLiteral("/files/loot"), "theirs");
+            TestEnv::makeFile(theirs + QStringLiteral("/info/loot.trashinfo"),
+                              "[Trash Info]\nPath=loot\nDeletionDate=2024-01-01T00:00:00\n");
             if (kind == QStringLiteral("trash folder a link")) {
                 QDir().mkpath(top);
                 QVERIFY(QFile::link(theirs, trash));
@@ -212,7 +200,7 @@ private slots:
         QVERIFY(QFileInfo::exists(untouched));
         QVERIFY(!QFileInfo::exists(drop));
         QVERIFY(!QFileInfo::exists(m_root + QStringLiteral("/vol/loot")));
-        QCOMPARE(readAll(key), QByteArray("secret"));
+        QCOMPARE(TestEnv::readAll(key), QByteArray("secret"));
     }
 
     // A runs folder that is not the user's own is neither written to nor read from.
@@ -250,7 +238,7 @@ private slots:
                             Nobody, Nobody) == 0);
         }
         const QString file = m_root + QStringLiteral("/docs/a.txt");
-        writeFile(file, "a");
+        TestEnv::makeFile(file, "a");
         DesktopTrash trash;
         RunRecord::Recorder record;
         record.add(file, trash.moveToTrash(file).trashedPath);
@@ -265,7 +253,7 @@ private slots:
 
     void recordsArePrivate() {
         const QString file = m_root + QStringLiteral("/docs/a.txt");
-        writeFile(file, "a");
+        TestEnv::makeFile(file, "a");
         const QString id = trashRun({file});
         struct stat st {};
         QVERIFY(::stat(bytes(RunRecord::runsFolder()).constData(), &st) == 0);
@@ -291,7 +279,7 @@ private slots:
         const QString shared = m_root + QStringLiteral("/shared");
         const QString work = shared + QStringLiteral("/work/sub");
         const QString file = work + QStringLiteral("/report.txt");
-        writeFile(file, "report");
+        TestEnv::makeFile(file, "report");
         const RunRecord::Entry entry = onlyEntry(trashRun({file}));
         const QString theirs = m_root + QStringLiteral("/theirs");
         QVERIFY(QDir().mkpath(theirs + QStringLiteral("/sub")));
@@ -312,7 +300,7 @@ private slots:
         const Delete1::PutBackResult result = Delete1::putBack(entry);
         QCOMPARE(result.restored, restored);
         if (restored) {
-            QCOMPARE(readAll(file), QByteArray("report"));
+            QCOMPARE(TestEnv::readAll(file), QByteArray("report"));
             QVERIFY(QFileInfo(work).isDir() && !QFileInfo(work).isSymLink());
         } else {
             QVERIFY(QFileInfo::exists(entry.trashed));
@@ -331,22 +319,22 @@ private slots:
         if (!mountTmpfs(top))
             QSKIP("no private mount namespace for a volume");
         const QString file = top + QStringLiteral("/a.txt");
-        writeFile(file, "mine");
+        TestEnv::makeFile(file, "mine");
         const RunRecord::Entry entry = onlyEntry(trashRun({file}));
         const QString trash = top + QStringLiteral("/.Trash-%1").arg(::geteuid());
         QCOMPARE(entry.trashed, trash + QStringLiteral("/files/a.txt"));
         QVERIFY(QDir().rename(trash, top + QStringLiteral("/moved-away")));
         const QString theirs = top + QStringLiteral("/theirs");
-        writeFile(theirs + QStringLiteral("/files/a.txt"), "theirs");
-        writeFile(theirs + QStringLiteral("/info/a.txt.trashinfo"),
-                  "[Trash Info]\nPath=a.txt\nDeletionDate=2024-01-01T00:00:00\n");
+        TestEnv::makeFile(theirs + QStringLiteral("/files/a.txt"), "theirs");
+        TestEnv::makeFile(theirs + QStringLiteral("/info/a.txt.trashinfo"),
+                          "[Trash Info]\nPath=a.txt\nDeletionDate=2024-01-01T00:00:00\n");
         QVERIFY(QFile::link(theirs, trash));
         const Delete1::PutBackResult result = Delete1::putBack(entry);
         QVERIFY(!result.restored);
         QVERIFY2(result.reason.contains(QStringLiteral("symbolic link")),
                  qPrintable(result.reason));
         QVERIFY(!QFileInfo::exists(file));
-        QCOMPARE(readAll(theirs + QStringLiteral("/files/a.txt")), QByteArray("theirs"));
+        QCOMPARE(TestEnv::readAll(theirs + QStringLiteral("/files/a.txt")), QByteArray("theirs"));
     }
 
     // The same swap during a run: the files that went into the kept folder are recorded and told
@@ -358,7 +346,7 @@ private slots:
         const QStringList files{top + QStringLiteral("/a.txt"), top + QStringLiteral("/b.txt"),
                                 top + QStringLiteral("/c.txt")};
         for (const QString& file : files)
-            writeFile(file, "mine");
+            TestEnv::makeFile(file, "mine");
         const QString trashFolder = top + QStringLiteral("/.Trash-%1").arg(::geteuid());
         const QString away = top + QStringLiteral("/moved-away");
         const QString theirs = top + QStringLiteral("/theirs");
@@ -405,23 +393,23 @@ private slots:
         QVERIFY(QDir().mkpath(top + QStringLiteral("/2024")));
         QVERIFY(QFile::link(QStringLiteral("2024"), top + QStringLiteral("/current")));
         const QString file = top + QStringLiteral("/current/photo.jpg");
-        writeFile(file, "photo");
+        TestEnv::makeFile(file, "photo");
         const QString id = trashRun({file});
-        QVERIFY(
-            readAll(top + QStringLiteral("/.Trash-%1/info/photo.jpg.trashinfo").arg(::geteuid()))
-                .contains("Path=2024/photo.jpg"));
+        QVERIFY(TestEnv::readAll(
+                    top + QStringLiteral("/.Trash-%1/info/photo.jpg.trashinfo").arg(::geteuid()))
+                    .contains("Path=2024/photo.jpg"));
         const RunRecord::Entry entry = onlyEntry(id);
         QCOMPARE(entry.original, file);
         const Delete1::PutBackResult result = Delete1::putBack(entry);
         QVERIFY2(result.restored, qPrintable(result.reason));
-        QCOMPARE(readAll(top + QStringLiteral("/2024/photo.jpg")), QByteArray("photo"));
+        QCOMPARE(TestEnv::readAll(top + QStringLiteral("/2024/photo.jpg")), QByteArray("photo"));
     }
 
     // A file another tool already put back counts as back; a second put-back of a run finds
     // nothing left to do and fails nothing.
     void alreadyRestoredCountsAsBack() {
         const QString file = m_root + QStringLiteral("/docs/a.txt");
-        writeFile(file, "a");
+        TestEnv::makeFile(file, "a");
         const RunRecord::Entry entry = onlyEntry(trashRun({file}));
         QVERIFY(QFile::rename(entry.trashed, file));
         const QString info = homeTrash() + QStringLiteral("/info/a.txt.trashinfo");
@@ -429,7 +417,7 @@ private slots:
         const Delete1::PutBackResult result = Delete1::putBack(entry);
         QVERIFY(result.restored);
         QVERIFY(!result.missing);
-        QCOMPARE(readAll(file), QByteArray("a"));
+        QCOMPARE(TestEnv::readAll(file), QByteArray("a"));
     }
 
     // An information file that cannot be removed (its folder mounted read-only) is named; the
@@ -438,7 +426,7 @@ private slots:
         if (!m_noNamespace.isEmpty())
             QSKIP("no private mount namespace");
         const QString file = m_root + QStringLiteral("/docs/a.txt");
-        writeFile(file, "a");
+        TestEnv::makeFile(file, "a");
         const RunRecord::Entry entry = onlyEntry(trashRun({file}));
         const QString info = homeTrash() + QStringLiteral("/info");
         QVERIFY(::mount(bytes(info).constData(), bytes(info).constData(), nullptr, MS_BIND,
@@ -453,7 +441,7 @@ private slots:
                                 "in the trash:\n%1 (its trash information file %2/a.txt.trashinfo "
                                 "could not be removed: Read-only file system)")
                      .arg(file, info));
-        QCOMPARE(readAll(file), QByteArray("a"));
+        QCOMPARE(TestEnv::readAll(file), QByteArray("a"));
     }
 
     // Where the file system has neither RENAME_NOREPLACE nor hard links (FAT, exFAT), a file
@@ -461,10 +449,10 @@ private slots:
     void putBackWithoutNoReplaceOrLinks() {
         const QString free = m_root + QStringLiteral("/docs/free.txt");
         const QString taken = m_root + QStringLiteral("/docs/taken.txt");
-        writeFile(free, "free");
-        writeFile(taken, "mine");
+        TestEnv::makeFile(free, "free");
+        TestEnv::makeFile(taken, "mine");
         const QString id = trashRun({free, taken});
-        writeFile(taken, "new");
+        TestEnv::makeFile(taken, "new");
         NoReplace::pretendMissing(NoReplace::Missing::NoReplaceFlagAndLinks);
         const std::optional<RunRecord::Run> run = RunRecord::load(id);
         QVERIFY(run.has_value());
@@ -474,21 +462,22 @@ private slots:
         NoReplace::pretendMissing(NoReplace::Missing::Nothing);
         QCOMPARE(tally.restored, 1);
         QCOMPARE(tally.stayed.size(), 1);
-        QCOMPARE(readAll(free), QByteArray("free"));
-        QCOMPARE(readAll(taken), QByteArray("new"));
+        QCOMPARE(TestEnv::readAll(free), QByteArray("free"));
+        QCOMPARE(TestEnv::readAll(taken), QByteArray("new"));
     }
 
     // A record of the last release (no identities) still puts back, with the same checks.
     void lastReleaseRecordPutsBack() {
         const QString file = m_root + QStringLiteral("/docs/old.txt");
-        writeFile(file, "old");
+        TestEnv::makeFile(file, "old");
         const RunRecord::Entry entry = onlyEntry(trashRun({file}));
         removeRuns();
         const QString id = QStringLiteral("20240101-120000000-00");
-        writeFile(RunRecord::runsFolder() + QLatin1Char('/') + id + QStringLiteral(".json"),
-                  "{\"files\": [{\"from\": \"" + QFile::encodeName(file).toPercentEncoding("/") +
-                      "\", \"to\": \"" + QFile::encodeName(entry.trashed).toPercentEncoding("/") +
-                      "\"}], \"format\": \"thinwick-run 1\", \"time\": \"2024-01-01T12:00:00Z\"}");
+        TestEnv::makeFile(
+            RunRecord::runsFolder() + QLatin1Char('/') + id + QStringLiteral(".json"),
+            "{\"files\": [{\"from\": \"" + QFile::encodeName(file).toPercentEncoding("/") +
+                "\", \"to\": \"" + QFile::encodeName(entry.trashed).toPercentEncoding("/") +
+                "\"}], \"format\": \"thinwick-run 1\", \"time\": \"2024-01-01T12:00:00Z\"}");
         const std::optional<RunRecord::Run> run = RunRecord::load(QString());
         QVERIFY(run.has_value());
         QCOMPARE(run->id, id);
@@ -496,7 +485,7 @@ private slots:
         QVERIFY(!run->entries.front().folder.known());
         const Delete1::PutBackResult result = Delete1::putBack(run->entries.front());
         QVERIFY2(result.restored, qPrintable(result.reason));
-        QCOMPARE(readAll(file), QByteArray("old"));
+        QCOMPARE(TestEnv::readAll(file), QByteArray("old"));
     }
 
     // Two runs in one millisecond are both recorded, under ids of their own.
@@ -505,8 +494,8 @@ private slots:
         RunRecord::setClock([frozen] { return frozen; });
         const QString one = m_root + QStringLiteral("/docs/one.txt");
         const QString two = m_root + QStringLiteral("/docs/two.txt");
-        writeFile(one, "1");
-        writeFile(two, "2");
+        TestEnv::makeFile(one, "1");
+        TestEnv::makeFile(two, "2");
         DesktopTrash trash;
         RunRecord::Recorder first;
         RunRecord::Recorder second;
@@ -530,7 +519,7 @@ private slots:
         }
         RunRecord::setClock({});
         const QString file = m_root + QStringLiteral("/docs/now.txt");
-        writeFile(file, "now");
+        TestEnv::makeFile(file, "now");
         const QString id = trashRun({file});
         const QStringList ids = RunRecord::ids();
         QCOMPARE(ids.size(), RunRecord::Kept);
@@ -584,7 +573,7 @@ private slots:
     void goneReaderDoesNotKillTheRun() {
         const QString pool = m_root + QStringLiteral("/pool");
         for (int i = 0; i < 5; ++i)
-            writeFile(pool + QStringLiteral("/f%1").arg(i), "x");
+            TestEnv::makeFile(pool + QStringLiteral("/f%1").arg(i), "x");
         guard(pool + QStringLiteral("/f0"));
         int pipeFds[2];
         QVERIFY(::pipe(pipeFds) == 0);
@@ -612,7 +601,7 @@ private slots:
         QStringList files;
         for (int i = 0; i < 200; ++i) {
             files.append(m_root + QStringLiteral("/docs/f%1").arg(i));
-            writeFile(files.last(), "x");
+            TestEnv::makeFile(files.last(), "x");
         }
         trashRun(files);
         pid_t children[2] = {};

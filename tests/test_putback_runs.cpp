@@ -31,18 +31,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<none>");
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
-
 QString recordPath(const QString& id) {
     return RunRecord::runsFolder() + QLatin1Char('/') + id + QStringLiteral(".json");
 }
@@ -132,7 +120,7 @@ class PutBackRunsTest : public QObject {
 
     QString file(const QString& name, const QByteArray& data = "x") {
         QString path = m_root + QLatin1Char('/') + name;
-        writeFile(path, data);
+        TestEnv::makeFile(path, data);
         return path;
     }
 
@@ -143,7 +131,7 @@ class PutBackRunsTest : public QObject {
     QString pool(const QString& name, int count) {
         QString folder = m_root + QLatin1Char('/') + name;
         for (int i = 0; i < count; ++i)
-            writeFile(folder + QStringLiteral("/n%1").arg(i), "x");
+            TestEnv::makeFile(folder + QStringLiteral("/n%1").arg(i), "x");
         guard(folder + QStringLiteral("/n0"));
         return folder;
     }
@@ -228,7 +216,7 @@ private slots:
         RunRecord::setClock(
             [] { return QDateTime(QDate(2026, 12, 8), QTime(14, 2, 3, 45), Qt::UTC); });
         const QString id = trashRun({file(QStringLiteral("x"))}, origin);
-        const QByteArray text = readAll(recordPath(id));
+        const QByteArray text = TestEnv::readAll(recordPath(id));
         QCOMPARE(text.left(text.indexOf('\n') + 1),
                  "{\"format\":\"thinwick-run 3\",\"time\":\"2026-12-08T14:02:03.045Z\","
                  "\"number\":1,\"origin\":\"" +
@@ -294,7 +282,7 @@ private slots:
                             "mode=0755") == 0);
             m_mounts.prepend(base + part);
         }
-        writeFile(base + QStringLiteral("/lower/photos/old.jpg"), "lower");
+        TestEnv::makeFile(base + QStringLiteral("/lower/photos/old.jpg"), "lower");
         QVERIFY(QDir().mkpath(base + QStringLiteral("/upper/up")));
         QVERIFY(QDir().mkpath(base + QStringLiteral("/upper/work")));
         const QByteArray options =
@@ -306,7 +294,7 @@ private slots:
         m_mounts.prepend(merged);
         const QString old = merged + QStringLiteral("/photos/old.jpg");
         const QString fresh = merged + QStringLiteral("/photos/new.jpg");
-        writeFile(fresh, "upper");
+        TestEnv::makeFile(fresh, "upper");
         if (RunRecord::identityOf(old, false).inode < (quint64{1} << 53))
             QSKIP("the overlay gives no inode numbers past 2^53 here");
         const QString id = trashRun({old, fresh});
@@ -314,8 +302,8 @@ private slots:
         QByteArray err;
         QCOMPARE(inChild({QStringLiteral("--put-back"), id}, &err), 0);
         QVERIFY2(err.contains("2 files were put back."), err.constData());
-        QCOMPARE(readAll(old), QByteArray("lower"));
-        QCOMPARE(readAll(fresh), QByteArray("upper"));
+        QCOMPARE(TestEnv::readAll(old), QByteArray("lower"));
+        QCOMPARE(TestEnv::readAll(fresh), QByteArray("upper"));
         QVERIFY(!QFileInfo::exists(recordPath(id)));
     }
 
@@ -379,8 +367,8 @@ private slots:
         const QByteArray line = "{\"from\":\"" + RunRecord::Text::encoded(original) +
                                 "\",\"to\":\"" + RunRecord::Text::encoded(entry.trashed) +
                                 "\",\"file\":[2049," + inode + "]}\n";
-        const QByteArray text = readAll(recordPath(id));
-        writeFile(recordPath(id), text.left(text.indexOf('\n') + 1) + line);
+        const QByteArray text = TestEnv::readAll(recordPath(id));
+        TestEnv::makeFile(recordPath(id), text.left(text.indexOf('\n') + 1) + line);
         QByteArray err;
         QCOMPARE(inChild({QStringLiteral("--put-back")}, &err), 1);
         QVERIFY2(err.contains("1 file's line in the run's record is damaged; it was left as it "
@@ -389,7 +377,7 @@ private slots:
                  err.constData());
         QVERIFY(!err.contains("no longer in the trash"));
         QVERIFY(QFileInfo::exists(entry.trashed));
-        QVERIFY(readAll(recordPath(id)).endsWith(line));
+        QVERIFY(TestEnv::readAll(recordPath(id)).endsWith(line));
     }
 
     // Put-back removes an entry only when its file is back: a file it took for another (its
@@ -398,7 +386,7 @@ private slots:
         const QString one = file(QStringLiteral("k/one"));
         const QString two = file(QStringLiteral("k/two"));
         const QString id = trashRun({one, two});
-        QByteArray text = readAll(recordPath(id));
+        QByteArray text = TestEnv::readAll(recordPath(id));
         // Every file identity off by one, as a double would have rounded it.
         const QRegularExpression identity(QStringLiteral("\"file\":\\[\"(\\d+)\",\"(\\d+)\"\\]"));
         QString edited = QString::fromUtf8(text);
@@ -407,7 +395,7 @@ private slots:
                                                  .arg(match.captured(1))
                                                  .arg(match.captured(2).toULongLong() + 1));
         QVERIFY(edited != QString::fromUtf8(text));
-        writeFile(recordPath(id), edited.toUtf8());
+        TestEnv::makeFile(recordPath(id), edited.toUtf8());
         QByteArray err;
         QCOMPARE(inChild({QStringLiteral("--put-back")}, &err), 1);
         QVERIFY2(err.contains("0 files were put back."), err.constData());
@@ -450,7 +438,7 @@ private slots:
         qputenv("HOME", saved[1]);
         QCOMPARE(inTrash, QStringList{QStringLiteral("f.txt")});
         QCOMPARE(status, 0);
-        QCOMPARE(readAll(original), QByteArray("forms"));
+        QCOMPARE(TestEnv::readAll(original), QByteArray("forms"));
     }
 
     // A run's folder removed since: it is made once, and every file of the run goes back into it.
@@ -546,8 +534,8 @@ private slots:
         const QString one = file(QStringLiteral("c/one"));
         const QString two = file(QStringLiteral("c/two"));
         const QString id = trashRun({one, two});
-        const QByteArray text = readAll(recordPath(id));
-        writeFile(recordPath(id), text.left(text.size() - 10));
+        const QByteArray text = TestEnv::readAll(recordPath(id));
+        TestEnv::makeFile(recordPath(id), text.left(text.size() - 10));
         std::optional<RunRecord::Run> run = RunRecord::load(id);
         QVERIFY(run);
         QCOMPARE(run->entries.size(), std::size_t{1});
@@ -555,7 +543,7 @@ private slots:
 
         const QByteArray longLine =
             "{\"from\":\"/" + QByteArray(RunRecord::Text::LongestLine, 'a') + "\"}\n";
-        writeFile(recordPath(id), text + longLine + text.mid(text.indexOf('\n') + 1));
+        TestEnv::makeFile(recordPath(id), text + longLine + text.mid(text.indexOf('\n') + 1));
         QString reason;
         QVERIFY(!RunRecord::load(id, &reason));
         QCOMPARE(reason,
@@ -606,7 +594,7 @@ private slots:
         QCOMPARE(status, 0);
         QVERIFY2(err.startsWith("thinwick: waiting for another put-back of run 1 to end\n"),
                  err.constData());
-        QCOMPARE(readAll(original), QByteArray("x"));
+        QCOMPARE(TestEnv::readAll(original), QByteArray("x"));
     }
 
     // Stopped by a signal, a run stops cleanly and then dies of it: a parent sees the signal, a
